@@ -1,0 +1,110 @@
+#include "process/ProcessRules.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <limits>
+
+const std::array<const char*, 13> SystemProcessNames = {
+    "RUNDLL32.EXE", "TASKMON.EXE", "KERNEL32.DLL", "mmtask.tsk", "SPOOL32.EXE",
+    "MSGSRV32.EXE", "MDM.EXE",     "MPREXE.EXE",   "DDHELP.EXE", "RPCSS.EXE",
+    "IEXPLORE.EXE", "System",      "[System Process]",
+};
+
+const char* const kOwnExecutableName = "TARVEMONIX.EXE";
+const char* const kBuiltinBlockedName = "FLCSS.EXE";
+
+const char* CategoryWord(ProcessCategory category) {
+    switch (category) {
+    case ProcessCategory::CategorySystem: return " 系统进程";
+    case ProcessCategory::CategoryApplication: return " 应用程序进程";
+    case ProcessCategory::CategoryDangerous: return " 危险进程";
+    case ProcessCategory::CategorySelf: return "瓦诺德";
+    }
+    return "";
+}
+
+namespace {
+
+char FoldAsciiUpper(char c) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    return (byte >= 0x41 && byte <= 0x5A) ? static_cast<char>(byte + 0x20) : c;
+}
+
+}  // namespace
+
+bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
+    auto equalFolded = [](char a, char b) { return FoldAsciiUpper(a) == FoldAsciiUpper(b); };
+    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(), equalFolded) !=
+           haystack.end() || needle.empty();
+}
+
+std::vector<std::string> BlockList::Matches(std::string_view processName) const {
+    std::vector<std::string> matches;
+    for (const std::string& entry : names_) {
+        if (!entry.empty() && ContainsNoCase(processName, entry)) matches.push_back(entry);
+    }
+    return matches;
+}
+
+bool IsNamedInReference(std::string_view name, const std::vector<std::string>& referenceLines) {
+    return std::any_of(referenceLines.begin(), referenceLines.end(),
+                       [&](const std::string& line) { return ContainsNoCase(line, name); });
+}
+
+ProcessCategory ClassifyProcess(std::string_view name, const BlockList& blockList,
+                                const std::vector<std::string>& referenceLines) {
+    if (ContainsNoCase(name, kOwnExecutableName)) return ProcessCategory::CategorySelf;
+    for (const char* systemName : SystemProcessNames) {
+        if (ContainsNoCase(name, systemName)) return ProcessCategory::CategorySystem;
+    }
+    if (IsNamedInReference(name, referenceLines)) return ProcessCategory::CategorySystem;
+    if (!blockList.Matches(name).empty()) return ProcessCategory::CategoryDangerous;
+    return ProcessCategory::CategoryApplication;
+}
+
+int OsClassFromVersion(uint32_t platformId, uint32_t majorVersion) {
+    switch (platformId) {
+    case 0: return 3;
+    case 1: return 1;
+    case 2:
+        if (majorVersion == 5) return 2;
+        return majorVersion < 5 ? 4 : 5;
+    default: return 5;
+    }
+}
+
+std::string PidText(uint32_t pid) {
+    // "%d" of the 32-bit value, as the list has always shown it.
+    return std::to_string(static_cast<int32_t>(pid));
+}
+
+long long AtoiPrefix(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    constexpr long long kLimit = std::numeric_limits<int32_t>::max();
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = std::min(value * 10 + (text[i] - '0'), kLimit + 1);
+    }
+    return negative ? -value : std::min(value, kLimit);
+}
+
+std::string FormatText(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string text;
+    if (length > 0) {
+        text.resize(static_cast<size_t>(length) + 1);
+        std::vsnprintf(&text[0], text.size(), format, args);
+        text.resize(static_cast<size_t>(length));
+    }
+    va_end(args);
+    return text;
+}

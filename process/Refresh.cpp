@@ -1,0 +1,33 @@
+#include "process/Refresh.h"
+
+namespace {
+
+void HandleBlockedProcess(const RefreshContext& context, const ProcessRecord& record) {
+    for (const std::string& entry : context.blockList.Matches(record.name)) {
+        if (context.promptDangerous != 1) {
+            context.system.TerminateByPid(record.pid);
+            continue;
+        }
+        // The question and the result name the block-list entry, not the process.
+        if (context.prompt.AskYesNo(FormatText("发现危险进程%s,是否中止？", entry.c_str()), "提示") &&
+            context.system.TerminateByPid(record.pid)) {
+            context.prompt.Notify(FormatText("中止%s成功", entry.c_str()), "提示");
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
+    std::vector<ProcessRow> rows;
+    context.system.WalkProcesses([&](const ProcessRecord& record) {
+        HandleBlockedProcess(context, record);
+        const ProcessCategory category =
+            ClassifyProcess(record.name, context.blockList, context.referenceLines);
+        rows.push_back({record.name, CategoryWord(category), PidText(record.pid)});
+        return true;
+    });
+    return rows;
+}
+
+std::string CountText(int count) { return FormatText("共有%d个进程", count); }

@@ -1,0 +1,24 @@
+// The plain part of the list refresh: block scan, classification and rows.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "process/MessagePrompt.h"
+#include "process/ProcessRules.h"
+#include "process/ProcessSystem.h"
+
+struct RefreshContext {
+    const BlockList& blockList;
+    const std::vector<std::string>& referenceLines;
+    int promptDangerous;  // 1: ask before terminating a blocked process
+    ProcessSystem& system;
+    MessagePrompt& prompt;
+};
+
+// Walks the processes, deals with every block-list match (asking first when
+// promptDangerous is 1) and returns one row per process in snapshot order.
+std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context);
+
+// "共有%d个进程"
+std::string CountText(int count);
