@@ -1,0 +1,40 @@
+// The block list operations of the block command and the editor, over the
+// file seam and the message seam, so that they run the same with the real
+// file system and message boxes as with scripted ones.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "blocklist/FileStore.h"
+#include "process/MessagePrompt.h"
+#include "process/ProcessRules.h"
+
+// The names in proc.dat, in file order. A missing file or one that cannot be
+// read gives no names and no message.
+std::vector<std::string> ReadBlockListNames(FileStore& store);
+
+// Refills the main table from proc.dat (slot 0 keeps the built-in name).
+void LoadBlockListInto(BlockList& table, FileStore& store);
+
+enum class OfferOutcome {
+    Appended,  // the user said Yes and the file holds the name
+    Declined,  // the user said No, or the name was empty: nothing asked or written
+    Refused,   // the name cannot be stored; a notice said why
+    Failed,    // the file could not be read or written; a notice said so and it is unchanged
+};
+
+// Asks "真的要把%s设为危险进程并永久封锁吗？" (caption "警告") and on Yes appends the
+// name to proc.dat. A name that cannot be stored is refused with a notice
+// before anything is asked.
+OfferOutcome OfferBlockName(std::string_view name, MessagePrompt& prompt, FileStore& store);
+
+// Rewrites proc.dat without any copy of removedName (an empty one removes
+// nothing and only brings the file into form). False, after a notice, when
+// the file could not be read or written; it is then unchanged.
+bool RemoveBlockName(std::string_view removedName, MessagePrompt& prompt, FileStore& store);
+
+// Notices (caption "提示") for a file that could not be read or saved.
+std::string FileReadFailureText(const std::string& path, const std::string& reason);
+std::string FileSaveFailureText(const std::string& path, const std::string& reason);
