@@ -1,0 +1,230 @@
+#include "app/ProcessListDlg.h"
+
+#include "app/Win32MessagePrompt.h"
+#include "process/Refresh.h"
+#include "process/Win32ProcessSystem.h"
+#include "res/resource.h"
+
+CProcessListDlg::CProcessListDlg(HWND parent)
+    : CDialog(IDD_PROCESSLIST, parent),
+      m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_ownSystem(std::make_unique<Win32ProcessSystem>()),
+      m_ownPrompt(std::make_unique<Win32MessagePrompt>(*this)),
+      m_system(m_ownSystem.get()),
+      m_prompt(m_ownPrompt.get()) {}
+
+CProcessListDlg::~CProcessListDlg() = default;
+
+void CProcessListDlg::DoDataExchange(CDataExchange* pDX) {
+    DDX_Control(pDX, IDC_PROCESSLIST, m_list);
+    DDX_Control(pDX, IDC_DELETEFILE, m_btnDeleteFile);
+    DDX_Control(pDX, IDC_DETAILS, m_btnDetails);
+    DDX_Control(pDX, IDC_SLIM, m_btnSlim);
+    DDX_Control(pDX, IDC_BLOCK, m_btnBlock);
+    DDX_Control(pDX, IDC_REFRESH, m_btnRefresh);
+    DDX_Control(pDX, IDC_TERMINATE, m_btnTerminate);
+    DDX_Check(pDX, IDC_PROMPTCHECK, m_nPromptCheck);
+}
+
+// ---- Message and command routing -------------------------------------------
+
+LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_TIMER:
+        OnTimer(wParam);
+        return 0;
+    case WM_CLOSE:
+        OnClose();
+        return 0;
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    case WM_SYSCOMMAND:
+        OnSysCommand(static_cast<UINT>(wParam));
+        return 0;
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<LRESULT>(m_hIcon);
+    default:
+        return CDialog::WindowProc(message, wParam, lParam);
+    }
+}
+
+bool CProcessListDlg::OnCommand(UINT id, UINT code, HWND control) {
+    switch (id) {
+    case IDC_REFRESH: OnRefresh(); return true;
+    case IDC_SLIM: OnSlim(); return true;
+    case IDC_TERMINATE: OnTerminate(); return true;
+    case IDC_BLOCK: OnBlockProcess(); return true;
+    case IDC_DETAILS: OnDetails(); return true;
+    case IDC_DELETEFILE: OnDeleteFile(); return true;
+    case IDC_PROMPTCHECK: OnPromptCheck(); return true;
+    default: return CDialog::OnCommand(id, code, control);
+    }
+}
+
+bool CProcessListDlg::OnNotify(NMHDR* header, LRESULT* result) {
+    if (header->idFrom != IDC_PROCESSLIST) return false;
+    switch (header->code) {
+    case NM_CLICK: OnListClick(); break;
+    case LVN_ITEMCHANGED: OnListItemChanged(); break;
+    case NM_DBLCLK: OnListDblClk(); break;
+    default: return false;
+    }
+    *result = 0;
+    return true;
+}
+
+// ---- Creation, initialisation, timers, closing ------------------------------
+
+int CProcessListDlg::OnCreate(CREATESTRUCTW* create) {
+    if (CDialog::OnCreate(create) == -1) return -1;
+    SetTimer(kRefreshTimer, kRefreshPeriodMs);
+    SetTimer(kAdPageTimer, kAdPageDelayMs);
+    ShowWindow(SW_HIDE);
+    AnimateWindow(800, AW_CENTER);
+    return 0;
+}
+
+BOOL CProcessListDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    if (HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE)) {
+        wchar_t* aboutText = nullptr;
+        const int length = LoadStringW(GetModuleHandleW(nullptr), IDS_ABOUTBOX, reinterpret_cast<LPWSTR>(&aboutText), 0);
+        if (length > 0) {
+            const std::wstring about(aboutText, static_cast<size_t>(length));
+            AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about.c_str());
+        }
+    }
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    m_list.ModifyStyle(LVS_TYPEMASK, LVS_REPORT);
+    m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    m_list.DeleteAllRows();
+    const RECT listRect = m_list.GetWindowRect();
+    const int width = listRect.right - listRect.left;
+    m_list.InsertColumns(FormatText("进程名,%d;说明,%d;ProcID,%d", 7 * width / 10, 3 * width / 10, 2 * width / 10));
+
+    m_btnTerminate.EnableWindow(false);
+    m_nOsClass = GetOsClass();
+    LoadBlockList();
+    LoadReferenceInfo();
+    OnRefresh();
+    return TRUE;
+}
+
+int CProcessListDlg::GetOsClass() {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (!GetVersionExA(&version)) return kOsClassWhenQueryFails;
+    return OsClassFromVersion(version.dwPlatformId, version.dwMajorVersion);
+}
+
+void CProcessListDlg::OnTimer(UINT_PTR id) {
+    if (id == kRefreshTimer) {
+        OnRefresh();
+    } else if (id == kAdPageTimer) {
+        KillTimer(kAdPageTimer);
+    }
+    Default();
+}
+
+void CProcessListDlg::OnClose() {
+    if (m_prompt->Show("   真的要退出吗？", "提示", kMbYesNo) == kIdYes) EndDialog(IDCANCEL);
+}
+
+// Escape asks the same question as the close box instead of ending at once.
+void CProcessListDlg::OnCancel() { OnClose(); }
+
+void CProcessListDlg::OnDestroy() {
+    Default();
+    KillTimer(kRefreshTimer);
+}
+
+void CProcessListDlg::OnSysCommand(UINT id) {
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        return;
+    }
+    if (id == SC_MINIMIZE) {
+        ShowWindow(SW_HIDE);
+        return;
+    }
+    Default();
+}
+
+void CProcessListDlg::OnPaint() {
+    if (!IsIconic(m_hWnd)) {
+        Default();
+        return;
+    }
+    PAINTSTRUCT paint{};
+    HDC dc = BeginPaint(m_hWnd, &paint);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    const RECT client = GetClientRect();
+    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, m_hIcon);
+    EndPaint(m_hWnd, &paint);
+}
+
+// ---- Check box, list notifications, button enabling -------------------------
+
+void CProcessListDlg::OnPromptCheck() {
+    const int value = m_nPromptCheck == 0 ? 1 : 0;
+    m_nPromptCheck = value;
+    m_bPromptDangerous = value;
+}
+
+void CProcessListDlg::OnListClick() { SetRowButtonsEnabled(true); }
+
+void CProcessListDlg::OnListItemChanged() { m_btnTerminate.EnableWindow(true); }
+
+void CProcessListDlg::OnListDblClk() { OnDetails(); }
+
+void CProcessListDlg::SetRowButtonsEnabled(bool enabled) {
+    m_btnTerminate.EnableWindow(enabled);
+    m_btnBlock.EnableWindow(enabled);
+    m_btnDetails.EnableWindow(enabled);
+    m_btnDeleteFile.EnableWindow(enabled);
+}
+
+std::string CProcessListDlg::SelectedName() const { return m_list.GetItemText(m_list.GetFirstSelectedItem(), 0); }
+
+uint32_t CProcessListDlg::SelectedPid() const {
+    return static_cast<uint32_t>(AtoiPrefix(m_list.GetItemText(m_list.GetFirstSelectedItem(), 2)));
+}
+
+// ---- Refresh ----------------------------------------------------------------
+
+void CProcessListDlg::OnRefresh() {
+    if (m_bRefreshing) {
+        m_bRefreshPending = true;
+        return;
+    }
+    m_bRefreshing = true;
+    do {
+        m_bRefreshPending = false;
+        RefreshOnce();
+    } while (m_bRefreshPending && m_hWnd);
+    m_bRefreshing = false;
+}
+
+void CProcessListDlg::RefreshOnce() {
+    if (m_nOsClass == 2) m_system->EnableDebugPrivilege();
+    m_blockList.SetBuiltin();
+    m_list.DeleteAllRows();
+    const std::vector<ProcessRow> rows =
+        BuildProcessRows({m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt});
+    for (const ProcessRow& row : rows) m_list.InsertRow({row.name, row.word, row.pidText});
+    if (m_list.m_nSortColumn >= 0 && m_list.m_nSortColumn <= 2) {
+        m_list.SortByColumn(m_list.m_nSortColumn, m_list.m_bAscending);
+    }
+    m_szCountText = CountText(static_cast<int>(rows.size()));
+    SetDlgItemText(IDC_COUNTTEXT, m_szCountText);
+    SetRowButtonsEnabled(false);
+}

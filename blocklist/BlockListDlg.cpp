@@ -1,0 +1,108 @@
+#include "blocklist/BlockListDlg.h"
+
+#include "app/Win32MessagePrompt.h"
+#include "blocklist/BlockListCommands.h"
+#include "blocklist/Win32FileStore.h"
+#include "res/resource.h"
+
+CBlockListDlg::CBlockListDlg(HWND parent)
+    : CDialog(IDD_BLOCKLIST, parent),
+      m_ownPrompt(std::make_unique<Win32MessagePrompt>(*this)),
+      m_prompt(m_ownPrompt.get()) {}
+
+CBlockListDlg::~CBlockListDlg() = default;
+
+void CBlockListDlg::DoDataExchange(CDataExchange* pDX) {
+    DDX_Control(pDX, IDC_NAMELIST, m_nameList);
+    DDX_Control(pDX, IDC_DELETENAME, m_btnDelete);
+    DDX_Control(pDX, IDC_ADDNAME, m_btnAdd);
+}
+
+LRESULT CBlockListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        OnDestroy();
+        return 0;
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+bool CBlockListDlg::OnCommand(UINT id, UINT code, HWND control) {
+    switch (id) {
+    case IDC_ADDNAME: OnAdd(); return true;
+    case IDC_DELETENAME: OnDelete(); return true;
+    default: return CDialog::OnCommand(id, code, control);
+    }
+}
+
+bool CBlockListDlg::OnNotify(NMHDR* header, LRESULT* result) {
+    if (header->idFrom != IDC_NAMELIST || header->code != NM_CLICK) return false;
+    OnNameListClick();
+    *result = 0;
+    return true;
+}
+
+BOOL CBlockListDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    m_nameList.ModifyStyle(LVS_TYPEMASK, LVS_REPORT);
+    m_nameList.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    m_nameList.DeleteAllItems();
+    // One column as wide as the whole control.
+    const RECT listRect = m_nameList.GetWindowRect();
+    const int width = static_cast<short>(listRect.right - listRect.left);
+    m_nameList.InsertColumn(0, "进程名", LVCFMT_LEFT, width);
+    m_nameList.SetColumnWidth(0, width);
+    m_btnDelete.EnableWindow(false);
+    LoadEntries();
+    return TRUE;
+}
+
+void CBlockListDlg::LoadEntries() {
+    m_nEntryCount = 0;
+    m_entries.clear();
+    m_nameList.DeleteAllItems();
+    Win32FileStore store;
+    for (std::string& name : ReadBlockListNames(store)) {
+        m_nameList.InsertItem(0, name);
+        m_entries.push_back(std::move(name));
+        ++m_nEntryCount;
+    }
+}
+
+void CBlockListDlg::OnNameListClick() { m_btnDelete.EnableWindow(true); }
+
+void CBlockListDlg::OnAdd() {
+    CAddBlockDlg addDialog;
+    if (addDialog.DoModal() == IDOK) {
+        Win32FileStore store;
+        // After a failed write the notice has been shown and the list still
+        // shows the unchanged file.
+        if (OfferBlockName(addDialog.m_strName, *m_prompt, store) == OfferOutcome::Failed) return;
+    }
+    LoadEntries();
+}
+
+void CBlockListDlg::OnDelete() {
+    // The topmost selected row; with none the text is empty and the rewrite
+    // only brings the file into form.
+    const int row = m_nameList.GetFirstSelectedItem();
+    const std::string taken = row >= 0 ? m_nameList.GetItemText(row, 0) : std::string();
+    LoadEntries();
+    Win32FileStore store;
+    if (!RemoveBlockName(taken, *m_prompt, store)) return;
+    LoadEntries();
+    m_btnDelete.EnableWindow(false);
+}
+
+void CBlockListDlg::OnDestroy() {
+    Default();
+    AnimateWindow(500, AW_HIDE | AW_CENTER);
+}
+
+CAddBlockDlg::CAddBlockDlg(HWND parent) : CDialog(IDD_ADDBLOCK, parent) {}
+
+void CAddBlockDlg::DoDataExchange(CDataExchange* pDX) { DDX_Text(pDX, IDC_NAMEEDIT, m_strName); }
+
+void RunBlockListEditor() {
+    CBlockListDlg editor;
+    editor.DoModal();
+}

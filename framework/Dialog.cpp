@@ -1,0 +1,133 @@
+#include "framework/Dialog.h"
+
+#include "framework/Text.h"
+
+namespace {
+// The dialog whose window the next window creation on this thread makes.
+thread_local CDialog* g_dialogBeingCreated = nullptr;
+thread_local HHOOK g_creationHook = nullptr;
+
+void EndCreation() {
+    if (g_creationHook) UnhookWindowsHookEx(g_creationHook);
+    g_creationHook = nullptr;
+    g_dialogBeingCreated = nullptr;
+}
+}  // namespace
+
+void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
+    if (!control.GetSafeHwnd()) control.SubclassDlgItem(id, pDX->m_dialog);
+}
+
+void DDX_Check(CDataExchange* pDX, int id, int& value) {
+    HWND box = pDX->m_dialog.GetDlgItem(id);
+    if (pDX->m_bSaveAndValidate) {
+        value = static_cast<int>(SendMessageW(box, BM_GETCHECK, 0, 0));
+    } else {
+        SendMessageW(box, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+    }
+}
+
+void DDX_Text(CDataExchange* pDX, int id, std::string& value) {
+    if (pDX->m_bSaveAndValidate) {
+        value = pDX->m_dialog.GetDlgItemText(id);
+    } else {
+        pDX->m_dialog.SetDlgItemText(id, value);
+    }
+}
+
+LRESULT CALLBACK CDialog::CreationHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND && g_dialogBeingCreated) {
+        CDialog* dialog = g_dialogBeingCreated;
+        const HHOOK hook = g_creationHook;
+        EndCreation();
+        dialog->SubclassWindow(reinterpret_cast<HWND>(wParam));
+        return CallNextHookEx(hook, code, wParam, lParam);
+    }
+    return CallNextHookEx(g_creationHook, code, wParam, lParam);
+}
+
+bool CDialog::BeginCreation() {
+    g_dialogBeingCreated = this;
+    g_creationHook = SetWindowsHookExW(WH_CBT, &CDialog::CreationHook, nullptr, GetCurrentThreadId());
+    return g_creationHook != nullptr;
+}
+
+INT_PTR CDialog::DoModal() {
+    if (!BeginCreation()) return -1;
+    m_bModal = true;
+    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nTemplateId), m_hParent,
+                                           &CDialog::NoDialogProc, 0);
+    EndCreation();
+    return result;
+}
+
+bool CDialog::Create(HWND parent) {
+    if (!BeginCreation()) return false;
+    m_bModal = false;
+    HWND hwnd = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nTemplateId),
+                                   parent ? parent : m_hParent, &CDialog::NoDialogProc, 0);
+    EndCreation();
+    return hwnd != nullptr;
+}
+
+void CDialog::EndDialog(int result) {
+    if (m_bModal) {
+        ::EndDialog(m_hWnd, result);
+    } else {
+        DestroyWindow(m_hWnd);
+    }
+}
+
+bool CDialog::UpdateData(bool save) {
+    CDataExchange exchange(*this, save);
+    DoDataExchange(&exchange);
+    return true;
+}
+
+BOOL CDialog::OnInitDialog() {
+    UpdateData(false);
+    return TRUE;
+}
+
+int CDialog::OnCreate(CREATESTRUCTW*) { return static_cast<int>(Default()); }
+
+bool CDialog::OnCommand(UINT id, UINT, HWND) {
+    if (id == IDOK) {
+        OnOK();
+        return true;
+    }
+    if (id == IDCANCEL) {
+        OnCancel();
+        return true;
+    }
+    return false;
+}
+
+bool CDialog::OnNotify(NMHDR*, LRESULT*) { return false; }
+
+void CDialog::OnOK() {
+    UpdateData(true);
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(reinterpret_cast<CREATESTRUCTW*>(lParam));
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_COMMAND:
+        if (OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam))) return 0;
+        break;
+    case WM_NOTIFY: {
+        LRESULT result = 0;
+        if (OnNotify(reinterpret_cast<NMHDR*>(lParam), &result)) return result;
+        break;
+    }
+    default:
+        break;
+    }
+    return Default();
+}

@@ -1,0 +1,23 @@
+#include "framework/Text.h"
+
+#include <windows.h>
+
+std::wstring WideFromText(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    const int length = MultiByteToWideChar(kTextCodePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(kTextCodePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    return wide;
+}
+
+std::string TextFromWide(const wchar_t* wide) { return TextFromWide(std::wstring(wide ? wide : L"")); }
+
+std::string TextFromWide(const std::wstring& wide) {
+    if (wide.empty()) return std::string();
+    const int length = WideCharToMultiByte(kTextCodePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string text(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(kTextCodePage, 0, wide.data(), static_cast<int>(wide.size()), &text[0], length, nullptr,
+                        nullptr);
+    return text;
+}

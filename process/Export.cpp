@@ -1,0 +1,3 @@
+#include "app/ProcessListDlg.h"
+
+void CProcessListDlg::OnExport() {}

@@ -1,0 +1,84 @@
+// A scripted process system and prompt for the command flows.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "process/MessagePrompt.h"
+#include "process/ProcessSystem.h"
+
+class ScriptedSystem : public ProcessSystem {
+public:
+    std::vector<ProcessRecord> processes;
+    std::vector<ThreadRecord> threads;
+    std::map<uint32_t, std::string> shortPaths;
+    std::set<uint32_t> unterminable;
+    bool privilegeEnabled = true;
+    FileDeletionResult deletionResult = FileDeletionResult::Deleted;
+    uint32_t ownPid = 0;
+
+    std::vector<uint32_t> terminated;
+    std::vector<std::string> deleted;
+    std::vector<uint32_t> waitedFor;
+    std::vector<std::string> events;  // order of terminations, path lookups and deletions
+
+    void WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) override {
+        for (const ProcessRecord& record : processes) {
+            if (!visit(record)) return;
+        }
+    }
+    bool TerminateByPid(uint32_t pid) override {
+        events.push_back("terminate " + std::to_string(pid));
+        if (unterminable.count(pid) || IsTerminationRefused(pid, false)) return false;
+        terminated.push_back(pid);
+        return true;
+    }
+    bool EnableDebugPrivilege() override { return privilegeEnabled; }
+    void WalkThreads(const std::function<bool(const ThreadRecord&)>& visit) override {
+        for (const ThreadRecord& thread : threads) {
+            if (!visit(thread)) return;
+        }
+    }
+    std::string GetProcessShortPath(uint32_t pid) override {
+        events.push_back("path " + std::to_string(pid));
+        auto found = shortPaths.find(pid);
+        return found == shortPaths.end() ? std::string() : found->second;
+    }
+    bool WaitForProcessEnd(uint32_t pid, uint32_t) override {
+        waitedFor.push_back(pid);
+        return true;
+    }
+    FileDeletionResult DeleteFileNow(const std::string& path) override {
+        events.push_back("delete " + path);
+        deleted.push_back(path);
+        return deletionResult;
+    }
+    uint32_t OwnPid() override { return ownPid; }
+};
+
+class ScriptedPrompt : public MessagePrompt {
+public:
+    struct Shown {
+        std::string text;
+        std::string caption;
+        unsigned style;
+    };
+    std::deque<int> answers;  // kIdOk when the script runs out
+    std::vector<Shown> shown;
+
+    int Show(const std::string& text, const std::string& caption, unsigned style) override {
+        shown.push_back({text, caption, style});
+        if (answers.empty()) return kIdOk;
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const Shown& box : shown) texts.push_back(box.text);
+        return texts;
+    }
+};

@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "process/DetailsText.h"
+#include "tests/native/command_fakes.h"
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) lines.push_back(line);
+    return lines;
+}
+
+struct DetailsTest : ::testing::Test {
+    ScriptedSystem system;
+    ScriptedPrompt prompt;
+    std::vector<std::string> reference = {"svchost.exe 服务宿主", "explorer.exe 桌面与任务栏"};
+
+    void SetUp() override {
+        ProcessRecord other;
+        other.pid = 1000;
+        other.name = "other.exe";
+        ProcessRecord explorer;
+        explorer.pid = 1234;
+        explorer.name = "explorer.exe";
+        explorer.threads = 17;
+        explorer.usage = 0;
+        explorer.basePriority = 8;
+        explorer.parentPid = 1200;
+        system.processes = {other, explorer};
+        system.threads = {{5000, 1000, 0, 0}, {5100, 1234, -2, 0}, {5200, 1234, 1, 0}};
+        system.shortPaths[1234] = "C:\\WINDOWS\\EXPLORER.EXE";
+    }
+    CommandContext Context(int osClass) { return {system, prompt, osClass, reference}; }
+};
+
+}  // namespace
+
+TEST_F(DetailsTest, FullLayoutOnClassTwo) {
+    const std::string text = BuildDetailsText(Context(2), {"explorer.exe", 1234});
+    const std::vector<std::string> expected = {
+        " 进程名: explorer.exe", " 线程数: 17", " 进程值: 0", " 基本优先权: 8", " 父进程ID :1200", " 进程ID: 1234",
+        " 线程ID: 5100",         " Delta Priority: -2", " 线程值: 0", "", "全路径:C:\\WINDOWS\\EXPLORER.EXE", "",
+        "正常进程参考信息:",     "explorer.exe 桌面与任务栏"};
+    EXPECT_EQ(expected, Lines(text));
+    EXPECT_NE('\n', text.back());
+}
+
+TEST_F(DetailsTest, NoPathPartOutsideClassTwo) {
+    for (int osClass : {1, 3, 4, 5}) {
+        const std::string text = BuildDetailsText(Context(osClass), {"explorer.exe", 1234});
+        EXPECT_EQ(std::string::npos, text.find("全路径")) << osClass;
+        EXPECT_NE(std::string::npos, text.find(" 线程值: 0\n\n正常进程参考信息:\nexplorer.exe")) << osClass;
+    }
+}
+
+TEST_F(DetailsTest, NoReferencePartWithoutAMatchingLine) {
+    system.processes[1].name = "tool.exe";
+    const std::string text = BuildDetailsText(Context(2), {"tool.exe", 1234});
+    EXPECT_EQ(11u, Lines(text).size());
+    EXPECT_EQ("\n全路径:C:\\WINDOWS\\EXPLORER.EXE\n", text.substr(text.find("\n全路径")));
+}
+
+TEST_F(DetailsTest, EndedProcessKeepsPathAndReferenceParts) {
+    const std::string text = BuildDetailsText(Context(2), {"explorer.exe", 9999});
+    EXPECT_EQ("\n全路径:\n\n正常进程参考信息:\nexplorer.exe 桌面与任务栏", text);
+    EXPECT_EQ("", BuildDetailsText(Context(5), {"gone.exe", 9999}));
+}
+
+TEST_F(DetailsTest, CommandShowsTheTextAndRefreshes) {
+    EXPECT_TRUE(RunDetailsCommand(Context(5), {"explorer.exe", 1234}));
+    ASSERT_EQ(1u, prompt.shown.size());
+    EXPECT_EQ("进程信息", prompt.shown[0].caption);
+    EXPECT_EQ(0x2040u, prompt.shown[0].style);
+    EXPECT_EQ(0u, prompt.shown[0].text.find(" 进程名: explorer.exe\n"));
+}

@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include "process/ProcessCommands.h"
+#include "tests/native/command_fakes.h"
+
+namespace {
+
+ProcessRecord Record(uint32_t pid, const char* name) {
+    ProcessRecord record;
+    record.pid = pid;
+    record.name = name;
+    return record;
+}
+
+struct CommandTest : ::testing::Test {
+    ScriptedSystem system;
+    ScriptedPrompt prompt;
+    std::vector<std::string> reference;
+    CommandContext Context(int osClass) { return {system, prompt, osClass, reference}; }
+};
+
+}  // namespace
+
+TEST(SlimDownSpareRule, ReverseContainmentAgainstTheTable) {
+    const std::vector<std::string> none;
+    for (const char* name : {"System", "[System Process]", "RPCSS.EXE", "rpcss.exe", "SS.EXE", "system"}) {
+        EXPECT_TRUE(IsSparedBySlimDown(Record(100, name), 1, none)) << name;
+    }
+    for (const char* name : {"MYSYSTEM.EXE", "notepad.exe", "rpcss.exe.bak", "c:\\windows\\rpcss.exe"}) {
+        EXPECT_FALSE(IsSparedBySlimDown(Record(100, name), 1, none)) << name;
+    }
+}
+
+TEST(SlimDownSpareRule, ReferenceLinesAndOwnProcess) {
+    const std::vector<std::string> reference = {"", "Explorer.exe 桌面与任务栏"};
+    EXPECT_TRUE(IsSparedBySlimDown(Record(100, "explorer.exe"), 1, reference));
+    EXPECT_TRUE(IsSparedBySlimDown(Record(100, "plorer.exe"), 1, reference));
+    // An empty reference line spares nothing.
+    EXPECT_FALSE(IsSparedBySlimDown(Record(100, "calc.exe"), 1, reference));
+    // The own process is recognised by pid, whatever it is called.
+    EXPECT_TRUE(IsSparedBySlimDown(Record(2100, "renamed.exe"), 2100, reference));
+    EXPECT_FALSE(IsSparedBySlimDown(Record(2100, "renamed.exe"), 2104, reference));
+}
+
+TEST(SelectedProcess, ReadsThePidCellLikeAtoi) {
+    EXPECT_EQ(1234u, SelectedProcess::FromCells("a.exe", "1234").pid);
+    EXPECT_EQ(0u, SelectedProcess::FromCells("", "").pid);
+    EXPECT_EQ(0xFFFFFFFFu, SelectedProcess::FromCells("x", "-1").pid);
+    EXPECT_EQ(12u, SelectedProcess::FromCells("x", " 12abc").pid);
+}
+
+TEST_F(CommandTest, TerminateAskedYesReportsTheOutcomeAndRefreshes) {
+    prompt.answers = {kIdYes};
+    EXPECT_TRUE(RunTerminateCommand(Context(5), {"notepad.exe", 2200}));
+    ASSERT_EQ(2u, prompt.shown.size());
+    EXPECT_EQ("真的要终止notepad.exe吗？", prompt.shown[0].text);
+    EXPECT_EQ("警告", prompt.shown[0].caption);
+    EXPECT_EQ(kMbYesNo, prompt.shown[0].style);
+    EXPECT_EQ("中止成功", prompt.shown[1].text);
+    EXPECT_EQ("提示", prompt.shown[1].caption);
+    EXPECT_EQ(std::vector<uint32_t>{2200}, system.terminated);
+
+    prompt.shown.clear();
+    prompt.answers = {kIdYes};
+    system.unterminable = {2300};
+    EXPECT_TRUE(RunTerminateCommand(Context(5), {"locked.exe", 2300}));
+    EXPECT_EQ("中止失败", prompt.shown.back().text);
+}
+
+TEST_F(CommandTest, TerminateAnsweredNoStillRefreshes) {
+    prompt.answers = {kIdNo};
+    EXPECT_TRUE(RunTerminateCommand(Context(2), {"notepad.exe", 2200}));
+    EXPECT_EQ(1u, prompt.shown.size());
+    EXPECT_TRUE(system.terminated.empty());
+}
+
+TEST_F(CommandTest, TerminateWithoutSelectionFails) {
+    prompt.answers = {kIdYes};
+    EXPECT_TRUE(RunTerminateCommand(Context(5), SelectedProcess::FromCells("", "")));
+    EXPECT_EQ((std::vector<std::string>{"真的要终止吗？", "中止失败"}), prompt.Texts());
+}
+
+TEST_F(CommandTest, TerminatePrivilegeFailureOnClassTwoOnly) {
+    system.privilegeEnabled = false;
+    EXPECT_FALSE(RunTerminateCommand(Context(2), {"notepad.exe", 2200}));
+    EXPECT_EQ(std::vector<std::string>{"修改权限错误!"}, prompt.Texts());
+    EXPECT_EQ("提示", prompt.shown[0].caption);
+
+    prompt.shown.clear();
+    prompt.answers = {kIdYes};
+    EXPECT_TRUE(RunTerminateCommand(Context(5), {"notepad.exe", 2200}));
+    EXPECT_EQ("中止成功", prompt.shown.back().text);
+}
+
+TEST_F(CommandTest, SlimDownTerminatesTheUnsparedWithoutQuestions) {
+    reference = {"explorer.exe 桌面"};
+    system.ownPid = 2100;
+    system.processes = {Record(0, "[System Process]"), Record(4, "System"),    Record(1234, "explorer.exe"),
+                        Record(2000, "MYSYSTEM.EXE"),    Record(2100, "self.exe"), Record(2200, "notepad.exe"),
+                        Record(2300, "flcss.exe")};
+    system.unterminable = {2000};
+    prompt.answers = {kIdYes};
+    EXPECT_TRUE(RunSlimCommand(Context(1)));
+    ASSERT_EQ(1u, prompt.shown.size());
+    EXPECT_EQ("该功能最好只在Windows9X下使用，可能会使系统无法正常运行，要继续吗？", prompt.shown[0].text);
+    EXPECT_EQ("警告", prompt.shown[0].caption);
+    // A failed termination does not stop the walk.
+    EXPECT_EQ((std::vector<uint32_t>{2200, 2300}), system.terminated);
+}
+
+TEST_F(CommandTest, SlimDownAnsweredNoTerminatesNothing) {
+    system.processes = {Record(2200, "notepad.exe")};
+    prompt.answers = {kIdNo};
+    EXPECT_TRUE(RunSlimCommand(Context(2)));
+    EXPECT_TRUE(system.events.empty());
+}
+
+TEST_F(CommandTest, DeletePathChoicePerClass) {
+    system.shortPaths[2200] = "C:\\PROGRA~1\\TOOL\\NOTEPAD.EXE";
+    for (int osClass : {2, 4, 5}) {
+        EXPECT_EQ("C:\\PROGRA~1\\TOOL\\NOTEPAD.EXE", ChooseDeletePath(osClass, "notepad.exe", system, 2200))
+            << osClass;
+    }
+    for (int osClass : {1, 3}) {
+        EXPECT_EQ("C:\\WINDOWS\\NOTEPAD.EXE", ChooseDeletePath(osClass, "C:\\WINDOWS\\NOTEPAD.EXE", system, 2200))
+            << osClass;
+    }
+    // An NT process whose path cannot be found never falls back to the row name.
+    EXPECT_EQ("", ChooseDeletePath(5, "notepad.exe", system, 2300));
+}
+
+TEST(DeletablePath, RefusesEmptyPathsAndWildcards) {
+    EXPECT_TRUE(IsDeletablePath("C:\\A\\B.EXE"));
+    EXPECT_TRUE(IsDeletablePath("C:\\程序\\工具.exe"));
+    EXPECT_FALSE(IsDeletablePath(""));
+    EXPECT_FALSE(IsDeletablePath("C:\\A\\?.EXE"));
+    EXPECT_FALSE(IsDeletablePath("C:\\A\\*"));
+}
+
+TEST_F(CommandTest, DeleteFileTakesThePathBeforeTerminatingAndWaitsForTheEnd) {
+    system.shortPaths[2200] = "C:\\TOOLS\\NOTEPAD.EXE";
+    prompt.answers = {kIdYes};
+    EXPECT_TRUE(RunDeleteFileCommand(Context(5), {"notepad.exe", 2200}));
+    EXPECT_EQ((std::vector<std::string>{"path 2200", "terminate 2200", "delete C:\\TOOLS\\NOTEPAD.EXE"}),
+              system.events);
+    EXPECT_EQ(std::vector<uint32_t>{2200}, system.waitedFor);
+    EXPECT_EQ((std::vector<std::string>{"真的要删除notepad.exe吗？", "已经中止进程", "删除成功"}), prompt.Texts());
+    EXPECT_EQ("警告", prompt.shown[0].caption);
+    EXPECT_EQ("提示", prompt.shown[1].caption);
+    EXPECT_EQ(kDeleteResultCaption, prompt.shown[2].caption);
+    EXPECT_EQ(kMbOk, prompt.shown[2].style);
+}
+
+TEST_F(CommandTest, DeleteFileOutcomes) {
+    system.shortPaths[2200] = "C:\\TOOLS\\NOTEPAD.EXE";
+    prompt.answers = {kIdYes};
+    system.deletionResult = FileDeletionResult::Failed;
+    RunDeleteFileCommand(Context(2), {"notepad.exe", 2200});
+    EXPECT_EQ("删除失败", prompt.shown.back().text);
+    EXPECT_EQ(kMbOk | kMbIconExclamation, prompt.shown.back().style);
+
+    prompt.answers = {kIdYes};
+    system.deletionResult = FileDeletionResult::Cancelled;
+    RunDeleteFileCommand(Context(2), {"notepad.exe", 2200});
+    EXPECT_EQ("删除取消", prompt.shown.back().text);
+    EXPECT_EQ(kMbOk, prompt.shown.back().style);
+}
+
+TEST_F(CommandTest, DeleteFileWithUnknownPathDeletesNothing) {
+    prompt.answers = {kIdYes};
+    EXPECT_TRUE(RunDeleteFileCommand(Context(5), {"notepad.exe", 2200}));
+    EXPECT_TRUE(system.deleted.empty());
+    EXPECT_EQ((std::vector<std::string>{"真的要删除notepad.exe吗？", "已经中止进程", "删除失败"}), prompt.Texts());
+}
+
+TEST_F(CommandTest, DeleteFileOnNineXUsesTheRowName) {
+    prompt.answers = {kIdYes};
+    RunDeleteFileCommand(Context(1), {"C:\\WINDOWS\\NOTEPAD.EXE", 2200});
+    EXPECT_EQ(std::vector<std::string>{"C:\\WINDOWS\\NOTEPAD.EXE"}, system.deleted);
+}
+
+TEST_F(CommandTest, DeleteFileAnsweredNoOrNotTerminated) {
+    system.shortPaths[2200] = "C:\\TOOLS\\NOTEPAD.EXE";
+    prompt.answers = {kIdNo};
+    EXPECT_FALSE(RunDeleteFileCommand(Context(5), {"notepad.exe", 2200}));
+    EXPECT_TRUE(system.events.empty());
+
+    prompt.shown.clear();
+    prompt.answers = {kIdYes};
+    system.unterminable = {2200};
+    EXPECT_TRUE(RunDeleteFileCommand(Context(5), {"notepad.exe", 2200}));
+    EXPECT_TRUE(system.deleted.empty());
+    EXPECT_EQ(std::vector<std::string>{"真的要删除notepad.exe吗？"}, prompt.Texts());
+}

@@ -1,0 +1,124 @@
+#include "tests/wine/support/WineTestSupport.h"
+
+namespace {
+
+std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+std::wstring MakeTempDirectory() {
+    wchar_t base[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, base);
+    static unsigned counter = 0;
+    for (;;) {
+        const std::wstring path = std::wstring(base) + L"tvx" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                                  std::to_wstring(++counter);
+        if (CreateDirectoryW(path.c_str(), nullptr)) return path;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return path;
+    }
+}
+
+void RemoveTree(const std::wstring& directory) {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = directory + L"\\" + name;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(directory.c_str());
+}
+
+}  // namespace
+
+HelperProcess::HelperProcess(const std::string& exeName, int seconds)
+    : m_directory(MakeTempDirectory()), m_path(m_directory + L"\\" + Widen(exeName)) {
+    if (!CopyFileW(Widen(TVX_SLEEPER_PATH).c_str(), m_path.c_str(), FALSE)) return;
+    std::wstring commandLine = L"\"" + m_path + L"\" " + std::to_wstring(seconds);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(m_path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, m_directory.c_str(),
+                        &startup, &info)) {
+        return;
+    }
+    CloseHandle(info.hThread);
+    m_process = info.hProcess;
+    m_pid = info.dwProcessId;
+}
+
+HelperProcess::~HelperProcess() {
+    if (m_process) {
+        TerminateProcess(m_process, 0);
+        WaitForSingleObject(m_process, 5000);
+        CloseHandle(m_process);
+    }
+    RemoveTree(m_directory);
+}
+
+bool HelperProcess::IsRunning() const { return m_process && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT; }
+
+bool HelperProcess::WaitForExit(DWORD timeoutMs) const {
+    return !m_process || WaitForSingleObject(m_process, timeoutMs) == WAIT_OBJECT_0;
+}
+
+int ScriptedPrompt::Show(const std::string& text, const std::string& caption, unsigned style) {
+    shown.push_back({text, caption, style});
+    if ((style & 0xF) != kMbYesNo) return kIdOk;
+    if (answers.empty()) return kIdNo;
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+void PumpMessages(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(10);
+    } while (GetTickCount() - start < milliseconds);
+}
+
+ScratchDirectory::ScratchDirectory() : m_path(MakeTempDirectory()) {
+    wchar_t current[MAX_PATH + 1] = {};
+    GetCurrentDirectoryW(MAX_PATH, current);
+    m_previous = current;
+    SetCurrentDirectoryW(m_path.c_str());
+}
+
+ScratchDirectory::~ScratchDirectory() {
+    SetCurrentDirectoryW(m_previous.c_str());
+    RemoveTree(m_path);
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::string();
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

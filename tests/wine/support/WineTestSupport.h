@@ -1,0 +1,71 @@
+// Shared helpers of the Win32 tests: helper processes, a scripted message
+// prompt, message pumping and a scratch working directory.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "process/MessagePrompt.h"
+
+// A copy of the sleeper program under a chosen file name, started as a
+// process; terminated and deleted when the object goes.
+class HelperProcess {
+public:
+    explicit HelperProcess(const std::string& exeName, int seconds = 60);
+    ~HelperProcess();
+    HelperProcess(const HelperProcess&) = delete;
+    HelperProcess& operator=(const HelperProcess&) = delete;
+
+    uint32_t pid() const { return m_pid; }
+    const std::wstring& path() const { return m_path; }
+    bool started() const { return m_process != nullptr; }
+    bool IsRunning() const;
+    // Waits up to timeoutMs for the process to end.
+    bool WaitForExit(DWORD timeoutMs) const;
+
+private:
+    std::wstring m_directory;
+    std::wstring m_path;
+    HANDLE m_process = nullptr;
+    uint32_t m_pid = 0;
+};
+
+// Answers message boxes from a script and records every box shown.
+class ScriptedPrompt : public MessagePrompt {
+public:
+    struct Shown {
+        std::string text;
+        std::string caption;
+        unsigned style;
+    };
+    std::vector<Shown> shown;
+    std::deque<int> answers;  // taken in order for Yes/No boxes; kIdNo when empty
+
+    int Show(const std::string& text, const std::string& caption, unsigned style) override;
+};
+
+// Dispatches the thread's messages for about the given time.
+void PumpMessages(DWORD milliseconds);
+
+// A fresh empty directory made the current one for the object's lifetime.
+class ScratchDirectory {
+public:
+    ScratchDirectory();
+    ~ScratchDirectory();
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+    const std::wstring& path() const { return m_path; }
+
+private:
+    std::wstring m_previous;
+    std::wstring m_path;
+};
+
+// Whole file as bytes; empty when missing.
+std::string ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool FileExists(const std::wstring& path);
