@@ -8,6 +8,16 @@
 
 #include "process/ProcessRules.h"
 
+// One record of a thread snapshot.
+struct ThreadRecord {
+    uint32_t threadId = 0;
+    uint32_t ownerPid = 0;
+    int32_t deltaPriority = 0;
+    uint32_t usage = 0;
+};
+
+enum class FileDeletionResult { Deleted, Failed, Cancelled };
+
 class ProcessSystem {
 public:
     virtual ~ProcessSystem() = default;
@@ -19,6 +29,22 @@ public:
     // brings the system down (see IsTerminationRefused).
     virtual bool TerminateByPid(uint32_t pid) = 0;
     virtual bool EnableDebugPrivilege() = 0;
+
+    // The operations below have neutral defaults so that a scripted system
+    // only provides what its test needs.
+
+    // Calls visit for each thread of a fresh system-wide snapshot until visit
+    // returns false.
+    virtual void WalkThreads(const std::function<bool(const ThreadRecord&)>& /*visit*/) {}
+    // Short (8.3) form of the full path of the process's program file, taken
+    // from the process itself; empty when it cannot be found.
+    virtual std::string GetProcessShortPath(uint32_t /*pid*/) { return {}; }
+    // Waits at most timeoutMs for the process to end; true when it has ended.
+    virtual bool WaitForProcessEnd(uint32_t /*pid*/, uint32_t /*timeoutMs*/) { return true; }
+    // Deletes one file at once (not into the recycle bin), without questions.
+    virtual FileDeletionResult DeleteFileNow(const std::string& /*path*/) { return FileDeletionResult::Failed; }
+    // Pid of the program's own process.
+    virtual uint32_t OwnPid() { return 0; }
 };
 
 // Pids 0 and 4 and processes the system marks critical are never terminated.

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "process/ProcessCommands.h"
 #include "process/ReferenceInfo.h"
 
 TEST(ParseReferenceInfo, StopsAtTheFirstLineWithTheMarker) {
@@ -59,4 +64,32 @@ TEST(LookupReferenceText, FirstMatchingLineWins) {
     EXPECT_EQ("", LookupReferenceText("", reference));
     EXPECT_EQ("", LookupReferenceText("C:\\DIR\\", reference));
     EXPECT_EQ("", LookupReferenceText("calc.exe", {}));
+}
+
+TEST(ShippedReferenceFile, SparesWhatTheSystemsNeedAndNothingElse) {
+    const std::string path = std::string(__FILE__).substr(0, std::string(__FILE__).rfind("tests/")) +
+                             "res/processinfo.dat";
+    std::ifstream file(path, std::ios::binary);
+    ASSERT_TRUE(file) << path;
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_NE(std::string::npos, bytes.find("\r\n[EOF]"));
+    const std::vector<std::string> lines = ParseReferenceInfo(bytes);
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n') - 1, static_cast<long>(lines.size()));
+    const char* needed[] = {
+        "smss.exe", "csrss.exe", "wininit.exe", "winlogon.exe", "services.exe", "lsass.exe", "lsm.exe",
+        "svchost.exe", "spoolsv.exe", "explorer.exe", "dwm.exe", "taskhost.exe", "taskhostw.exe", "sihost.exe",
+        "fontdrvhost.exe", "ctfmon.exe", "conhost.exe", "RuntimeBroker.exe", "SearchIndexer.exe", "MsMpEng.exe",
+        "audiodg.exe", "dllhost.exe", "wmiprvse.exe", "alg.exe", "msdtc.exe", "Registry", "Memory Compression",
+        "MSGSRV32.EXE", "MPREXE.EXE", "SYSTRAY.EXE", "mmtask.tsk", "KERNEL32.DLL", "winedevice.exe",
+        "plugplay.exe", "rpcss.exe"};
+    for (const char* name : needed) {
+        ProcessRecord record;
+        record.pid = 1000;
+        record.name = name;
+        EXPECT_TRUE(IsSparedBySlimDown(record, 1, lines)) << name;
+        EXPECT_EQ(0u, LookupReferenceText(name, lines).find("\n正常进程参考信息:\n")) << name;
+    }
+    for (const char* name : {"notepad.exe", "tvx_sleeper.exe", "calc.exe", "winword.exe", "cmd.exe"}) {
+        EXPECT_FALSE(IsNamedInReference(name, lines)) << name;
+    }
 }

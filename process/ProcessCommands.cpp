@@ -1,0 +1,74 @@
+#include "process/ProcessCommands.h"
+
+#include <algorithm>
+
+SelectedProcess SelectedProcess::FromCells(std::string name, std::string_view pidText) {
+    // The cell holds the pid as "%d" of its 32-bit value.
+    return {std::move(name), static_cast<uint32_t>(static_cast<int32_t>(AtoiPrefix(pidText)))};
+}
+
+bool IsSparedBySlimDown(const ProcessRecord& record, uint32_t ownPid,
+                        const std::vector<std::string>& referenceLines) {
+    if (record.pid == ownPid) return true;
+    // The process name must occur inside the table name, not the other way
+    // round: "System" is spared, "MYSYSTEM.EXE" is not.
+    const bool inTable = std::any_of(SystemProcessNames.begin(), SystemProcessNames.end(),
+                                     [&](const char* systemName) { return ContainsNoCase(systemName, record.name); });
+    return inTable || IsNamedInReference(record.name, referenceLines);
+}
+
+std::string ChooseDeletePath(int osClass, const std::string& rowName, ProcessSystem& system, uint32_t pid) {
+    if (osClass == 1 || osClass == 3) return rowName;
+    return system.GetProcessShortPath(pid);
+}
+
+bool IsDeletablePath(std::string_view path) {
+    // '*' and '?' are below 0x40 and so never the second byte of a double-byte
+    // character.
+    return !path.empty() && path.find_first_of("*?") == std::string_view::npos;
+}
+
+bool RunTerminateCommand(const CommandContext& context, const SelectedProcess& selected) {
+    if (context.osClass == 2 && !context.system.EnableDebugPrivilege()) {
+        context.prompt.Notify("修改权限错误!", "提示");
+        return false;
+    }
+    if (context.prompt.AskYesNo(FormatText("真的要终止%s吗？", selected.name.c_str()), "警告")) {
+        const bool terminated = context.system.TerminateByPid(selected.pid);
+        context.prompt.Notify(terminated ? "中止成功" : "中止失败", "提示");
+    }
+    return true;
+}
+
+bool RunSlimCommand(const CommandContext& context) {
+    if (context.prompt.AskYesNo("该功能最好只在Windows9X下使用，可能会使系统无法正常运行，要继续吗？", "警告")) {
+        const uint32_t ownPid = context.system.OwnPid();
+        context.system.WalkProcesses([&](const ProcessRecord& record) {
+            if (!IsSparedBySlimDown(record, ownPid, context.referenceLines)) {
+                context.system.TerminateByPid(record.pid);
+            }
+            return true;
+        });
+    }
+    return true;
+}
+
+bool RunDeleteFileCommand(const CommandContext& context, const SelectedProcess& selected) {
+    if (!context.prompt.AskYesNo(FormatText("真的要删除%s吗？", selected.name.c_str()), "警告")) return false;
+    // The path is taken while the process still runs.
+    const std::string path = ChooseDeletePath(context.osClass, selected.name, context.system, selected.pid);
+    if (!context.system.TerminateByPid(selected.pid)) return true;
+    context.prompt.Notify("已经中止进程", "提示");
+    // The image stays locked until the process has really ended.
+    context.system.WaitForProcessEnd(selected.pid, kProcessEndWaitMs);
+    const FileDeletionResult result =
+        IsDeletablePath(path) ? context.system.DeleteFileNow(path) : FileDeletionResult::Failed;
+    switch (result) {
+    case FileDeletionResult::Deleted: context.prompt.Show("删除成功", kDeleteResultCaption, kMbOk); break;
+    case FileDeletionResult::Cancelled: context.prompt.Show("删除取消", kDeleteResultCaption, kMbOk); break;
+    case FileDeletionResult::Failed:
+        context.prompt.Show("删除失败", kDeleteResultCaption, kMbOk | kMbIconExclamation);
+        break;
+    }
+    return true;
+}

@@ -1,0 +1,53 @@
+// The commands that end processes on the user's request (terminate, slim down,
+// delete file) and the details box, as plain flows over the platform seams.
+// Each flow returns true when the list is to be refreshed afterwards.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "process/MessagePrompt.h"
+#include "process/ProcessRules.h"
+#include "process/ProcessSystem.h"
+
+// The list row a command acts on: column 0 and column 2 as the list holds
+// them (both empty when no row is selected).
+struct SelectedProcess {
+    std::string name;
+    uint32_t pid = 0;
+
+    static SelectedProcess FromCells(std::string name, std::string_view pidText);
+};
+
+struct CommandContext {
+    ProcessSystem& system;
+    MessagePrompt& prompt;
+    int osClass;
+    const std::vector<std::string>& referenceLines;
+};
+
+// Caption of the delete-file outcome: the application's title.
+constexpr const char* kDeleteResultCaption = "tarvemonix";
+
+// How long delete-file waits for the terminated process to release its image.
+constexpr uint32_t kProcessEndWaitMs = 5000;
+
+// Slim down spares a process whose name occurs inside a name of
+// SystemProcessNames or inside a reference line, and always the program's
+// own process.
+bool IsSparedBySlimDown(const ProcessRecord& record, uint32_t ownPid,
+                        const std::vector<std::string>& referenceLines);
+
+// The file delete-file removes. The 9x family and Win32s (classes 1 and 3)
+// name processes by their full path; every NT class asks the process itself.
+std::string ChooseDeletePath(int osClass, const std::string& rowName, ProcessSystem& system, uint32_t pid);
+
+// A path that names exactly one file: not empty and free of the shell's
+// wildcards (which a lossy code-page conversion can leave as '?').
+bool IsDeletablePath(std::string_view path);
+
+bool RunTerminateCommand(const CommandContext& context, const SelectedProcess& selected);
+bool RunSlimCommand(const CommandContext& context);
+bool RunDeleteFileCommand(const CommandContext& context, const SelectedProcess& selected);
