@@ -44,6 +44,7 @@ prepare_prefix() {
   if [ ! -f "$WINEPREFIX/.tvx-ready" ]; then
     echo "== preparing Wine prefix $WINEPREFIX"
     rm -rf "$WINEPREFIX"
+    mkdir -p "$(dirname "$WINEPREFIX")"
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
     local reg="$WINEPREFIX/fonts.reg"

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include "process/Refresh.h"
+#include "tests/native/command_fakes.h"
+
+namespace {
+
+ProcessRecord Record(uint32_t pid, const char* name) {
+    ProcessRecord record;
+    record.pid = pid;
+    record.name = name;
+    return record;
+}
+
+struct RefreshFixture : ::testing::Test {
+    ScriptedSystem system;
+    ScriptedPrompt prompt;
+    BlockList blockList;
+    std::vector<std::string> reference = {"explorer.exe 资源管理器"};
+
+    std::vector<ProcessRow> Refresh(int promptFlag) {
+        return BuildProcessRows({blockList, reference, promptFlag, system, prompt});
+    }
+};
+
+}  // namespace
+
+TEST_F(RefreshFixture, SilentTerminationOfBlockedProcessStillListsItsRow) {
+    system.processes = {Record(0, "[System Process]"), Record(4, "System"), Record(1234, "explorer.exe"),
+                        Record(2000, "flcss.exe"), Record(2100, "TARVEMONIX.EXE"), Record(2200, "notepad.exe")};
+    const std::vector<ProcessRow> rows = Refresh(0);
+
+    ASSERT_EQ(6u, rows.size());
+    EXPECT_EQ((std::vector<uint32_t>{2000}), system.terminated);
+    EXPECT_TRUE(prompt.shown.empty());
+    const char* expected[][3] = {
+        {"[System Process]", " 系统进程", "0"}, {"System", " 系统进程", "4"},
+        {"explorer.exe", " 系统进程", "1234"},  {"flcss.exe", " 危险进程", "2000"},
+        {"TARVEMONIX.EXE", "瓦诺德", "2100"},   {"notepad.exe", " 应用程序进程", "2200"},
+    };
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(expected[i][0], rows[i].name) << i;
+        EXPECT_EQ(expected[i][1], rows[i].word) << i;
+        EXPECT_EQ(expected[i][2], rows[i].pidText) << i;
+    }
+}
+
+TEST_F(RefreshFixture, PromptFlagOneAsksWithTheEntryAndReportsSuccess) {
+    system.processes = {Record(2000, "c:\\x\\Flcss.exe")};
+    prompt.answers = {kIdYes};
+    const std::vector<ProcessRow> rows = Refresh(1);
+
+    EXPECT_EQ((std::vector<uint32_t>{2000}), system.terminated);
+    ASSERT_EQ(2u, prompt.shown.size());
+    // Both boxes name the block-list entry as stored, not the process name.
+    EXPECT_EQ("发现危险进程FLCSS.EXE,是否中止？", prompt.shown[0].text);
+    EXPECT_EQ("提示", prompt.shown[0].caption);
+    EXPECT_EQ(kMbYesNo, prompt.shown[0].style);
+    EXPECT_EQ("中止FLCSS.EXE成功", prompt.shown[1].text);
+    EXPECT_EQ("提示", prompt.shown[1].caption);
+    EXPECT_EQ(kMbOk, prompt.shown[1].style);
+    ASSERT_EQ(1u, rows.size());
+}
+
+TEST_F(RefreshFixture, AnswerNoLeavesProcessDangerous) {
+    system.processes = {Record(2000, "flcss.exe")};
+    prompt.answers = {kIdNo};
+    const std::vector<ProcessRow> rows = Refresh(1);
+    EXPECT_TRUE(system.terminated.empty());
+    ASSERT_EQ(1u, prompt.shown.size());
+    EXPECT_EQ(" 危险进程", rows[0].word);
+}
+
+TEST_F(RefreshFixture, FailedTerminationShowsNoSuccessBox) {
+    system.processes = {Record(2000, "flcss.exe")};
+    system.unterminable = {2000};
+    prompt.answers = {kIdYes};
+    Refresh(1);
+    EXPECT_EQ(1u, prompt.shown.size());
+}
+
+TEST_F(RefreshFixture, TwoMatchingEntriesGiveTwoQuestions) {
+    blockList.AddLoaded("virus");
+    system.processes = {Record(3000, "VIRUS-FLCSS.EXE")};
+    prompt.answers = {kIdNo, kIdYes};
+    Refresh(1);
+    ASSERT_EQ(3u, prompt.shown.size());
+    EXPECT_EQ("发现危险进程FLCSS.EXE,是否中止？", prompt.shown[0].text);
+    EXPECT_EQ("发现危险进程virus,是否中止？", prompt.shown[1].text);
+    EXPECT_EQ("中止virus成功", prompt.shown[2].text);
+    EXPECT_EQ((std::vector<uint32_t>{3000}), system.terminated);
+}
+
+TEST_F(RefreshFixture, PromptFlagOtherThanOneTerminatesSilently) {
+    system.processes = {Record(2000, "flcss.exe")};
+    Refresh(2);
+    EXPECT_EQ((std::vector<uint32_t>{2000}), system.terminated);
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
+TEST_F(RefreshFixture, EmptyBlockEntryMarksNothing) {
+    blockList.AddLoaded("");
+    system.processes = {Record(10, "notepad.exe")};
+    const std::vector<ProcessRow> rows = Refresh(0);
+    EXPECT_TRUE(system.terminated.empty());
+    EXPECT_EQ(" 应用程序进程", rows[0].word);
+}
+
+TEST(CountText, FormatsTheNumber) {
+    EXPECT_EQ("共有0个进程", CountText(0));
+    EXPECT_EQ("共有37个进程", CountText(37));
+}
