@@ -71,6 +71,7 @@ bool HelperProcess::WaitForExit(DWORD timeoutMs) const {
 
 int ScriptedPrompt::Show(const std::string& text, const std::string& caption, unsigned style) {
     shown.push_back({text, caption, style});
+    if (whileShown) whileShown();
     if ((style & 0xF) != kMbYesNo) return kIdOk;
     if (answers.empty()) return kIdNo;
     const int answer = answers.front();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,7 @@ public:
     };
     std::vector<Shown> shown;
     std::deque<int> answers;  // taken in order for Yes/No boxes; kIdNo when empty
+    std::function<void()> whileShown;  // runs inside each box, as a nested message loop would
 
     int Show(const std::string& text, const std::string& caption, unsigned style) override;
 };

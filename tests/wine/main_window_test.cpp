@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "app/ProcessListDlg.h"
+#include "framework/Text.h"
+#include "process/Refresh.h"
+#include "res/resource.h"
+#include "tests/wine/support/WineTestSupport.h"
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void Open() {
+        dialog.SetMessagePrompt(&prompt);
+        ASSERT_TRUE(dialog.Create()) << "error " << GetLastError();
+    }
+    void TearDown() override {
+        if (dialog.m_hWnd) DestroyWindow(dialog.m_hWnd);
+    }
+
+    int RowOf(uint32_t pid) const {
+        for (int row = 0; row < dialog.m_list.GetItemCount(); ++row) {
+            if (dialog.m_list.GetItemText(row, 2) == std::to_string(pid)) return row;
+        }
+        return -1;
+    }
+    void Notify(UINT code, int column = 0) const {
+        NMLISTVIEW notification{};
+        notification.hdr.hwndFrom = dialog.m_list.m_hWnd;
+        notification.hdr.idFrom = IDC_PROCESSLIST;
+        notification.hdr.code = code;
+        notification.iItem = -1;
+        notification.iSubItem = column;
+        SendMessageW(dialog.m_hWnd, WM_NOTIFY, IDC_PROCESSLIST, reinterpret_cast<LPARAM>(&notification));
+    }
+    void Command(int id) const { SendMessageW(dialog.m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    bool Enabled(int id) const { return IsWindowEnabled(dialog.GetDlgItem(id)) != FALSE; }
+    std::vector<long> PidColumn() const {
+        std::vector<long> pids;
+        for (int row = 0; row < dialog.m_list.GetItemCount(); ++row) {
+            pids.push_back(std::stol(dialog.m_list.GetItemText(row, 2)));
+        }
+        return pids;
+    }
+    std::wstring WideText(HWND window) const {
+        wchar_t buffer[256] = {};
+        GetWindowTextW(window, buffer, 256);
+        return buffer;
+    }
+
+    ScriptedPrompt prompt;
+    CProcessListDlg dialog;
+};
+
+const int kRowButtons[] = {IDC_TERMINATE, IDC_BLOCK, IDC_DETAILS, IDC_DELETEFILE};
+
+}  // namespace
+
+TEST_F(MainWindowTest, ColumnsTakeTenthsOfTheListWidth) {
+    Open();
+    const RECT rect = dialog.m_list.GetWindowRect();
+    const int width = rect.right - rect.left;
+    EXPECT_EQ(3, dialog.m_list.m_nColumnCount);
+    EXPECT_EQ(7 * width / 10, dialog.m_list.SendMessage(LVM_GETCOLUMNWIDTH, 0));
+    EXPECT_EQ(3 * width / 10, dialog.m_list.SendMessage(LVM_GETCOLUMNWIDTH, 1));
+    EXPECT_EQ(2 * width / 10, dialog.m_list.SendMessage(LVM_GETCOLUMNWIDTH, 2));
+}
+
+TEST_F(MainWindowTest, OneClassifiedRowPerProcessAndTheCount) {
+    HelperProcess application("tvxapp.exe");
+    HelperProcess own("tarvemonix.exe");
+    ASSERT_TRUE(application.started() && own.started());
+    Open();
+
+    const int appRow = RowOf(application.pid());
+    ASSERT_NE(-1, appRow);
+    EXPECT_EQ("tvxapp.exe", dialog.m_list.GetItemText(appRow, 0));
+    EXPECT_EQ(" 应用程序进程", dialog.m_list.GetItemText(appRow, 1));
+    const int ownRow = RowOf(own.pid());
+    ASSERT_NE(-1, ownRow);
+    EXPECT_EQ("瓦诺德", dialog.m_list.GetItemText(ownRow, 1));
+
+    const std::vector<long> pids = PidColumn();
+    EXPECT_EQ(pids.size(), std::set<long>(pids.begin(), pids.end()).size());
+    EXPECT_EQ(CountText(dialog.m_list.GetItemCount()), dialog.m_szCountText);
+    EXPECT_EQ(dialog.m_szCountText, dialog.GetDlgItemText(IDC_COUNTTEXT));
+}
+
+TEST_F(MainWindowTest, BlockedProcessIsTerminatedWithoutQuestionAtStart) {
+    HelperProcess blocked("FlCsS.exe");
+    ASSERT_TRUE(blocked.started());
+    Open();
+    EXPECT_TRUE(blocked.WaitForExit(5000));
+    EXPECT_TRUE(prompt.shown.empty());
+    const int row = RowOf(blocked.pid());
+    ASSERT_NE(-1, row) << "the row stays until the next refresh";
+    EXPECT_EQ(" 危险进程", dialog.m_list.GetItemText(row, 1));
+}
+
+TEST_F(MainWindowTest, TickedBoxAsksAndReportsWithTheEntry) {
+    Open();
+    Command(IDC_PROMPTCHECK);
+    EXPECT_EQ(1, dialog.m_bPromptDangerous);
+    HelperProcess refused("flcss.exe");
+    prompt.answers = {kIdNo};
+    dialog.OnRefresh();
+    ASSERT_EQ(1u, prompt.shown.size());
+    EXPECT_EQ("发现危险进程FLCSS.EXE,是否中止？", prompt.shown[0].text);
+    EXPECT_TRUE(refused.IsRunning());
+
+    prompt.answers = {kIdYes};
+    dialog.OnRefresh();
+    ASSERT_EQ(3u, prompt.shown.size());
+    EXPECT_EQ("中止FLCSS.EXE成功", prompt.shown[2].text);
+    EXPECT_TRUE(refused.WaitForExit(5000));
+
+    Command(IDC_PROMPTCHECK);
+    EXPECT_EQ(0, dialog.m_bPromptDangerous);
+    EXPECT_EQ(0, dialog.m_nPromptCheck);
+}
+
+TEST_F(MainWindowTest, RefreshAskedForDuringAQuestionRunsAfterIt) {
+    Open();
+    Command(IDC_PROMPTCHECK);
+    HelperProcess blocked("flcss.exe");
+    int nested = 0;
+    prompt.whileShown = [&] {
+        if (nested++ == 0) dialog.OnRefresh();  // as timer 1 would, from the box's loop
+    };
+    prompt.answers = {kIdNo, kIdNo};
+    dialog.OnRefresh();
+    // The inner refresh waited: two questions one after the other, and the
+    // list holds each process once.
+    EXPECT_EQ(2u, prompt.shown.size());
+    const std::vector<long> pids = PidColumn();
+    EXPECT_EQ(pids.size(), std::set<long>(pids.begin(), pids.end()).size());
+    EXPECT_NE(-1, RowOf(blocked.pid()));
+}
+
+TEST_F(MainWindowTest, RowButtonsFollowClicksAndRefreshes) {
+    Open();
+    for (int id : kRowButtons) EXPECT_FALSE(Enabled(id)) << id;
+    EXPECT_TRUE(Enabled(IDC_REFRESH));
+    EXPECT_TRUE(Enabled(IDC_SLIM));
+
+    Notify(NM_CLICK);  // a click on empty space counts too
+    for (int id : kRowButtons) EXPECT_TRUE(Enabled(id)) << id;
+
+    Command(IDC_REFRESH);
+    for (int id : kRowButtons) EXPECT_FALSE(Enabled(id)) << id;
+
+    // Moving the selection (as the keyboard does) enables terminate only.
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    dialog.m_list.SendMessage(LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
+    EXPECT_TRUE(Enabled(IDC_TERMINATE));
+    EXPECT_FALSE(Enabled(IDC_BLOCK));
+    EXPECT_FALSE(Enabled(IDC_DETAILS));
+    EXPECT_FALSE(Enabled(IDC_DELETEFILE));
+}
+
+TEST_F(MainWindowTest, HeaderClicksSortAndRefreshKeepsTheOrder) {
+    HelperProcess first("tvxsort1.exe");
+    HelperProcess second("tvxsort2.exe");
+    Open();
+    ASSERT_GE(dialog.m_list.GetItemCount(), 2);
+
+    Notify(LVN_COLUMNCLICK, 2);
+    std::vector<long> pids = PidColumn();
+    EXPECT_TRUE(std::is_sorted(pids.begin(), pids.end()));
+    EXPECT_EQ(2, dialog.m_list.m_header.m_nSortColumn);
+    EXPECT_TRUE(dialog.m_list.m_header.m_bAscending);
+
+    Notify(LVN_COLUMNCLICK, 2);
+    pids = PidColumn();
+    EXPECT_TRUE(std::is_sorted(pids.rbegin(), pids.rend()));
+    EXPECT_FALSE(dialog.m_list.m_bAscending);
+
+    dialog.OnRefresh();
+    pids = PidColumn();
+    EXPECT_TRUE(std::is_sorted(pids.rbegin(), pids.rend()));
+
+    // Another column starts ascending again.
+    Notify(LVN_COLUMNCLICK, 0);
+    EXPECT_EQ(0, dialog.m_list.m_nSortColumn);
+    EXPECT_TRUE(dialog.m_list.m_bAscending);
+}
+
+TEST_F(MainWindowTest, EscapeAsksBeforeClosing) {
+    Open();
+    prompt.answers = {kIdNo};
+    Command(IDCANCEL);
+    ASSERT_EQ(1u, prompt.shown.size());
+    EXPECT_EQ("   真的要退出吗？", prompt.shown[0].text);
+    EXPECT_EQ("提示", prompt.shown[0].caption);
+    EXPECT_EQ(kMbYesNo, prompt.shown[0].style);
+    EXPECT_TRUE(IsWindow(dialog.m_hWnd));
+
+    prompt.answers = {kIdYes};
+    Command(IDCANCEL);
+    EXPECT_EQ(nullptr, dialog.m_hWnd);
+}
+
+// Run a second time with an English locale: the texts must read the same.
+TEST_F(MainWindowTest, TextsReadTheSameOnAnyCodePage) {
+    HelperProcess application("tvxtext.exe");
+    Open();
+    EXPECT_EQ(L"瓦诺德 V2.8", WideText(dialog.m_hWnd));
+    EXPECT_EQ(L"刷新进程", WideText(dialog.GetDlgItem(IDC_REFRESH)));
+    EXPECT_EQ(L"提示关闭危险进程", WideText(dialog.GetDlgItem(IDC_PROMPTCHECK)));
+    const std::wstring count = WideText(dialog.GetDlgItem(IDC_COUNTTEXT));
+    EXPECT_EQ(0u, count.find(L"共有")) << TextFromWide(count);
+
+    wchar_t heading[64] = {};
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT;
+    column.pszText = heading;
+    column.cchTextMax = 64;
+    ASSERT_TRUE(dialog.m_list.SendMessage(LVM_GETCOLUMNW, 0, reinterpret_cast<LPARAM>(&column)));
+    EXPECT_EQ(std::wstring(L"进程名"), heading);
+
+    const int row = RowOf(application.pid());
+    ASSERT_NE(-1, row);
+    wchar_t word[64] = {};
+    LVITEMW item{};
+    item.iSubItem = 1;
+    item.pszText = word;
+    item.cchTextMax = 64;
+    dialog.m_list.SendMessage(LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(std::wstring(L" 应用程序进程"), word);
+}
