@@ -123,8 +123,15 @@ std::unique_ptr<WritableFile> Win32FileStore::CreateTemporary(const std::string&
 }
 
 bool Win32FileStore::Replace(const std::string& temporaryPath, const std::string& targetPath, std::string& reason) {
-    // A read-only target is refused by the move, so the user's protection holds.
-    if (MoveFileExW(WideFromText(temporaryPath).c_str(), WideFromText(targetPath).c_str(),
+    // A read-only target keeps its protection: the move would replace it on
+    // some systems, so it is refused here as the system refuses writing it.
+    const std::wstring target = WideFromText(targetPath);
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        reason = SystemErrorText(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    if (MoveFileExW(WideFromText(temporaryPath).c_str(), target.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return true;
     }
