@@ -1,9 +1,17 @@
 #include "app/ProcessListDlg.h"
 
 #include "app/Win32MessagePrompt.h"
+#include "blocklist/BlockListDlg.h"
+#include "controls/AboutDlg.h"
 #include "process/Refresh.h"
 #include "process/Win32ProcessSystem.h"
 #include "res/resource.h"
+#include "sysinfo/SysInfoDlg.h"
+
+namespace {
+// Sent to every top-level window when the shell (and its tray) starts again.
+const UINT WM_TASKBAR_CREATED = RegisterWindowMessageW(L"TaskbarCreated");
+}
 
 CProcessListDlg::CProcessListDlg(HWND parent)
     : CDialog(IDD_PROCESSLIST, parent),
@@ -47,7 +55,15 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
         return 0;
     case WM_QUERYDRAGICON:
         return reinterpret_cast<LRESULT>(m_hIcon);
+    case WM_HOTKEY:
+        return OnHotKey(wParam);
+    case WM_TRAY_NOTIFY:
+        return OnTrayNotify(wParam, lParam);
     default:
+        if (message == WM_TASKBAR_CREATED && WM_TASKBAR_CREATED != 0) {
+            AddNotifyIcon();
+            return 0;
+        }
         return CDialog::WindowProc(message, wParam, lParam);
     }
 }
@@ -61,6 +77,18 @@ bool CProcessListDlg::OnCommand(UINT id, UINT code, HWND control) {
     case IDC_DETAILS: OnDetails(); return true;
     case IDC_DELETEFILE: OnDeleteFile(); return true;
     case IDC_PROMPTCHECK: OnPromptCheck(); return true;
+    case ID_MENU_EXPORT: OnExport(); return true;
+    case ID_MENU_EXIT:
+    case ID_TRAY_EXIT: OnExit(); return true;
+    case ID_MENU_SYSINFO:
+    case ID_TRAY_SYSINFO: RunSysInfoDialog(); return true;
+    case ID_MENU_BLOCKLIST:
+    case ID_TRAY_BLOCKLIST: RunBlockListEditor(); return true;
+    case ID_MENU_HELP:
+    case ID_TRAY_HELP: OpenHelpPage(); return true;
+    case ID_MENU_ABOUT:
+    case ID_TRAY_ABOUT: RunAboutDialog(); return true;
+    case ID_TRAY_SHOW: OnTrayShow(); return true;
     default: return CDialog::OnCommand(id, code, control);
     }
 }
@@ -82,9 +110,10 @@ bool CProcessListDlg::OnNotify(NMHDR* header, LRESULT* result) {
 int CProcessListDlg::OnCreate(CREATESTRUCTW* create) {
     if (CDialog::OnCreate(create) == -1) return -1;
     SetTimer(kRefreshTimer, kRefreshPeriodMs);
-    SetTimer(kAdPageTimer, kAdPageDelayMs);
-    ShowWindow(SW_HIDE);
+    SetTimer(kAdPageTimer, m_nAdPageDelayMs);
+    AddTrayIcon();
     AnimateWindow(800, AW_CENTER);
+    RegisterHotKeys();
     return 0;
 }
 
@@ -130,6 +159,7 @@ void CProcessListDlg::OnTimer(UINT_PTR id) {
         OnRefresh();
     } else if (id == kAdPageTimer) {
         KillTimer(kAdPageTimer);
+        OpenAdPage();
     }
     Default();
 }
@@ -144,10 +174,13 @@ void CProcessListDlg::OnCancel() { OnClose(); }
 void CProcessListDlg::OnDestroy() {
     Default();
     KillTimer(kRefreshTimer);
+    RemoveTrayIcon();
+    UnregisterHotKeys();
 }
 
 void CProcessListDlg::OnSysCommand(UINT id) {
     if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        RunAboutDialog();
         return;
     }
     if (id == SC_MINIMIZE) {

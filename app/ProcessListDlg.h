@@ -7,12 +7,32 @@
 #include <string>
 #include <vector>
 
+#include "app/ShellOperations.h"
 #include "controls/SortableListCtrl.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "process/MessagePrompt.h"
 #include "process/ProcessRules.h"
 #include "process/ProcessSystem.h"
+
+// Timer identifiers of the main window.
+constexpr UINT_PTR kRefreshTimer = 1;
+constexpr UINT kRefreshPeriodMs = 20000;
+constexpr UINT_PTR kAdPageTimer = 4;
+constexpr UINT kAdPageDelayMs = 60000;
+
+// The tray icon's callback message.
+constexpr UINT WM_TRAY_NOTIFY = WM_USER + 100;
+constexpr UINT kTrayIconId = 128;
+
+// Global hot keys (Alt+F11 and Alt+Z show, Alt+numeric keypad 8 and Alt+H hide).
+constexpr int kHotKeyShowF11 = 1001;
+constexpr int kHotKeyShowZ = 1002;
+constexpr int kHotKeyHideNumpad8 = 1003;
+constexpr int kHotKeyHideH = 1004;
+
+extern const char* const kHelpPageFile;
+extern const char* const kAdPageAddress;
 
 class CProcessListDlg : public CDialog {
 public:
@@ -22,6 +42,9 @@ public:
     // Seams for tests: the process operations and the message boxes.
     void SetProcessSystem(ProcessSystem* system) { m_system = system; }
     void SetMessagePrompt(MessagePrompt* prompt) { m_prompt = prompt; }
+    void SetShellOperations(ShellOperations* shell) { m_shell = shell; }
+    // Delay of the one advertisement tick; set before the window is created.
+    void SetAdPageDelay(UINT milliseconds) { m_nAdPageDelayMs = milliseconds; }
 
     // Commands of the window (see OnCommand for their sources).
     void OnRefresh();
@@ -34,6 +57,16 @@ public:
 
     void LoadBlockList();
     void LoadReferenceInfo();
+
+    // Tray icon, hot keys, showing and hiding, exit, help and advertisement.
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    LRESULT OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
+    LRESULT OnHotKey(WPARAM hotKeyId);
+    void OnTrayShow();
+    void OnExit();
+    void OpenHelpPage();
+    void OpenAdPage();
 
     std::string m_szCountText;
     BlockList m_blockList;
@@ -70,6 +103,9 @@ private:
     void OnListItemChanged();
     void OnListDblClk();
     int GetOsClass();
+    void AddNotifyIcon();
+    void RegisterHotKeys();
+    void UnregisterHotKeys();
 
     void RefreshOnce();
     void SetRowButtonsEnabled(bool enabled);
@@ -79,16 +115,13 @@ private:
 
     std::unique_ptr<ProcessSystem> m_ownSystem;
     std::unique_ptr<MessagePrompt> m_ownPrompt;
+    ShellOperations m_ownShell;
     ProcessSystem* m_system = nullptr;
     MessagePrompt* m_prompt = nullptr;
+    ShellOperations* m_shell = &m_ownShell;
+    UINT m_nAdPageDelayMs = kAdPageDelayMs;
     // A refresh asked for while one runs (from a question box's loop) runs
     // once after it instead of interleaving with it.
     bool m_bRefreshing = false;
     bool m_bRefreshPending = false;
 };
-
-// Timer identifiers of the main window.
-constexpr UINT_PTR kRefreshTimer = 1;
-constexpr UINT kRefreshPeriodMs = 20000;
-constexpr UINT_PTR kAdPageTimer = 4;
-constexpr UINT kAdPageDelayMs = 60000;

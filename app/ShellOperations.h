@@ -1,0 +1,20 @@
+// The shell calls of the main window (tray icon, opening documents and web
+// pages) behind one seam, so tests can see what the shell is asked to do.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+// The tray record in its first, 88-byte form.
+constexpr DWORD kTrayRecordSize = 88;
+
+class ShellOperations {
+public:
+    virtual ~ShellOperations() = default;
+    // Shell_NotifyIconA with the record; the tip is code page 936.
+    virtual bool NotifyIcon(DWORD message, const NOTIFYICONDATAA& record);
+    // The shell's "open" on a file or address (code page 936), shown normally.
+    virtual void Open(HWND owner, const std::string& target);
+};

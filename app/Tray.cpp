@@ -1,0 +1,121 @@
+// Tray icon, tray menu, hot keys, showing and hiding, exit, help and
+// advertisement pages of the main window.
+#include "app/ProcessListDlg.h"
+
+#include <cstring>
+
+#include "framework/App.h"
+#include "res/resource.h"
+
+const char* const kHelpPageFile = "tarvemonix_help.htm";
+const char* const kAdPageAddress = "http://www.example.com/tarvemonix/";
+
+namespace {
+
+struct HotKey {
+    int id;
+    UINT virtualKey;
+};
+const HotKey kHotKeys[] = {
+    {kHotKeyShowF11, VK_F11},
+    {kHotKeyShowZ, 'Z'},
+    {kHotKeyHideNumpad8, VK_NUMPAD8},
+    {kHotKeyHideH, 'H'},
+};
+
+NOTIFYICONDATAA TrayRecord(HWND window) {
+    NOTIFYICONDATAA record{};
+    record.cbSize = kTrayRecordSize;
+    record.hWnd = window;
+    record.uID = kTrayIconId;
+    return record;
+}
+
+}  // namespace
+
+void CProcessListDlg::AddNotifyIcon() {
+    NOTIFYICONDATAA record = TrayRecord(m_hWnd);
+    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    record.uCallbackMessage = WM_TRAY_NOTIFY;
+    record.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    std::strncpy(record.szTip, "瓦诺德", sizeof(record.szTip) - 1);
+    m_shell->NotifyIcon(NIM_ADD, record);
+}
+
+void CProcessListDlg::AddTrayIcon() {
+    AddNotifyIcon();
+    ShowWindow(SW_HIDE);
+}
+
+void CProcessListDlg::RemoveTrayIcon() { m_shell->NotifyIcon(NIM_DELETE, TrayRecord(m_hWnd)); }
+
+void CProcessListDlg::RegisterHotKeys() {
+    // A key another program holds stays unregistered; the others still work.
+    for (const HotKey& key : kHotKeys) RegisterHotKey(m_hWnd, key.id, MOD_ALT, key.virtualKey);
+}
+
+void CProcessListDlg::UnregisterHotKeys() {
+    for (const HotKey& key : kHotKeys) UnregisterHotKey(m_hWnd, key.id);
+}
+
+LRESULT CProcessListDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
+    if (iconId != kTrayIconId) return 0;
+    CWnd* mainWindow = AfxGetMainWnd();
+    HWND owner = mainWindow ? mainWindow->m_hWnd : m_hWnd;
+    switch (LOWORD(mouseMessage)) {
+    case WM_RBUTTONUP: {
+        HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAYMENU));
+        if (!menu) return 0;
+        HMENU popup = GetSubMenu(menu, 0);
+        if (popup) {
+            // No item carries this identifier, so no item is shown bold.
+            SetMenuDefaultItem(popup, IDR_TRAYMENU, FALSE);
+            POINT cursor{};
+            GetCursorPos(&cursor);
+            // In the foreground the popup closes when the user clicks elsewhere.
+            SetForegroundWindow(owner);
+            TrackPopupMenu(popup, 0, cursor.x, cursor.y, 0, owner, nullptr);
+            ::PostMessageW(owner, WM_NULL, 0, 0);
+        }
+        DestroyMenu(menu);
+        break;
+    }
+    case WM_LBUTTONDBLCLK:
+        ShowWindow(SW_SHOW);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+LRESULT CProcessListDlg::OnHotKey(WPARAM hotKeyId) {
+    switch (hotKeyId) {
+    case kHotKeyShowF11:
+    case kHotKeyShowZ:
+        ShowWindow(SW_SHOW);
+        break;
+    case kHotKeyHideNumpad8:
+    case kHotKeyHideH:
+        ShowWindow(SW_HIDE);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+void CProcessListDlg::OnTrayShow() {
+    AnimateWindow(1000, AW_HIDE | AW_CENTER);
+    ShowWindow(SW_SHOW);
+}
+
+void CProcessListDlg::OnExit() {
+    if (m_prompt->Show("   真的要退出吗？", "提示", kMbYesNo) != kIdYes) return;
+    AnimateWindow(1000, AW_HIDE | AW_CENTER);
+    PostQuitMessage(0);
+}
+
+void CProcessListDlg::OpenHelpPage() { m_shell->Open(m_hWnd, kHelpPageFile); }
+
+void CProcessListDlg::OpenAdPage() { m_shell->Open(m_hWnd, kAdPageAddress); }

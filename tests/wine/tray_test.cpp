@@ -1,0 +1,314 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/ProcessListDlg.h"
+#include "framework/Text.h"
+#include "res/resource.h"
+#include "tests/wine/support/WineTestSupport.h"
+
+namespace {
+
+class RecordingShell : public ShellOperations {
+public:
+    struct Call {
+        DWORD message;
+        NOTIFYICONDATAA record;
+    };
+    std::vector<Call> trayCalls;
+    std::vector<std::string> opened;
+
+    bool NotifyIcon(DWORD message, const NOTIFYICONDATAA& record) override {
+        trayCalls.push_back({message, record});
+        return true;
+    }
+    void Open(HWND, const std::string& target) override { opened.push_back(target); }
+};
+
+// A plain window that can hold hot keys, as another program would.
+class OtherWindow {
+public:
+    OtherWindow() : m_hwnd(CreateWindowW(L"STATIC", L"other", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr)) {}
+    ~OtherWindow() {
+        for (int id = 1; id <= 4; ++id) UnregisterHotKey(m_hwnd, id);
+        DestroyWindow(m_hwnd);
+    }
+    bool Register(int id, UINT key) const { return RegisterHotKey(m_hwnd, id, MOD_ALT, key) != FALSE; }
+    void Unregister(int id) const { UnregisterHotKey(m_hwnd, id); }
+
+private:
+    HWND m_hwnd;
+};
+
+class TrayTest : public ::testing::Test {
+protected:
+    void Open() {
+        dialog.SetMessagePrompt(&prompt);
+        dialog.SetShellOperations(&shell);
+        ASSERT_TRUE(dialog.Create());
+    }
+    void TearDown() override {
+        if (dialog.m_hWnd) DestroyWindow(dialog.m_hWnd);
+    }
+    bool Visible() const { return IsWindowVisible(dialog.m_hWnd) != FALSE; }
+    LRESULT Tray(WPARAM icon, UINT mouse) const { return SendMessageW(dialog.m_hWnd, WM_TRAY_NOTIFY, icon, mouse); }
+
+    ScriptedPrompt prompt;
+    RecordingShell shell;
+    CProcessListDlg dialog;
+};
+
+std::wstring MenuText(HMENU menu, UINT position) {
+    wchar_t text[128] = {};
+    GetMenuStringW(menu, position, text, 128, MF_BYPOSITION);
+    return text;
+}
+
+CProcessListDlg* g_modalDialog = nullptr;
+ScriptedPrompt* g_modalPrompt = nullptr;
+int g_modalTicks = 0;
+bool g_stillHeldAfterNo = false;
+bool g_timerAliveAfterNo = false;
+
+void CALLBACK DriveExit(HWND, UINT, UINT_PTR, DWORD) {
+    HWND window = g_modalDialog->m_hWnd;
+    if (!window) return;
+    switch (++g_modalTicks) {
+    case 1:
+        g_modalPrompt->answers = {kIdNo};
+        SendMessageW(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+        break;
+    case 2: {
+        OtherWindow other;
+        g_stillHeldAfterNo = !other.Register(1, 'Z') && !other.Register(2, 'H');
+        g_timerAliveAfterNo = KillTimer(window, kRefreshTimer) != FALSE;
+        SetTimer(window, kRefreshTimer, kRefreshPeriodMs, nullptr);
+        g_modalPrompt->answers = {kIdYes};
+        PostMessageW(window, WM_COMMAND, ID_MENU_EXIT, 0);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+UINT_PTR g_menuCloser = 0;
+bool g_popupSeen = false;
+void CALLBACK ClosePopup(HWND, UINT, UINT_PTR, DWORD) {
+    g_popupSeen = FindWindowW(L"#32768", nullptr) != nullptr;
+    EndMenu();
+    KillTimer(nullptr, g_menuCloser);
+}
+
+}  // namespace
+
+TEST_F(TrayTest, TrayRecordFromCreationToDestruction) {
+    Open();
+    ASSERT_EQ(1u, shell.trayCalls.size());
+    const RecordingShell::Call& add = shell.trayCalls[0];
+    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), add.message);
+    EXPECT_EQ(88u, add.record.cbSize);
+    EXPECT_EQ(dialog.m_hWnd, add.record.hWnd);
+    EXPECT_EQ(128u, add.record.uID);
+    EXPECT_EQ(7u, add.record.uFlags);
+    EXPECT_EQ(1124u, add.record.uCallbackMessage);
+    EXPECT_NE(nullptr, add.record.hIcon);
+    EXPECT_STREQ("瓦诺德", add.record.szTip);
+    EXPECT_TRUE(Visible()) << "the animation shows the window again";
+
+    HWND window = dialog.m_hWnd;
+    DestroyWindow(window);
+    ASSERT_EQ(2u, shell.trayCalls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), shell.trayCalls[1].message);
+    EXPECT_EQ(88u, shell.trayCalls[1].record.cbSize);
+    EXPECT_EQ(window, shell.trayCalls[1].record.hWnd);
+    EXPECT_EQ(128u, shell.trayCalls[1].record.uID);
+}
+
+TEST_F(TrayTest, RealShellAcceptsTheRecord) {
+    OtherWindow owner;
+    HWND window = CreateWindowW(L"STATIC", L"tray", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    NOTIFYICONDATAA record{};
+    record.cbSize = kTrayRecordSize;
+    record.hWnd = window;
+    record.uID = 128;
+    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    record.uCallbackMessage = WM_TRAY_NOTIFY;
+    record.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    lstrcpyA(record.szTip, "瓦诺德");
+    ShellOperations real;
+    EXPECT_TRUE(real.NotifyIcon(NIM_ADD, record));
+    EXPECT_TRUE(real.NotifyIcon(NIM_DELETE, record));
+    DestroyWindow(window);
+}
+
+TEST_F(TrayTest, TaskbarRestartAddsTheIconAgain) {
+    Open();
+    SendMessageW(dialog.m_hWnd, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    ASSERT_EQ(2u, shell.trayCalls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), shell.trayCalls[1].message);
+    EXPECT_TRUE(Visible()) << "adding the icon again does not hide the window";
+}
+
+TEST_F(TrayTest, MouseMessagesOnTheIcon) {
+    Open();
+    ShowWindow(dialog.m_hWnd, SW_HIDE);
+    for (UINT ignored : {WM_RBUTTONDOWN, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEMOVE, WM_MBUTTONDBLCLK}) {
+        EXPECT_EQ(0, Tray(128, ignored));
+        EXPECT_FALSE(Visible()) << ignored;
+    }
+    EXPECT_EQ(0, Tray(129, WM_LBUTTONDBLCLK));
+    EXPECT_FALSE(Visible()) << "another icon's message is ignored";
+    EXPECT_EQ(0, Tray(128, WM_LBUTTONDBLCLK));
+    EXPECT_TRUE(Visible());
+    EXPECT_EQ(0, Tray(128, WM_LBUTTONDBLCLK));
+    EXPECT_TRUE(Visible());
+}
+
+TEST_F(TrayTest, RightButtonReleaseOpensThePopupUntilClosed) {
+    Open();
+    g_popupSeen = false;
+    g_menuCloser = SetTimer(nullptr, 0, 300, &ClosePopup);
+    EXPECT_EQ(0, Tray(128, WM_RBUTTONUP));
+    EXPECT_TRUE(g_popupSeen);
+    EXPECT_EQ(nullptr, FindWindowW(L"#32768", nullptr));
+}
+
+TEST_F(TrayTest, TrayMenuItemsAndNoDefault) {
+    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAYMENU));
+    ASSERT_NE(nullptr, menu);
+    EXPECT_EQ(L"菜单", MenuText(menu, 0));
+    HMENU popup = GetSubMenu(menu, 0);
+    ASSERT_EQ(11, GetMenuItemCount(popup));
+    const struct { const wchar_t* text; UINT id; } items[] = {
+        {L"进程信息", 32771}, {L"系统信息", 32772}, {L"封锁列表", 32778},
+        {L"使用说明", 32777}, {L"关        于", 32773}, {L"退        出", 32774},
+    };
+    for (UINT i = 0; i < 6; ++i) {
+        EXPECT_EQ(items[i].text, MenuText(popup, 2 * i));
+        EXPECT_EQ(items[i].id, GetMenuItemID(popup, static_cast<int>(2 * i)));
+        if (i < 5) {
+            EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(popup, 2 * i + 1, MF_BYPOSITION) & MF_SEPARATOR);
+        }
+    }
+    SetMenuDefaultItem(popup, IDR_TRAYMENU, FALSE);
+    EXPECT_EQ(static_cast<UINT>(-1), GetMenuDefaultItem(popup, FALSE, 0));
+    DestroyMenu(menu);
+}
+
+TEST_F(TrayTest, MenuBarTexts) {
+    Open();
+    HMENU bar = GetMenu(dialog.m_hWnd);
+    ASSERT_NE(nullptr, bar);
+    EXPECT_EQ(L"文 件(&F)", MenuText(bar, 0));
+    EXPECT_EQ(L"工 具(&T)", MenuText(bar, 1));
+    EXPECT_EQ(L"关 于(&A)", MenuText(bar, 2));
+    EXPECT_EQ(L"导出文件(&E)", MenuText(GetSubMenu(bar, 0), 0));
+    EXPECT_EQ(L"退        出(&X)", MenuText(GetSubMenu(bar, 0), 2));
+    EXPECT_EQ(L"系统信息(&S)", MenuText(GetSubMenu(bar, 1), 0));
+    EXPECT_EQ(L"封锁列表(&C)", MenuText(GetSubMenu(bar, 1), 2));
+    EXPECT_EQ(L"帮     助(&H)", MenuText(GetSubMenu(bar, 2), 0));
+    EXPECT_EQ(L"关\x3000于(&B)", MenuText(GetSubMenu(bar, 2), 2));
+    HMENU system = GetSystemMenu(dialog.m_hWnd, FALSE);
+    const int last = GetMenuItemCount(system) - 1;
+    EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), GetMenuItemID(system, last));
+    EXPECT_EQ(L"关于 tarvemonix(&A)...", MenuText(system, static_cast<UINT>(last)));
+}
+
+TEST_F(TrayTest, HotKeyMessagesShowAndHide) {
+    Open();
+    SendMessageW(dialog.m_hWnd, WM_HOTKEY, kHotKeyHideH, 0);
+    EXPECT_FALSE(Visible());
+    SendMessageW(dialog.m_hWnd, WM_HOTKEY, kHotKeyShowF11, 0);
+    EXPECT_TRUE(Visible());
+    SendMessageW(dialog.m_hWnd, WM_HOTKEY, kHotKeyHideNumpad8, 0);
+    EXPECT_FALSE(Visible());
+    SendMessageW(dialog.m_hWnd, WM_HOTKEY, 1005, 0);
+    EXPECT_FALSE(Visible());
+    SendMessageW(dialog.m_hWnd, WM_HOTKEY, kHotKeyShowZ, 0);
+    EXPECT_TRUE(Visible());
+}
+
+TEST_F(TrayTest, HeldKeyIsSkippedAndTheOthersWork) {
+    OtherWindow other;
+    ASSERT_TRUE(other.Register(1, 'Z'));
+    Open();
+    EXPECT_FALSE(other.Register(2, 'H')) << "Alt+H belongs to the main window";
+    EXPECT_FALSE(other.Register(3, VK_F11));
+    EXPECT_FALSE(other.Register(4, VK_NUMPAD8));
+
+    // A real key press of Alt+H reaches the main window's hot key.
+    INPUT keys[4] = {};
+    const WORD sequence[4][2] = {{VK_MENU, 0}, {'H', 0}, {'H', KEYEVENTF_KEYUP}, {VK_MENU, KEYEVENTF_KEYUP}};
+    for (int i = 0; i < 4; ++i) {
+        keys[i].type = INPUT_KEYBOARD;
+        keys[i].ki.wVk = sequence[i][0];
+        keys[i].ki.dwFlags = sequence[i][1];
+    }
+    ASSERT_TRUE(Visible());
+    SendInput(4, keys, sizeof(INPUT));
+    PumpMessages(500);
+    EXPECT_FALSE(Visible());
+}
+
+TEST_F(TrayTest, MinimiseHidesAndHotKeyRestoresPlace) {
+    Open();
+    const RECT before = dialog.GetWindowRect();
+    SendMessageW(dialog.m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_FALSE(Visible());
+    EXPECT_FALSE(IsIconic(dialog.m_hWnd));
+    SendMessageW(dialog.m_hWnd, WM_HOTKEY, kHotKeyShowZ, 0);
+    EXPECT_TRUE(Visible());
+    const RECT after = dialog.GetWindowRect();
+    EXPECT_TRUE(EqualRect(&before, &after));
+}
+
+TEST_F(TrayTest, TrayShowCollapsesAndShowsAgain) {
+    Open();
+    ShowWindow(dialog.m_hWnd, SW_HIDE);
+    SendMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_SHOW, 0);
+    EXPECT_TRUE(Visible());
+    SendMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_SHOW, 0);
+    EXPECT_TRUE(Visible());
+}
+
+TEST_F(TrayTest, AdvertisementOpensExactlyOnce) {
+    dialog.SetAdPageDelay(200);
+    Open();
+    ShowWindow(dialog.m_hWnd, SW_HIDE);  // also while hidden
+    PumpMessages(1200);
+    EXPECT_EQ((std::vector<std::string>{kAdPageAddress}), shell.opened);
+}
+
+TEST_F(TrayTest, HelpCommandsOpenTheHelpPageByBareName) {
+    ScratchDirectory empty;
+    Open();
+    SendMessageW(dialog.m_hWnd, WM_COMMAND, ID_MENU_HELP, 0);
+    WriteFileBytes(empty.path() + L"\\tarvemonix_help.htm", "<html></html>");
+    SendMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_HELP, 0);
+    EXPECT_EQ((std::vector<std::string>{"tarvemonix_help.htm", "tarvemonix_help.htm"}), shell.opened);
+    EXPECT_TRUE(prompt.shown.empty()) << "nothing is reported";
+}
+
+TEST_F(TrayTest, ExitAnsweredNoKeepsEverythingAndYesEndsTheLoop) {
+    dialog.SetMessagePrompt(&prompt);
+    dialog.SetShellOperations(&shell);
+    g_modalDialog = &dialog;
+    g_modalPrompt = &prompt;
+    g_modalTicks = 0;
+    const UINT_PTR driver = SetTimer(nullptr, 0, 1500, &DriveExit);
+    dialog.DoModal();
+    KillTimer(nullptr, driver);
+    PumpMessages(100);  // the quit message ended only the modal loop
+
+    EXPECT_TRUE(g_stillHeldAfterNo);
+    EXPECT_TRUE(g_timerAliveAfterNo);
+    ASSERT_EQ(2u, prompt.shown.size());
+    EXPECT_EQ("   真的要退出吗？", prompt.shown[1].text);
+    EXPECT_EQ(nullptr, dialog.m_hWnd);
+    ASSERT_EQ(2u, shell.trayCalls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), shell.trayCalls[1].message);
+    OtherWindow other;
+    EXPECT_TRUE(other.Register(1, 'Z')) << "hot keys were given back";
+    EXPECT_TRUE(other.Register(2, 'H'));
+}
