@@ -50,7 +50,6 @@ BOOL CBlockListDlg::OnInitDialog() {
     const RECT listRect = m_nameList.GetWindowRect();
     const int width = static_cast<short>(listRect.right - listRect.left);
     m_nameList.InsertColumn(0, "进程名", LVCFMT_LEFT, width);
-    m_nameList.SetColumnWidth(0, width);
     m_btnDelete.EnableWindow(false);
     LoadEntries();
     return TRUE;

@@ -14,7 +14,7 @@ namespace {
 constexpr int kTemporaryNameAttempts = 100;
 
 // Reads and writes go in pieces a DWORD count can always hold.
-constexpr DWORD kChunkBytes = 1 << 20;
+constexpr DWORD kChunkBytes = 64 * 1024;
 
 class LocalBuffer {
 public:

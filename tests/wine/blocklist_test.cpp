@@ -265,6 +265,10 @@ TEST(BlockListEditor, ShowsTheNamesNewestFirst) {
     EXPECT_EQ(listRect.right - listRect.left,
               editor.dialog.m_nameList.SendMessage(LVM_GETCOLUMNWIDTH, 0));
     EXPECT_EQ("添  加", editor.dialog.m_btnAdd.GetWindowText());
+    // Any click in the list enables delete, also one that selects nothing.
+    NMHDR click{editor.dialog.m_nameList.m_hWnd, IDC_NAMELIST, static_cast<UINT>(NM_CLICK)};
+    editor.dialog.SendMessage(WM_NOTIFY, IDC_NAMELIST, reinterpret_cast<LPARAM>(&click));
+    EXPECT_TRUE(editor.dialog.m_btnDelete.IsWindowEnabled());
 }
 
 TEST(BlockListEditor, AddAppendsAfterTheQuestion) {
