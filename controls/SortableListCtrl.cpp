@@ -1,5 +1,7 @@
 #include "controls/SortableListCtrl.h"
 
+#include <memory>
+
 #include "controls/ListRules.h"
 #include "framework/Text.h"
 
@@ -15,10 +17,11 @@ int CSortableListCtrl::InsertRow(const std::vector<std::string>& cells) {
     if (cells.empty()) return -1;
     const int row = InsertItem(GetItemCount(), cells[0]);
     if (row == -1) return -1;
-    auto data = new RowData{cells};
+    auto data = std::make_unique<RowData>(RowData{cells});
     data->cells.resize(static_cast<size_t>(m_nColumnCount));
     for (int column = 1; column < m_nColumnCount; ++column) SetItemText(row, column, data->cells[column]);
-    SetItemData(row, reinterpret_cast<LPARAM>(data));
+    // The row owns its data from here on; FreeRowData releases it.
+    SetItemData(row, reinterpret_cast<LPARAM>(data.release()));
     return row;
 }
 

@@ -1,6 +1,6 @@
 #include "framework/Dialog.h"
 
-#include "framework/Text.h"
+#include "framework/App.h"
 
 namespace {
 // The dialog whose window the next window creation on this thread makes.
@@ -53,9 +53,14 @@ bool CDialog::BeginCreation() {
 }
 
 INT_PTR CDialog::DoModal() {
+    // Without a parent the application's main window owns the dialog, so it
+    // stays modal to it.
+    HWND owner = m_hParent;
+    CWnd* mainWindow = AfxGetMainWnd();
+    if (!owner && mainWindow && mainWindow != this) owner = mainWindow->m_hWnd;
     if (!BeginCreation()) return -1;
     m_bModal = true;
-    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nTemplateId), m_hParent,
+    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nTemplateId), owner,
                                            &CDialog::NoDialogProc, 0);
     EndCreation();
     return result;
