@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <tlhelp32.h>
+#include <shellapi.h>
 
 #include "framework/Handle.h"
 #include "framework/Text.h"
@@ -57,3 +58,127 @@ bool Win32ProcessSystem::EnableDebugPrivilege() {
     AdjustTokenPrivileges(token.get(), FALSE, &privileges, sizeof(privileges), nullptr, nullptr);
     return GetLastError() == ERROR_SUCCESS;
 }
+
+namespace {
+
+// Turns the file-system redirection of a 32-bit program on a 64-bit system
+// off for the object's lifetime, so that "...\System32\x.exe" names that file
+// and not its namesake in SysWOW64. Does nothing where the system has no
+// redirection.
+class FileSystemRedirectionOff {
+public:
+    FileSystemRedirectionOff() {
+        using Disable = BOOL(WINAPI*)(PVOID*);
+        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+        auto disable = kernel ? reinterpret_cast<Disable>(reinterpret_cast<void*>(
+                                    GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")))
+                              : nullptr;
+        m_bDisabled = disable && disable(&m_previous);
+    }
+    ~FileSystemRedirectionOff() {
+        if (!m_bDisabled) return;
+        using Revert = BOOL(WINAPI*)(PVOID);
+        auto revert = reinterpret_cast<Revert>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "Wow64RevertWow64FsRedirection")));
+        if (revert) revert(m_previous);
+    }
+    FileSystemRedirectionOff(const FileSystemRedirectionOff&) = delete;
+    FileSystemRedirectionOff& operator=(const FileSystemRedirectionOff&) = delete;
+
+private:
+    PVOID m_previous = nullptr;
+    bool m_bDisabled = false;
+};
+
+std::wstring FirstModulePath(uint32_t pid) {
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
+    if (!snapshot) return std::wstring();
+    MODULEENTRY32W module{};
+    module.dwSize = sizeof(module);
+    if (!Module32FirstW(snapshot.get(), &module)) return std::wstring();
+    return module.szExePath;
+}
+
+std::wstring QueriedImagePath(uint32_t pid) {
+    using Query = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto query = kernel ? reinterpret_cast<Query>(reinterpret_cast<void*>(
+                              GetProcAddress(kernel, "QueryFullProcessImageNameW")))
+                        : nullptr;
+    if (!query) return std::wstring();
+    constexpr DWORD kProcessQueryLimitedInformation = 0x1000;
+    UniqueHandle process(OpenProcess(kProcessQueryLimitedInformation, FALSE, pid));
+    if (!process) return std::wstring();
+    // The longest path the system handles; the call reports a smaller size.
+    std::wstring path(32768, L'\0');
+    DWORD size = static_cast<DWORD>(path.size());
+    if (!query(process.get(), 0, &path[0], &size)) return std::wstring();
+    path.resize(size);
+    return path;
+}
+
+std::wstring ShortPathOf(const std::wstring& path) {
+    const DWORD needed = GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (needed == 0) return std::wstring();
+    std::wstring shortPath(needed, L'\0');
+    const DWORD length = GetShortPathNameW(path.c_str(), &shortPath[0], needed);
+    if (length == 0 || length >= needed) return std::wstring();
+    shortPath.resize(length);
+    return shortPath;
+}
+
+}  // namespace
+
+std::wstring ProcessImagePath(uint32_t pid) {
+    std::wstring path = FirstModulePath(pid);
+    return path.empty() ? QueriedImagePath(pid) : path;
+}
+
+void Win32ProcessSystem::WalkThreads(const std::function<bool(const ThreadRecord&)>& visit) {
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!snapshot) return;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {
+        ThreadRecord record;
+        record.threadId = entry.th32ThreadID;
+        record.ownerPid = entry.th32OwnerProcessID;
+        record.deltaPriority = entry.tpDeltaPri;
+        record.usage = entry.cntUsage;
+        if (!visit(record)) break;
+    }
+}
+
+std::string Win32ProcessSystem::GetProcessShortPath(uint32_t pid) {
+    FileSystemRedirectionOff redirectionOff;
+    const std::wstring shortPath = ShortPathOf(ProcessImagePath(pid));
+    // A path that code page 936 cannot hold would name another file (or
+    // several) once converted: such a path counts as not found.
+    const std::string text = TextFromWide(shortPath);
+    return WideFromText(text) == shortPath ? text : std::string();
+}
+
+bool Win32ProcessSystem::WaitForProcessEnd(uint32_t pid, uint32_t timeoutMs) {
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+    // A pid that no longer opens belongs to no running process.
+    if (!process) return GetLastError() == ERROR_INVALID_PARAMETER;
+    return WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0;
+}
+
+FileDeletionResult Win32ProcessSystem::DeleteFileNow(const std::string& path) {
+    FileSystemRedirectionOff redirectionOff;
+    // The shell's source list: the path, its terminator and a second NUL.
+    std::wstring sources = WideFromText(path);
+    sources.push_back(L'\0');
+    SHFILEOPSTRUCTW operation{};
+    // The window the user just worked in owns any box the shell shows.
+    operation.hwnd = GetActiveWindow();
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = sources.c_str();
+    // No FOF_ALLOWUNDO: the file is removed at once, not moved to the recycle bin.
+    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
+    if (SHFileOperationW(&operation) != 0) return FileDeletionResult::Failed;
+    return operation.fAnyOperationsAborted ? FileDeletionResult::Cancelled : FileDeletionResult::Deleted;
+}
+
+uint32_t Win32ProcessSystem::OwnPid() { return GetCurrentProcessId(); }

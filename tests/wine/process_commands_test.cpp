@@ -1,0 +1,373 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <set>
+#include <thread>
+
+#include "app/ProcessListDlg.h"
+#include "framework/Text.h"
+#include "process/DetailsText.h"
+#include "process/ReferenceInfo.h"
+#include "process/Win32ProcessSystem.h"
+#include "res/resource.h"
+#include "tests/wine/support/WineTestSupport.h"
+
+namespace {
+
+// The real system, except that it terminates only the pids a test allows and
+// records every other attempt, so that slim down can run over the real
+// snapshot without ending the system's own processes.
+class GuardedSystem : public Win32ProcessSystem {
+public:
+    std::set<uint32_t> allowed;
+    std::vector<std::string> refusedNames;
+    std::vector<uint32_t> attempted;
+
+    bool TerminateByPid(uint32_t pid) override {
+        attempted.push_back(pid);
+        if (allowed.count(pid)) return Win32ProcessSystem::TerminateByPid(pid);
+        WalkProcesses([&](const ProcessRecord& record) {
+            if (record.pid == pid) refusedNames.push_back(record.name);
+            return record.pid != pid;
+        });
+        return false;
+    }
+};
+
+class ProcessCommandsTest : public ::testing::Test {
+protected:
+    void Open(ProcessSystem* system = nullptr) {
+        dialog.SetMessagePrompt(&prompt);
+        if (system) dialog.SetProcessSystem(system);
+        ASSERT_TRUE(dialog.Create()) << "error " << GetLastError();
+    }
+    void TearDown() override {
+        if (dialog.m_hWnd) DestroyWindow(dialog.m_hWnd);
+    }
+
+    int RowOf(uint32_t pid) const {
+        for (int row = 0; row < dialog.m_list.GetItemCount(); ++row) {
+            if (dialog.m_list.GetItemText(row, 2) == std::to_string(pid)) return row;
+        }
+        return -1;
+    }
+    // Selects the row of pid as a click would; false when it is not listed.
+    bool Select(uint32_t pid) const {
+        const int row = RowOf(pid);
+        if (row < 0) return false;
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        dialog.m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        NMHDR click{dialog.m_list.m_hWnd, IDC_PROCESSLIST, static_cast<UINT>(NM_CLICK)};
+        SendMessageW(dialog.m_hWnd, WM_NOTIFY, IDC_PROCESSLIST, reinterpret_cast<LPARAM>(&click));
+        return true;
+    }
+    void Command(int id) const { SendMessageW(dialog.m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const auto& box : prompt.shown) texts.push_back(box.text);
+        return texts;
+    }
+    std::wstring Here(const wchar_t* name) const { return scratch.path() + L"\\" + name; }
+
+    ScratchDirectory scratch;  // the current directory, for processinfo.dat
+    ScriptedPrompt prompt;
+    CProcessListDlg dialog;
+};
+
+}  // namespace
+
+TEST_F(ProcessCommandsTest, TerminateAsksAndReports) {
+    HelperProcess helper("tvxterm.exe");
+    ASSERT_TRUE(helper.started());
+    Open();
+
+    ASSERT_TRUE(Select(helper.pid()));
+    prompt.answers = {kIdNo};
+    Command(IDC_TERMINATE);
+    EXPECT_EQ(std::vector<std::string>{"真的要终止tvxterm.exe吗？"}, Texts());
+    EXPECT_EQ("警告", prompt.shown[0].caption);
+    EXPECT_TRUE(helper.IsRunning());
+    EXPECT_FALSE(dialog.m_btnTerminate.IsWindowEnabled()) << "refreshed after No";
+
+    prompt.shown.clear();
+    ASSERT_TRUE(Select(helper.pid()));
+    prompt.answers = {kIdYes};
+    Command(IDC_TERMINATE);
+    EXPECT_EQ((std::vector<std::string>{"真的要终止tvxterm.exe吗？", "中止成功"}), Texts());
+    EXPECT_TRUE(helper.WaitForExit(5000));
+    EXPECT_EQ(-1, RowOf(helper.pid()));
+}
+
+TEST_F(ProcessCommandsTest, TerminateWithoutSelectionFails) {
+    Open();
+    prompt.answers = {kIdYes};
+    Command(IDC_TERMINATE);
+    EXPECT_EQ((std::vector<std::string>{"真的要终止吗？", "中止失败"}), Texts());
+}
+
+TEST_F(ProcessCommandsTest, SlimDownSparesListedProcessesTheProgramAndTheSystemServices) {
+    HelperProcess unlisted("tvxslim.exe");
+    HelperProcess listed("tvxkeep.exe");
+    ASSERT_TRUE(unlisted.started() && listed.started());
+    // The shipped reference file with one more line in front of it.
+    const std::string shipped = ReadFileBytes(WideFromText(TVX_SOURCE_DIR "/res/processinfo.dat"));
+    ASSERT_FALSE(shipped.empty());
+    WriteFileBytes(Here(L"processinfo.dat"), "tvxkeep.exe 测试用的保留进程\r\n" + shipped);
+    GuardedSystem system;
+    system.allowed = {unlisted.pid(), listed.pid()};
+    Open(&system);
+
+    prompt.answers = {kIdYes};
+    Command(IDC_SLIM);
+    ASSERT_EQ(1u, prompt.shown.size());
+    EXPECT_EQ("该功能最好只在Windows9X下使用，可能会使系统无法正常运行，要继续吗？", prompt.shown[0].text);
+    EXPECT_TRUE(unlisted.WaitForExit(5000));
+    EXPECT_TRUE(listed.IsRunning());
+    EXPECT_EQ(0, std::count(system.attempted.begin(), system.attempted.end(), GetCurrentProcessId()));
+    for (const std::string& name : system.refusedNames) {
+        EXPECT_FALSE(IsNamedInReference(name, ParseReferenceInfo(shipped))) << name;
+    }
+    for (const char* service : {"services.exe", "winedevice.exe", "plugplay.exe", "rpcss.exe", "explorer.exe",
+                                "svchost.exe"}) {
+        EXPECT_EQ(system.refusedNames.end(),
+                  std::find(system.refusedNames.begin(), system.refusedNames.end(), service))
+            << service;
+    }
+}
+
+TEST_F(ProcessCommandsTest, SlimDownAnsweredNoLeavesEverything) {
+    HelperProcess unlisted("tvxslim.exe");
+    GuardedSystem system;
+    system.allowed = {unlisted.pid()};
+    Open(&system);
+    prompt.answers = {kIdNo};
+    Command(IDC_SLIM);
+    EXPECT_TRUE(system.attempted.empty());
+    EXPECT_TRUE(unlisted.IsRunning());
+}
+
+class DeleteFileTest : public ProcessCommandsTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(DeleteFileTest, RemovesTheProgramFileAndNothingElse) {
+    HelperProcess helper("tvxdel.exe");
+    ASSERT_TRUE(helper.started());
+    // A file of the same name in the current directory must survive.
+    WriteFileBytes(Here(L"tvxdel.exe"), "not the program");
+    Open();
+    dialog.m_nOsClass = GetParam();
+
+    ASSERT_TRUE(Select(helper.pid()));
+    prompt.answers = {kIdYes};
+    Command(IDC_DELETEFILE);
+    EXPECT_EQ((std::vector<std::string>{"真的要删除tvxdel.exe吗？", "已经中止进程", "删除成功"}), Texts());
+    EXPECT_TRUE(helper.WaitForExit(5000));
+    EXPECT_FALSE(FileExists(helper.path()));
+    EXPECT_EQ("not the program", ReadFileBytes(Here(L"tvxdel.exe")));
+}
+
+INSTANTIATE_TEST_SUITE_P(NtClasses, DeleteFileTest, ::testing::Values(2, 4, 5));
+
+TEST_F(ProcessCommandsTest, DeleteFileAnsweredNoKeepsProcessAndFile) {
+    HelperProcess helper("tvxdel.exe");
+    ASSERT_TRUE(helper.started());
+    Open();
+    ASSERT_TRUE(Select(helper.pid()));
+    prompt.answers = {kIdNo};
+    Command(IDC_DELETEFILE);
+    EXPECT_EQ(1u, prompt.shown.size());
+    EXPECT_TRUE(helper.IsRunning());
+    EXPECT_TRUE(FileExists(helper.path()));
+    EXPECT_TRUE(dialog.m_btnDeleteFile.IsWindowEnabled()) << "no refresh after No";
+}
+
+TEST_F(ProcessCommandsTest, DetailsShowTheRealSnapshot) {
+    HelperProcess helper("tvxinfo.exe");
+    ASSERT_TRUE(helper.started());
+    WriteFileBytes(Here(L"processinfo.dat"), "other.exe 别的说明\r\nTVXINFO.EXE 测试用的说明\r\n[EOF]\r\n");
+    Open();
+    ASSERT_EQ((std::vector<std::string>{"other.exe 别的说明", "TVXINFO.EXE 测试用的说明"}), dialog.m_referenceInfo);
+    dialog.m_nOsClass = 2;
+    ASSERT_TRUE(Select(helper.pid()));
+    Command(IDC_DETAILS);
+
+    Win32ProcessSystem system;
+    ProcessRecord record;
+    system.WalkProcesses([&](const ProcessRecord& candidate) {
+        record = candidate;
+        return candidate.pid != helper.pid();
+    });
+    ThreadRecord thread;
+    system.WalkThreads([&](const ThreadRecord& candidate) {
+        thread = candidate;
+        return candidate.ownerPid != helper.pid();
+    });
+    ASSERT_EQ(helper.pid(), thread.ownerPid);
+    wchar_t shortPath[MAX_PATH] = {};
+    ASSERT_NE(0u, GetShortPathNameW(helper.path().c_str(), shortPath, MAX_PATH));
+    ASSERT_EQ(1u, prompt.shown.size());
+    EXPECT_EQ("进程信息", prompt.shown[0].caption);
+    EXPECT_EQ(0x2040u, prompt.shown[0].style);
+    EXPECT_EQ(0u, prompt.shown[0].text.find(" 进程名: tvxinfo.exe\n 线程数: 1\n"));
+    EXPECT_EQ(DetailsProcessPart(record) + DetailsThreadPart(thread) + "\n全路径:" + TextFromWide(shortPath) +
+                  "\n\n正常进程参考信息:\nTVXINFO.EXE 测试用的说明",
+              prompt.shown[0].text);
+    EXPECT_FALSE(dialog.m_btnDetails.IsWindowEnabled()) << "refreshed afterwards";
+}
+
+TEST_F(ProcessCommandsTest, DoubleClickShowsDetailsWithoutPathOutsideClassTwo) {
+    HelperProcess helper("tvxinfo.exe");
+    ASSERT_TRUE(helper.started());
+    Open();
+    dialog.m_nOsClass = 5;
+    ASSERT_TRUE(Select(helper.pid()));
+    NMHDR notification{dialog.m_list.m_hWnd, IDC_PROCESSLIST, static_cast<UINT>(NM_DBLCLK)};
+    SendMessageW(dialog.m_hWnd, WM_NOTIFY, IDC_PROCESSLIST, reinterpret_cast<LPARAM>(&notification));
+    ASSERT_EQ(1u, prompt.shown.size());
+    const std::string& text = prompt.shown[0].text;
+    EXPECT_EQ(0u, text.find(" 进程名: tvxinfo.exe\n"));
+    EXPECT_EQ(std::string::npos, text.find("全路径"));
+    EXPECT_EQ(std::string::npos, text.find("正常进程参考信息"));
+    EXPECT_EQ('\n', text.back());
+}
+
+namespace {
+
+struct DialogSearch {
+    int controlId;
+    HWND found;
+};
+
+BOOL CALLBACK CheckDialog(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<DialogSearch*>(context);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (pid != GetCurrentProcessId() || std::wstring(className) != L"#32770" || !IsWindowVisible(window) ||
+        !GetDlgItem(window, search->controlId)) {
+        return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+// A visible top-level dialog of this process that holds the given control.
+HWND FindDialogWith(int controlId) {
+    DialogSearch search{controlId, nullptr};
+    EnumWindows(CheckDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForDialogWith(int controlId, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs) {
+        if (HWND window = FindDialogWith(controlId)) return window;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+// Plays the user of the save dialog on another thread: types the path,
+// confirms, and answers Yes to the overwrite question when it comes.
+class SaveDialogUser {
+public:
+    explicit SaveDialogUser(std::wstring path) : m_path(std::move(path)), m_thread([this] { Run(); }) {}
+    ~SaveDialogUser() { m_thread.join(); }
+    bool typed() const { return m_typed; }
+    bool confirmedOverwrite() const { return m_confirmedOverwrite; }
+
+private:
+    void Run() {
+        constexpr int kFileNameCombo = 0x47c;
+        constexpr int kFileNameEdit = 0x480;
+        HWND dialog = WaitForDialogWith(kFileNameCombo, 10000);
+        if (!dialog) dialog = WaitForDialogWith(kFileNameEdit, 1000);
+        if (!dialog) return;
+        HWND field = GetDlgItem(dialog, kFileNameCombo);
+        if (!field) field = GetDlgItem(dialog, kFileNameEdit);
+        SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(m_path.c_str()));
+        m_typed = true;
+        PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        if (HWND question = WaitForDialogWith(IDYES, 3000)) {
+            PostMessageW(GetDlgItem(question, IDYES), BM_CLICK, 0, 0);
+            m_confirmedOverwrite = true;
+        }
+    }
+
+    std::wstring m_path;
+    std::atomic<bool> m_typed{false};
+    std::atomic<bool> m_confirmedOverwrite{false};
+    std::thread m_thread;
+};
+
+std::vector<std::string> SplitLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(bytes.substr(start, end - start));
+    }
+    EXPECT_EQ(bytes.size(), start) << "every line ends with CR LF";
+    return lines;
+}
+
+}  // namespace
+
+TEST_F(ProcessCommandsTest, ExportWritesTheListInDisplayOrderAndReplacesAnOldFile) {
+    Open();
+    dialog.m_list.SortByColumn(0, false);
+    const std::wstring path = Here(L"exported.txt");
+    WriteFileBytes(path, "OLD CONTENT THAT MUST GO\r\n");
+    {
+        SaveDialogUser user(path);
+        dialog.OnExport();
+        EXPECT_TRUE(user.typed());
+        EXPECT_TRUE(user.confirmedOverwrite());
+    }
+    const int count = dialog.m_list.GetItemCount();
+    ASSERT_GT(count, 2);
+    std::vector<std::string> expected;
+    for (int row = 0; row < count; ++row) expected.push_back(dialog.m_list.GetItemText(row, 0));
+    expected.push_back("----共导出进程" + std::to_string(count) + "个");
+    EXPECT_EQ(expected, SplitLines(ReadFileBytes(path)));
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
+TEST_F(ProcessCommandsTest, ExportWithoutExtensionAddsTxt) {
+    Open();
+    {
+        SaveDialogUser user(Here(L"list"));
+        dialog.OnExport();
+    }
+    const std::string bytes = ReadFileBytes(Here(L"list.txt"));
+    EXPECT_NE(std::string::npos, bytes.find("----共导出进程"));
+}
+
+TEST_F(ProcessCommandsTest, ExportIntoALockedFileIsReported) {
+    Open();
+    const std::wstring path = Here(L"locked.txt");
+    WriteFileBytes(path, "kept\r\n");
+    HANDLE lock = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    {
+        SaveDialogUser user(path);
+        dialog.OnExport();
+    }
+    CloseHandle(lock);
+    ASSERT_EQ(1u, prompt.shown.size());
+    EXPECT_EQ("提示", prompt.shown[0].caption);
+    EXPECT_NE(std::string::npos, prompt.shown[0].text.find(TextFromWide(path)));
+    EXPECT_EQ("kept\r\n", ReadFileBytes(path));
+}
+
+TEST_F(ProcessCommandsTest, ExportCancelledWritesNothing) {
+    Open();
+    std::thread user([] {
+        if (HWND dialog = WaitForDialogWith(0x47c, 10000)) PostMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+    });
+    dialog.OnExport();
+    user.join();
+    EXPECT_TRUE(prompt.shown.empty());
+}
