@@ -40,10 +40,14 @@ bool IsProcessMarkedCritical(void* processHandle) {
     return critical != 0;
 }
 
+bool Win32ProcessSystem::IsMarkedCritical(uint32_t /*pid*/, void* processHandle) {
+    return IsProcessMarkedCritical(processHandle);
+}
+
 bool Win32ProcessSystem::TerminateByPid(uint32_t pid) {
     if (IsTerminationRefused(pid, false)) return false;
     UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid));
-    if (!process || IsTerminationRefused(pid, IsProcessMarkedCritical(process.get()))) return false;
+    if (!process || IsTerminationRefused(pid, IsMarkedCritical(pid, process.get()))) return false;
     return TerminateProcess(process.get(), 1) != FALSE;
 }
 

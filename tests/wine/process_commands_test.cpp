@@ -371,3 +371,79 @@ TEST_F(ProcessCommandsTest, ExportCancelledWritesNothing) {
     user.join();
     EXPECT_TRUE(prompt.shown.empty());
 }
+
+namespace {
+
+// The real system on which the tests decide which processes count as marked
+// critical.
+class MarkedCriticalSystem : public Win32ProcessSystem {
+public:
+    std::set<uint32_t> critical;
+
+protected:
+    bool IsMarkedCritical(uint32_t pid, void* processHandle) override {
+        return critical.count(pid) > 0 || Win32ProcessSystem::IsMarkedCritical(pid, processHandle);
+    }
+};
+
+}  // namespace
+
+TEST_F(ProcessCommandsTest, CriticalProcessesSurviveEveryCommandAndTheBlockList) {
+    HelperProcess marked("flcss.exe");
+    ASSERT_TRUE(marked.started());
+    MarkedCriticalSystem system;
+    system.critical = {marked.pid()};
+    EXPECT_FALSE(system.TerminateByPid(marked.pid()));
+
+    Open(&system);  // the first refresh meets it on the block list
+    EXPECT_FALSE(marked.WaitForExit(500));
+
+    ASSERT_TRUE(Select(marked.pid()));
+    prompt.answers = {kIdYes};
+    Command(IDC_TERMINATE);
+    EXPECT_EQ("中止失败", prompt.shown.back().text);
+
+    ASSERT_TRUE(Select(marked.pid()));
+    prompt.shown.clear();
+    prompt.answers = {kIdYes};
+    Command(IDC_DELETEFILE);
+    EXPECT_EQ(std::vector<std::string>{"真的要删除flcss.exe吗？"}, Texts());
+    EXPECT_TRUE(FileExists(marked.path()));
+    EXPECT_TRUE(marked.IsRunning());
+
+    // An ordinary process is not marked critical by the real flag.
+    HelperProcess ordinary("tvxplain.exe");
+    ASSERT_TRUE(ordinary.started());
+    EXPECT_TRUE(system.TerminateByPid(ordinary.pid()));
+    EXPECT_TRUE(ordinary.WaitForExit(5000));
+}
+
+TEST(Win32ProcessOperations, PathsWaitAndDeletion) {
+    HelperProcess helper("tvxops.exe");
+    ASSERT_TRUE(helper.started());
+    Win32ProcessSystem system;
+    EXPECT_EQ(helper.path(), ProcessImagePath(helper.pid()));
+    const std::string shortPath = system.GetProcessShortPath(helper.pid());
+    wchar_t expected[MAX_PATH] = {};
+    ASSERT_NE(0u, GetShortPathNameW(helper.path().c_str(), expected, MAX_PATH));
+    EXPECT_EQ(TextFromWide(expected), shortPath);
+    EXPECT_EQ("", system.GetProcessShortPath(0x7ffffff0));
+
+    EXPECT_FALSE(system.WaitForProcessEnd(helper.pid(), 100));
+    ASSERT_TRUE(system.TerminateByPid(helper.pid()));
+    EXPECT_TRUE(system.WaitForProcessEnd(helper.pid(), 5000));
+    EXPECT_EQ(FileDeletionResult::Deleted, system.DeleteFileNow(shortPath));
+    EXPECT_FALSE(FileExists(helper.path()));
+    EXPECT_EQ(FileDeletionResult::Failed, system.DeleteFileNow(shortPath));
+}
+
+TEST(Win32ProcessOperations, ThreadWalkFindsTheOwnThread) {
+    Win32ProcessSystem system;
+    bool found = false;
+    system.WalkThreads([&](const ThreadRecord& thread) {
+        found = thread.threadId == GetCurrentThreadId() && thread.ownerPid == GetCurrentProcessId();
+        return !found;
+    });
+    EXPECT_TRUE(found);
+    EXPECT_EQ(GetCurrentProcessId(), system.OwnPid());
+}
