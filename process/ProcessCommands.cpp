@@ -2,11 +2,6 @@
 
 #include <algorithm>
 
-SelectedProcess SelectedProcess::FromCells(std::string name, std::string_view pidText) {
-    // The cell holds the pid as "%d" of its 32-bit value.
-    return {std::move(name), static_cast<uint32_t>(static_cast<int32_t>(AtoiPrefix(pidText)))};
-}
-
 bool IsSparedBySlimDown(const ProcessRecord& record, uint32_t ownPid,
                         const std::vector<std::string>& referenceLines) {
     if (record.pid == ownPid) return true;

@@ -12,13 +12,11 @@
 #include "process/ProcessRules.h"
 #include "process/ProcessSystem.h"
 
-// The list row a command acts on: column 0 and column 2 as the list holds
-// them (both empty when no row is selected).
+// The list row a command acts on: the name of column 0 and the pid read from
+// column 2 (empty and 0 when no row is selected).
 struct SelectedProcess {
     std::string name;
     uint32_t pid = 0;
-
-    static SelectedProcess FromCells(std::string name, std::string_view pidText);
 };
 
 struct CommandContext {

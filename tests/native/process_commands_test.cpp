@@ -42,13 +42,6 @@ TEST(SlimDownSpareRule, ReferenceLinesAndOwnProcess) {
     EXPECT_FALSE(IsSparedBySlimDown(Record(2100, "renamed.exe"), 2104, reference));
 }
 
-TEST(SelectedProcess, ReadsThePidCellLikeAtoi) {
-    EXPECT_EQ(1234u, SelectedProcess::FromCells("a.exe", "1234").pid);
-    EXPECT_EQ(0u, SelectedProcess::FromCells("", "").pid);
-    EXPECT_EQ(0xFFFFFFFFu, SelectedProcess::FromCells("x", "-1").pid);
-    EXPECT_EQ(12u, SelectedProcess::FromCells("x", " 12abc").pid);
-}
-
 TEST_F(CommandTest, TerminateAskedYesReportsTheOutcomeAndRefreshes) {
     prompt.answers = {kIdYes};
     EXPECT_TRUE(RunTerminateCommand(Context(5), {"notepad.exe", 2200}));
@@ -76,7 +69,7 @@ TEST_F(CommandTest, TerminateAnsweredNoStillRefreshes) {
 
 TEST_F(CommandTest, TerminateWithoutSelectionFails) {
     prompt.answers = {kIdYes};
-    EXPECT_TRUE(RunTerminateCommand(Context(5), SelectedProcess::FromCells("", "")));
+    EXPECT_TRUE(RunTerminateCommand(Context(5), {"", 0}));
     EXPECT_EQ((std::vector<std::string>{"真的要终止吗？", "中止失败"}), prompt.Texts());
 }
 
