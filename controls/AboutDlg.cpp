@@ -1,6 +1,5 @@
 #include "controls/AboutDlg.h"
 
-#include "framework/App.h"
 #include "res/resource.h"
 
 const char* const kHomePageAddress = "http://www.example.com";
@@ -44,7 +43,6 @@ void CAboutDlg::OnClose() {
 }
 
 void RunAboutDialog() {
-    CWnd* mainWindow = AfxGetMainWnd();
-    CAboutDlg dialog(mainWindow ? mainWindow->GetSafeHwnd() : nullptr);
+    CAboutDlg dialog;
     dialog.DoModal();
 }

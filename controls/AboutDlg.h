@@ -28,6 +28,6 @@ private:
     void AttachLink(CLinkStatic& link, int itemId, const char* target);
 };
 
-// Opens the about box modally, owned by the main window when there is one;
+// Opens the about box modally (the main window, when there is one, owns it);
 // returns when it closes. Commands 32773, 32786 and system menu entry 16.
 void RunAboutDialog();

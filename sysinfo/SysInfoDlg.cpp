@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "framework/App.h"
 #include "framework/Text.h"
 #include "res/resource.h"
 
@@ -210,7 +209,6 @@ void CSysInfoDlg::OnDestroy() {
 }
 
 void RunSysInfoDialog() {
-    CWnd* mainWindow = AfxGetMainWnd();
-    CSysInfoDlg dialog(mainWindow ? mainWindow->GetSafeHwnd() : nullptr);
+    CSysInfoDlg dialog;
     dialog.DoModal();
 }

@@ -61,6 +61,6 @@ private:
     SystemQueries& m_queries;
 };
 
-// Opens the dialog modally, owned by the main window when there is one;
+// Opens the dialog modally (the main window, when there is one, owns it);
 // returns when it closes. Commands 32772 and 32781.
 void RunSysInfoDialog();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ProcessListDlg.h"
 #include "framework/Text.h"
 #include "res/resource.h"
 #include "sysinfo/SysInfoDlg.h"
@@ -101,6 +102,7 @@ class DialogCloser {
 public:
     explicit DialogCloser(WPARAM command) {
         s_command = command;
+        s_seen = false;
         m_timer = SetTimer(nullptr, 0, 300, &DialogCloser::Tick);
     }
     ~DialogCloser() { KillTimer(nullptr, m_timer); }
@@ -108,12 +110,20 @@ public:
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         HWND dialog = FindWindowW(L"#32770", WideFromText("系统信息 ").c_str());
-        if (dialog && IsWindowVisible(dialog)) PostMessageW(dialog, WM_COMMAND, s_command, 0);
+        if (!dialog || !IsWindowVisible(dialog)) return;
+        s_seen = true;
+        PostMessageW(dialog, WM_COMMAND, s_command, 0);
     }
+
+public:
     static WPARAM s_command;
+    static bool s_seen;
+
+private:
     UINT_PTR m_timer;
 };
 WPARAM DialogCloser::s_command = IDOK;
+bool DialogCloser::s_seen = false;
 
 }  // namespace
 
@@ -236,4 +246,15 @@ TEST_F(SysInfoTest, RunsModallyAndEndsOnOkAndOnEscape) {
         EXPECT_LT(GetTickCount() - start, 10000u);
         EXPECT_EQ(nullptr, FindWindowW(L"#32770", WideFromText("系统信息 ").c_str()));
     }
+}
+
+TEST_F(SysInfoTest, OpensFromTheTrayAndMainMenuCommands) {
+    CProcessListDlg mainWindow;
+    ASSERT_TRUE(mainWindow.Create());
+    for (WPARAM command : {static_cast<WPARAM>(ID_TRAY_SYSINFO), static_cast<WPARAM>(ID_MENU_SYSINFO)}) {
+        DialogCloser closer(IDOK);
+        mainWindow.SendMessage(WM_COMMAND, command, 0);
+        EXPECT_TRUE(DialogCloser::s_seen) << command;
+    }
+    DestroyWindow(mainWindow.GetSafeHwnd());
 }
