@@ -80,6 +80,21 @@ std::optional<std::string> RegistryProcessorValue(const char* name) {
     return std::string(value.data());
 }
 
+// Whether the control's text, in the control's font, fits its width.
+bool TextFitsControl(const CDialog& dialog, int id) {
+    HWND control = dialog.GetDlgItem(id);
+    const std::wstring text = WideFromText(dialog.GetDlgItemText(id));
+    HDC dc = GetDC(control);
+    const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    RECT client{};
+    GetClientRect(control, &client);
+    return extent.cx <= client.right;
+}
+
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -219,6 +234,8 @@ TEST_F(SysInfoTest, MemoryAbove4GigabytesFillsBarsPast65535) {
     EXPECT_EQ(65600, BarMaximum(dialog, IDC_PROGRESSTOTAL));
     EXPECT_EQ(65536, BarPosition(dialog, IDC_PROGRESSTOTAL));
     EXPECT_EQ(49152, BarPosition(dialog, IDC_PROGRESSUSED));
+    // Five-digit figures are read whole, not cut at the label's edge.
+    for (int id : {IDC_MEMTOTAL, IDC_MEMUSED, IDC_SCALEMAX, IDC_MEMUSAGE}) EXPECT_TRUE(TextFitsControl(dialog, id)) << id;
     DestroyWindow(dialog.GetSafeHwnd());
 }
 
