@@ -1,6 +1,6 @@
 // The commands that end processes on the user's request (terminate, slim down,
-// delete file) and the details box, as plain flows over the platform seams.
-// Each flow returns true when the list is to be refreshed afterwards.
+// delete file) as plain flows over the platform seams. Each flow returns true
+// when the list is to be refreshed afterwards.
 #pragma once
 
 #include <cstdint>
