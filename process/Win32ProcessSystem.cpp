@@ -4,6 +4,8 @@
 #include <tlhelp32.h>
 #include <shellapi.h>
 
+#include <cwchar>
+
 #include "framework/Handle.h"
 #include "framework/Text.h"
 
@@ -66,12 +68,14 @@ bool Win32ProcessSystem::EnableDebugPrivilege() {
 namespace {
 
 // Turns the file-system redirection of a 32-bit program on a 64-bit system
-// off for the object's lifetime, so that "...\System32\x.exe" names that file
-// and not its namesake in SysWOW64. Does nothing where the system has no
-// redirection.
+// off for the object's lifetime when needed, so that "...\System32\x.exe"
+// names that file and not its namesake in SysWOW64. Does nothing where the
+// system has no redirection. While it is off the thread cannot load system
+// libraries, so it is only turned off for paths in the system directory.
 class FileSystemRedirectionOff {
 public:
-    FileSystemRedirectionOff() {
+    explicit FileSystemRedirectionOff(bool needed) {
+        if (!needed) return;
         using Disable = BOOL(WINAPI*)(PVOID*);
         HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
         auto disable = kernel ? reinterpret_cast<Disable>(reinterpret_cast<void*>(
@@ -131,6 +135,24 @@ std::wstring ShortPathOf(const std::wstring& path) {
     return shortPath;
 }
 
+// True when path lies below the system directory (in its long or short
+// form), the directory whose files the redirection swaps.
+bool IsInSystemDirectory(const std::wstring& path) {
+    const UINT needed = GetSystemDirectoryW(nullptr, 0);
+    if (needed == 0) return false;
+    std::wstring directory(needed, L'\0');
+    const UINT length = GetSystemDirectoryW(&directory[0], needed);
+    if (length == 0 || length >= needed) return false;
+    directory.resize(length);
+    for (const std::wstring& form : {directory, ShortPathOf(directory)}) {
+        if (!form.empty() && path.size() > form.size() && path[form.size()] == L'\\' &&
+            _wcsnicmp(path.c_str(), form.c_str(), form.size()) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::wstring ProcessImagePath(uint32_t pid) {
@@ -154,8 +176,9 @@ void Win32ProcessSystem::WalkThreads(const std::function<bool(const ThreadRecord
 }
 
 std::string Win32ProcessSystem::GetProcessShortPath(uint32_t pid) {
-    FileSystemRedirectionOff redirectionOff;
-    const std::wstring shortPath = ShortPathOf(ProcessImagePath(pid));
+    const std::wstring imagePath = ProcessImagePath(pid);
+    FileSystemRedirectionOff redirectionOff(IsInSystemDirectory(imagePath));
+    const std::wstring shortPath = ShortPathOf(imagePath);
     // A path that code page 936 cannot hold would name another file (or
     // several) once converted: such a path counts as not found.
     const std::string text = TextFromWide(shortPath);
@@ -170,9 +193,9 @@ bool Win32ProcessSystem::WaitForProcessEnd(uint32_t pid, uint32_t timeoutMs) {
 }
 
 FileDeletionResult Win32ProcessSystem::DeleteFileNow(const std::string& path) {
-    FileSystemRedirectionOff redirectionOff;
     // The shell's source list: the path, its terminator and a second NUL.
     std::wstring sources = WideFromText(path);
+    FileSystemRedirectionOff redirectionOff(IsInSystemDirectory(sources));
     sources.push_back(L'\0');
     SHFILEOPSTRUCTW operation{};
     // The window the user just worked in owns any box the shell shows.

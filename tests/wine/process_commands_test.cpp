@@ -435,6 +435,15 @@ TEST(Win32ProcessOperations, PathsWaitAndDeletion) {
     EXPECT_EQ(FileDeletionResult::Deleted, system.DeleteFileNow(shortPath));
     EXPECT_FALSE(FileExists(helper.path()));
     EXPECT_EQ(FileDeletionResult::Failed, system.DeleteFileNow(shortPath));
+
+    // A file in the system directory, where a 64-bit system redirects.
+    wchar_t systemDirectory[MAX_PATH] = {};
+    ASSERT_NE(0u, GetSystemDirectoryW(systemDirectory, MAX_PATH));
+    const std::wstring systemFile = std::wstring(systemDirectory) + L"\\tvxsysdel.tmp";
+    WriteFileBytes(systemFile, "x");
+    ASSERT_TRUE(FileExists(systemFile));
+    EXPECT_EQ(FileDeletionResult::Deleted, system.DeleteFileNow(TextFromWide(systemFile)));
+    EXPECT_FALSE(FileExists(systemFile));
 }
 
 TEST(Win32ProcessOperations, ThreadWalkFindsTheOwnThread) {
