@@ -291,9 +291,10 @@ private:
         SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(m_path.c_str()));
         m_typed = true;
         PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-        if (HWND question = WaitForDialogWith(IDYES, 3000)) {
-            PostMessageW(GetDlgItem(question, IDYES), BM_CLICK, 0, 0);
+        if (HWND question = WaitForDialogWith(IDYES, 10000)) {
+            // Set before the click: the export may return as soon as it lands.
             m_confirmedOverwrite = true;
+            PostMessageW(GetDlgItem(question, IDYES), BM_CLICK, 0, 0);
         }
     }
 
