@@ -10,6 +10,13 @@
 #include "process/MessagePrompt.h"
 #include "process/ProcessSystem.h"
 
+inline ProcessRecord Record(uint32_t pid, const char* name) {
+    ProcessRecord record;
+    record.pid = pid;
+    record.name = name;
+    return record;
+}
+
 class ScriptedSystem : public ProcessSystem {
 public:
     std::vector<ProcessRecord> processes;

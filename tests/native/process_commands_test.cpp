@@ -5,13 +5,6 @@
 
 namespace {
 
-ProcessRecord Record(uint32_t pid, const char* name) {
-    ProcessRecord record;
-    record.pid = pid;
-    record.name = name;
-    return record;
-}
-
 struct CommandTest : ::testing::Test {
     ScriptedSystem system;
     ScriptedPrompt prompt;

@@ -21,12 +21,7 @@ protected:
         if (dialog.m_hWnd) DestroyWindow(dialog.m_hWnd);
     }
 
-    int RowOf(uint32_t pid) const {
-        for (int row = 0; row < dialog.m_list.GetItemCount(); ++row) {
-            if (dialog.m_list.GetItemText(row, 2) == std::to_string(pid)) return row;
-        }
-        return -1;
-    }
+    int RowOf(uint32_t pid) const { return FindRowOfPid(dialog.m_list, pid); }
     void Notify(UINT code, int column = 0) const {
         NMLISTVIEW notification{};
         notification.hdr.hwndFrom = dialog.m_list.m_hWnd;

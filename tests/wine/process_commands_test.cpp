@@ -46,12 +46,7 @@ protected:
         if (dialog.m_hWnd) DestroyWindow(dialog.m_hWnd);
     }
 
-    int RowOf(uint32_t pid) const {
-        for (int row = 0; row < dialog.m_list.GetItemCount(); ++row) {
-            if (dialog.m_list.GetItemText(row, 2) == std::to_string(pid)) return row;
-        }
-        return -1;
-    }
+    int RowOf(uint32_t pid) const { return FindRowOfPid(dialog.m_list, pid); }
     // Selects the row of pid as a click would; false when it is not listed.
     bool Select(uint32_t pid) const {
         const int row = RowOf(pid);

@@ -79,6 +79,13 @@ int ScriptedPrompt::Show(const std::string& text, const std::string& caption, un
     return answer;
 }
 
+int FindRowOfPid(const CListCtrl& list, uint32_t pid) {
+    for (int row = 0; row < list.GetItemCount(); ++row) {
+        if (list.GetItemText(row, 2) == std::to_string(pid)) return row;
+    }
+    return -1;
+}
+
 void PumpMessages(DWORD milliseconds) {
     const DWORD start = GetTickCount();
     do {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/Controls.h"
 #include "process/MessagePrompt.h"
 
 // A copy of the sleeper program under a chosen file name, started as a
@@ -49,6 +50,9 @@ public:
 
     int Show(const std::string& text, const std::string& caption, unsigned style) override;
 };
+
+// The row of the main list whose pid column holds pid, or -1.
+int FindRowOfPid(const CListCtrl& list, uint32_t pid);
 
 // Dispatches the thread's messages for about the given time.
 void PumpMessages(DWORD milliseconds);
