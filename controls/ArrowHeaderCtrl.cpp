@@ -78,6 +78,9 @@ private:
 void CArrowHeaderCtrl::SetSortIndicator(int column, bool ascending) {
     m_nSortColumn = column;
     m_bAscending = ascending;
+    // Without a window there is nothing to mark, and invalidating no window
+    // would repaint every window of the desktop.
+    if (!m_hWnd) return;
     HDITEMW item{};
     item.mask = HDI_FORMAT;
     if (GetItem(column, &item)) {
