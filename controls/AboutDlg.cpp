@@ -8,8 +8,6 @@ const char* const kMailAddress = "tarvemonix@example.com";
 CAboutDlg::CAboutDlg(HWND parent) : CDialog(IDD_ABOUTBOX, parent) {}
 
 LRESULT CAboutDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = 0;
-    if (ReflectControlColour(message, wParam, lParam, &result)) return result;
     if (message == WM_CLOSE) {
         OnClose();
         return 0;

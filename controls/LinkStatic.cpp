@@ -113,9 +113,3 @@ LRESULT CLinkStatic::OnMouseMove() {
     if (outcome.releaseCapture) ReleaseCapture();
     return outcome.passToDefault ? Default() : 0;
 }
-
-bool ReflectControlColour(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    if (message != WM_CTLCOLORSTATIC) return false;
-    CWnd* control = CWnd::FromHandle(reinterpret_cast<HWND>(lParam));
-    return control && control->OnChildNotify(message, wParam, lParam, result);
-}

@@ -57,6 +57,3 @@ private:
     GdiObject<HFONT> m_font;
 };
 
-// Offers a dialog's WM_CTLCOLORSTATIC to the control's own object (a link
-// takes it); true when that object answered, with the brush in *result.
-bool ReflectControlColour(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);

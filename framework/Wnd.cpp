@@ -35,21 +35,23 @@ void CWnd::Unbind() {
     m_hWnd = nullptr;
 }
 
-bool CWnd::ReflectToChild(UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
+bool CWnd::ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     HWND child = nullptr;
-    if (message == WM_NOTIFY) child = reinterpret_cast<NMHDR*>(lParam)->hwndFrom;
-    if (message == WM_DRAWITEM) child = reinterpret_cast<DRAWITEMSTRUCT*>(lParam)->hwndItem;
+    switch (message) {
+    case WM_NOTIFY: child = reinterpret_cast<NMHDR*>(lParam)->hwndFrom; break;
+    case WM_DRAWITEM: child = reinterpret_cast<DRAWITEMSTRUCT*>(lParam)->hwndItem; break;
+    case WM_CTLCOLORSTATIC: child = reinterpret_cast<HWND>(lParam); break;
+    default: return false;
+    }
     CWnd* object = FromHandle(child);
-    return object && object->OnChildNotify(message, 0, lParam, result);
+    return object && object->OnChildNotify(message, wParam, lParam, result);
 }
 
 LRESULT CALLBACK CWnd::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CWnd* self = FromHandle(hwnd);
     if (!self) return ::DefWindowProcW(hwnd, message, wParam, lParam);
     LRESULT result = 0;
-    if ((message == WM_NOTIFY || message == WM_DRAWITEM) && ReflectToChild(message, wParam, lParam, &result)) {
-        return result;
-    }
+    if (ReflectToChild(message, wParam, lParam, &result)) return result;
     const CurrentMessage outer = self->m_current;
     self->m_current = {message, wParam, lParam};
     result = self->WindowProc(message, wParam, lParam);

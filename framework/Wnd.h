@@ -1,6 +1,7 @@
 // CWnd: a window object bound to a window handle by subclassing. Messages reach
 // the virtual WindowProc; notifications of child controls (WM_NOTIFY,
-// WM_DRAWITEM) are first offered to the child's own object (reflection).
+// WM_DRAWITEM, WM_CTLCOLORSTATIC) are first offered to the child's own object
+// (reflection).
 #pragma once
 
 #include <windows.h>
