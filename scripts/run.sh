@@ -15,12 +15,12 @@ cp "$BUILD_WIN/tarvemonix.exe" "$ROOT/res/processinfo.dat" "$ROOT/res/tarvemonix
 cd "$RUN_DIR"
 
 if [ -n "${DISPLAY:-}" ]; then
-  exec wine tarvemonix.exe
+  exec "${WINE_LOCALE[@]}" wine tarvemonix.exe
 fi
 
 start_xvfb
 trap stop_xvfb EXIT
-wine tarvemonix.exe &
+"${WINE_LOCALE[@]}" wine tarvemonix.exe &
 sleep "${TVX_SCREENSHOT_DELAY:-8}"
 shot="$RUN_DIR/screenshot.png"
 import -window root "$shot"

@@ -8,8 +8,9 @@ export WINEPREFIX="${TVX_WINEPREFIX:-$ROOT/build/wineprefix}"
 export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=d;winemenubuilder.exe=d;winebrowser.exe=d"
-# Code page 936 for the program under Wine, whether or not the locale exists here.
-export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+# Code page 936 for the program under Wine, whether or not the locale exists here
+# (given to Wine alone: the shell would warn about a locale it does not have).
+WINE_LOCALE=(env LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8)
 
 PACKAGES=(cmake make g++ googletest libgtest-dev g++-mingw-w64-i686 mingw-w64-i686-dev
           wine wine64 wine32:i386 xvfb xauth x11-utils xdotool imagemagick fonts-wqy-zenhei)
@@ -48,12 +49,12 @@ prepare_prefix() {
     echo "== preparing Wine prefix $WINEPREFIX"
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
-    wineboot -i >/dev/null 2>&1 || true
+    "${WINE_LOCALE[@]}" wineboot -i >/dev/null 2>&1 || true
     wineserver -w
     local reg="$WINEPREFIX/fonts.reg"
     printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"宋体"="WenQuanYi Zen Hei"\r\n"SimSun"="WenQuanYi Zen Hei"\r\n"MS Shell Dlg"="WenQuanYi Zen Hei"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n' \
       | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
-    wine regedit /S "$reg" >/dev/null 2>&1 || true
+    "${WINE_LOCALE[@]}" wine regedit /S "$reg" >/dev/null 2>&1 || true
     wineserver -w
     touch "$WINEPREFIX/$PREFIX_MARK"
   fi
