@@ -13,7 +13,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=d;winemenubuilder.exe=d;winebrowser.exe=
 WINE_LOCALE=(env LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8)
 
 PACKAGES=(cmake make g++ googletest libgtest-dev g++-mingw-w64-i686 mingw-w64-i686-dev
-          wine wine64 wine32:i386 xvfb xauth x11-utils xdotool imagemagick fonts-wqy-zenhei)
+          wine wine64 wine32:i386 fonts-wine xvfb xauth xdotool imagemagick fonts-wqy-zenhei)
 
 install_packages() {
   local missing=()
@@ -26,7 +26,7 @@ install_packages() {
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo dpkg --add-architecture i386
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
 build_all() {
