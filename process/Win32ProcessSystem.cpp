@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "framework/Handle.h"
+#include "framework/SystemFunction.h"
 #include "framework/Text.h"
 
 void Win32ProcessSystem::WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) {
@@ -31,10 +32,7 @@ void Win32ProcessSystem::WalkProcesses(const std::function<bool(const ProcessRec
 bool IsProcessMarkedCritical(void* processHandle) {
     using QueryInformationProcess = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
     constexpr ULONG kProcessBreakOnTermination = 29;
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    auto query = ntdll ? reinterpret_cast<QueryInformationProcess>(
-                             reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationProcess")))
-                       : nullptr;
+    const auto query = FindSystemFunction<QueryInformationProcess>(L"ntdll.dll", "NtQueryInformationProcess");
     ULONG critical = 0;
     if (!query || query(processHandle, kProcessBreakOnTermination, &critical, sizeof(critical), nullptr) < 0) {
         return false;
@@ -77,17 +75,13 @@ public:
     explicit FileSystemRedirectionOff(bool needed) {
         if (!needed) return;
         using Disable = BOOL(WINAPI*)(PVOID*);
-        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-        auto disable = kernel ? reinterpret_cast<Disable>(reinterpret_cast<void*>(
-                                    GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")))
-                              : nullptr;
+        const auto disable = FindSystemFunction<Disable>(L"kernel32.dll", "Wow64DisableWow64FsRedirection");
         m_bDisabled = disable && disable(&m_previous);
     }
     ~FileSystemRedirectionOff() {
         if (!m_bDisabled) return;
         using Revert = BOOL(WINAPI*)(PVOID);
-        auto revert = reinterpret_cast<Revert>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "Wow64RevertWow64FsRedirection")));
+        const auto revert = FindSystemFunction<Revert>(L"kernel32.dll", "Wow64RevertWow64FsRedirection");
         if (revert) revert(m_previous);
     }
     FileSystemRedirectionOff(const FileSystemRedirectionOff&) = delete;
@@ -109,10 +103,7 @@ std::wstring FirstModulePath(uint32_t pid) {
 
 std::wstring QueriedImagePath(uint32_t pid) {
     using Query = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto query = kernel ? reinterpret_cast<Query>(reinterpret_cast<void*>(
-                              GetProcAddress(kernel, "QueryFullProcessImageNameW")))
-                        : nullptr;
+    const auto query = FindSystemFunction<Query>(L"kernel32.dll", "QueryFullProcessImageNameW");
     if (!query) return std::wstring();
     constexpr DWORD kProcessQueryLimitedInformation = 0x1000;
     UniqueHandle process(OpenProcess(kProcessQueryLimitedInformation, FALSE, pid));

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "framework/SystemFunction.h"
 #include "framework/Text.h"
 #include "res/resource.h"
 
@@ -68,8 +69,7 @@ public:
     MemoryCounts QueryMemory() override {
         using StatusEx = BOOL(WINAPI*)(MEMORYSTATUSEX*);
         // Looked up at run time: the systems without it still get the 32-bit counts.
-        const auto statusEx = reinterpret_cast<StatusEx>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GlobalMemoryStatusEx")));
+        const auto statusEx = FindSystemFunction<StatusEx>(L"kernel32.dll", "GlobalMemoryStatusEx");
         if (statusEx) {
             MEMORYSTATUSEX status{};
             status.dwLength = sizeof(status);

@@ -9,6 +9,7 @@
 
 #include "app/ProcessListDlg.h"
 #include "controls/AboutDlg.h"
+#include "framework/SystemFunction.h"
 #include "framework/Text.h"
 #include "res/resource.h"
 #include "tests/wine/support/WineTestSupport.h"
@@ -47,8 +48,7 @@ const uint8_t* ProcessEnvironmentBlock() {
         ULONG_PTR parentProcessId;
     };
     using QueryInformation = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    const auto query = reinterpret_cast<QueryInformation>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    const auto query = FindSystemFunction<QueryInformation>(L"ntdll.dll", "NtQueryInformationProcess");
     BasicInformation information{};
     if (!query || query(GetCurrentProcess(), 0, &information, sizeof(information), nullptr) != 0) return nullptr;
     return static_cast<const uint8_t*>(information.environmentBlock);
