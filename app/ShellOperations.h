@@ -7,8 +7,9 @@
 
 #include <string>
 
-// The tray record in its first, 88-byte form.
-constexpr DWORD kTrayRecordSize = 88;
+// The tray record in its first form: 88 bytes in a 32-bit build, 104 in a
+// 64-bit one, where the window and icon handles are 8 bytes wide.
+constexpr DWORD kTrayRecordSize = NOTIFYICONDATAA_V1_SIZE;
 
 class ShellOperations {
 public:

@@ -1,19 +1,37 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both builds and runs every test: the native
-# tests (under AddressSanitizer and UndefinedBehaviorSanitizer) and the Win32
-# tests under Wine on a private Xvfb.
+# Installs what is missing, builds every build and runs every test: the native
+# tests (under AddressSanitizer and UndefinedBehaviorSanitizer), then the Win32
+# tests under Wine on a private Xvfb, on each Windows build this machine can run.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 install_packages
 build_all
-prepare_prefix 2>/dev/null
+
+find_runnable_arches
+if [ "${RUNNABLE_ARCHES[*]}" = "32 64" ]; then
+  echo "== this machine runs 32-bit programs: Win32 tests on the 32-bit and the 64-bit build"
+else
+  echo "== this machine runs no 32-bit programs ($WINE32_REASON):"
+  echo "   the 32-bit Win32 tests cannot run here; Win32 tests on the 64-bit build only"
+fi
+
 start_xvfb
-trap stop_xvfb EXIT
+trap stop_wine_and_xvfb EXIT
 
 status=0
+echo "== script tests"
+bash "$ROOT/tests/scripts/arch_detection_test.sh" || status=1
 echo "== native tests"
 (cd "$BUILD_NATIVE" && ctest --output-on-failure) || status=1
-echo "== Win32 tests under Wine"
-(cd "$BUILD_WIN" && ctest --output-on-failure -j 1) || status=1
+for arch in "${RUNNABLE_ARCHES[@]}"; do
+  use_arch "$arch"
+  if ! prepare_prefix; then
+    echo "!! the ${arch}-bit Win32 tests did not run: no Wine prefix" >&2
+    status=1
+    continue
+  fi
+  echo "== Win32 tests under Wine, ${arch}-bit build"
+  (cd "$BUILD_WIN" && ctest --output-on-failure -j 1) || status=1
+done
 exit $status

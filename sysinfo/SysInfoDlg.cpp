@@ -97,7 +97,7 @@ public:
         return key.ReadString(valueName);
     }
 
-    uint64_t ReadTimeStampCounter() override { return __rdtsc(); }
+    uint64_t ReadCycleCounter() override { return __rdtsc(); }
     void SleepFor(unsigned milliseconds) override { Sleep(milliseconds); }
 };
 
@@ -157,12 +157,12 @@ void CSysInfoDlg::ShowCpuIdentity() {
 
 // Counts processor cycles across a one-second sleep; the GUI thread waits.
 void CSysInfoDlg::MeasureCpuClock() {
-    const uint64_t first = m_queries.ReadTimeStampCounter();
-    const uint64_t second = m_queries.ReadTimeStampCounter();
+    const uint64_t first = m_queries.ReadCycleCounter();
+    const uint64_t second = m_queries.ReadCycleCounter();
     const uint64_t readingOverhead = second - first;
-    const uint64_t start = m_queries.ReadTimeStampCounter();
+    const uint64_t start = m_queries.ReadCycleCounter();
     m_queries.SleepFor(1000);
-    const uint64_t end = m_queries.ReadTimeStampCounter();
+    const uint64_t end = m_queries.ReadCycleCounter();
     const uint64_t ticks = MeasuredTicks(start, end, readingOverhead);
     SetDlgItemText(IDC_CPUSPEED, ClockLine(ClockHundredthsOfMegahertz(ticks)));
 }

@@ -22,7 +22,7 @@ public:
     // A string value of the first processor's registry key; empty when the key
     // or the value is missing or not a string.
     virtual std::optional<std::string> ProcessorValue(const wchar_t* valueName) = 0;
-    virtual uint64_t ReadTimeStampCounter() = 0;
+    virtual uint64_t ReadCycleCounter() = 0;
     virtual void SleepFor(unsigned milliseconds) = 0;
 };
 

@@ -63,7 +63,9 @@ int GdiObjectCount() {
     if (reported != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return static_cast<int>(reported);
     const uint8_t* environment = ProcessEnvironmentBlock();
     if (!environment) return -1;
-    const auto* table = *reinterpret_cast<const GdiTableEntry* const*>(environment + 0x94);
+    // The table pointer sits at another offset of the block in a 64-bit process.
+    const size_t tableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;
+    const auto* table = *reinterpret_cast<const GdiTableEntry* const*>(environment + tableOffset);
     if (!table) return -1;
     int count = 0;
     for (int index = 0; index < 0x10000; ++index) {

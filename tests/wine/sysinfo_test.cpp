@@ -49,7 +49,7 @@ public:
     std::optional<std::string> ProcessorValue(const wchar_t* name) override {
         return std::wstring(name) == L"Identifier" ? model : vendor;
     }
-    uint64_t ReadTimeStampCounter() override { return counter += 7; }
+    uint64_t ReadCycleCounter() override { return counter += 7; }
     void SleepFor(unsigned milliseconds) override {
         ++sleeps;
         counter += ticksPerSecond * milliseconds / 1000;

@@ -100,6 +100,9 @@ void CALLBACK ClosePopup(HWND, UINT, UINT_PTR, DWORD) {
     KillTimer(nullptr, g_menuCloser);
 }
 
+// The first form of the record: its handles are pointer-sized.
+constexpr DWORD kFirstFormRecordSize = sizeof(void*) == 8 ? 104 : 88;
+
 }  // namespace
 
 TEST_F(TrayTest, TrayRecordFromCreationToDestruction) {
@@ -107,7 +110,7 @@ TEST_F(TrayTest, TrayRecordFromCreationToDestruction) {
     ASSERT_EQ(1u, shell.trayCalls.size());
     const RecordingShell::Call& add = shell.trayCalls[0];
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), add.message);
-    EXPECT_EQ(88u, add.record.cbSize);
+    EXPECT_EQ(kFirstFormRecordSize, add.record.cbSize);
     EXPECT_EQ(dialog.m_hWnd, add.record.hWnd);
     EXPECT_EQ(128u, add.record.uID);
     EXPECT_EQ(7u, add.record.uFlags);
@@ -120,7 +123,7 @@ TEST_F(TrayTest, TrayRecordFromCreationToDestruction) {
     DestroyWindow(window);
     ASSERT_EQ(2u, shell.trayCalls.size());
     EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), shell.trayCalls[1].message);
-    EXPECT_EQ(88u, shell.trayCalls[1].record.cbSize);
+    EXPECT_EQ(kFirstFormRecordSize, shell.trayCalls[1].record.cbSize);
     EXPECT_EQ(window, shell.trayCalls[1].record.hWnd);
     EXPECT_EQ(128u, shell.trayCalls[1].record.uID);
 }

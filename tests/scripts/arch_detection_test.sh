@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The scripts' choice of Windows builds to run: both where the 32-bit loader
+# starts, the 64-bit one alone (with the reason) where the kernel refuses it.
+set -uo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+passed=0 failed=0
+check() {  # check DESCRIPTION CONDITION...
+  local description="$1"; shift
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $description"; fi
+}
+
+# A file the kernel cannot execute stands for the 32-bit loader on a machine
+# without 32-bit emulation: executing it fails with "Exec format error".
+printf '\x7fELF\x01\x01\x01garbage' >"$scratch/loader32"
+chmod +x "$scratch/loader32"
+
+arches_with_loader() {
+  TVX_WINE32_LOADER="$1" bash -c 'source "$0/../../scripts/setup.sh"; find_runnable_arches; echo "${RUNNABLE_ARCHES[*]}|$WINE32_REASON"' "$here"
+}
+
+result="$(arches_with_loader "$scratch/loader32")"
+check "a loader the kernel refuses leaves the 64-bit build alone (got '$result')" test "${result%%|*}" = "64"
+check "the reason names the loader's error (got '$result')" grep -q "loader32 --version: .*Exec format error" <<<"$result"
+
+result="$(arches_with_loader "$scratch/missing")"
+check "a missing loader leaves the 64-bit build alone (got '$result')" test "${result%%|*}" = "64"
+
+result="$(arches_with_loader /bin/true)"
+check "a loader that starts gives both builds (got '$result')" test "$result" = "32 64|"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
