@@ -1,9 +1,9 @@
 #include "app/ProcessListDlg.h"
 
-#include "app/Win32MessagePrompt.h"
 #include "blocklist/BlockListDlg.h"
 #include "controls/AboutDlg.h"
 #include "process/Refresh.h"
+#include "process/Win32MessagePrompt.h"
 #include "process/Win32ProcessSystem.h"
 #include "res/resource.h"
 #include "sysinfo/SysInfoDlg.h"
@@ -11,7 +11,7 @@
 namespace {
 // Sent to every top-level window when the shell (and its tray) starts again.
 const UINT WM_TASKBAR_CREATED = RegisterWindowMessageW(L"TaskbarCreated");
-}
+}  // namespace
 
 CProcessListDlg::CProcessListDlg(HWND parent)
     : CDialog(IDD_PROCESSLIST, parent),
@@ -38,27 +38,14 @@ void CProcessListDlg::DoDataExchange(CDataExchange* pDX) {
 
 LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_TIMER:
-        OnTimer(wParam);
-        return 0;
-    case WM_CLOSE:
-        OnClose();
-        return 0;
-    case WM_DESTROY:
-        OnDestroy();
-        return 0;
-    case WM_SYSCOMMAND:
-        OnSysCommand(static_cast<UINT>(wParam));
-        return 0;
-    case WM_PAINT:
-        OnPaint();
-        return 0;
-    case WM_QUERYDRAGICON:
-        return reinterpret_cast<LRESULT>(m_hIcon);
-    case WM_HOTKEY:
-        return OnHotKey(wParam);
-    case WM_TRAY_NOTIFY:
-        return OnTrayNotify(wParam, lParam);
+    case WM_TIMER: OnTimer(wParam); return 0;
+    case WM_CLOSE: OnClose(); return 0;
+    case WM_DESTROY: OnDestroy(); return 0;
+    case WM_SYSCOMMAND: OnSysCommand(static_cast<UINT>(wParam)); return 0;
+    case WM_PAINT: OnPaint(); return 0;
+    case WM_QUERYDRAGICON: return reinterpret_cast<LRESULT>(m_hIcon);
+    case WM_HOTKEY: return OnHotKey(wParam);
+    case WM_TRAY_NOTIFY: return OnTrayNotify(wParam, lParam);
     default:
         if (message == WM_TASKBAR_CREATED && WM_TASKBAR_CREATED != 0) {
             AddNotifyIcon();
@@ -122,7 +109,8 @@ BOOL CProcessListDlg::OnInitDialog() {
 
     if (HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE)) {
         wchar_t* aboutText = nullptr;
-        const int length = LoadStringW(GetModuleHandleW(nullptr), IDS_ABOUTBOX, reinterpret_cast<LPWSTR>(&aboutText), 0);
+        const int length =
+            LoadStringW(GetModuleHandleW(nullptr), IDS_ABOUTBOX, reinterpret_cast<LPWSTR>(&aboutText), 0);
         if (length > 0) {
             const std::wstring about(aboutText, static_cast<size_t>(length));
             AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);

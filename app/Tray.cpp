@@ -80,11 +80,8 @@ LRESULT CProcessListDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
         DestroyMenu(menu);
         break;
     }
-    case WM_LBUTTONDBLCLK:
-        ShowWindow(SW_SHOW);
-        break;
-    default:
-        break;
+    case WM_LBUTTONDBLCLK: ShowWindow(SW_SHOW); break;
+    default: break;
     }
     return 0;
 }
@@ -92,15 +89,10 @@ LRESULT CProcessListDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
 LRESULT CProcessListDlg::OnHotKey(WPARAM hotKeyId) {
     switch (hotKeyId) {
     case kHotKeyShowF11:
-    case kHotKeyShowZ:
-        ShowWindow(SW_SHOW);
-        break;
+    case kHotKeyShowZ: ShowWindow(SW_SHOW); break;
     case kHotKeyHideNumpad8:
-    case kHotKeyHideH:
-        ShowWindow(SW_HIDE);
-        break;
-    default:
-        break;
+    case kHotKeyHideH: ShowWindow(SW_HIDE); break;
+    default: break;
     }
     return 0;
 }

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "blocklist/FileStore.h"
+#include "files/FileStore.h"
 #include "process/MessagePrompt.h"
 #include "process/ProcessRules.h"
 

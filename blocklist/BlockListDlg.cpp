@@ -1,8 +1,8 @@
 #include "blocklist/BlockListDlg.h"
 
-#include "app/Win32MessagePrompt.h"
 #include "blocklist/BlockListCommands.h"
-#include "blocklist/Win32FileStore.h"
+#include "files/Win32FileStore.h"
+#include "process/Win32MessagePrompt.h"
 #include "res/resource.h"
 
 CBlockListDlg::CBlockListDlg(HWND parent)

@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-
 // The one name every reader and writer of the block list uses. File names on
 // the platform ignore case, so this is also the file the older form
 // "PROC.DAT" names.
@@ -51,9 +50,9 @@ std::string RewriteWithoutName(std::string_view fileBytes, std::string_view remo
 enum class BlockNameCheck {
     Acceptable,
     Empty,
-    TooLong,           // more than kMaxBlockNameLength bytes
-    HoldsLineBreak,    // CR, LF or NUL would split or cut the record
-    HoldsMarker,       // "EOF" would end the list at this name
+    TooLong,         // more than kMaxBlockNameLength bytes
+    HoldsLineBreak,  // CR, LF or NUL would split or cut the record
+    HoldsMarker,     // "EOF" would end the list at this name
 };
 
 // Whether a name can be stored so that reading the file gives it back as one

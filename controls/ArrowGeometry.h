@@ -25,12 +25,12 @@ struct PixelRect {
 };
 
 // Heading format flags and text format values, with the platform's values.
-constexpr unsigned kHeadingFormatRight = 0x0001;   // HDF_RIGHT
-constexpr unsigned kHeadingFormatCenter = 0x0002;  // HDF_CENTER
+constexpr unsigned kHeadingFormatRight = 0x0001;      // HDF_RIGHT
+constexpr unsigned kHeadingFormatCenter = 0x0002;     // HDF_CENTER
 constexpr unsigned kHeadingFormatOwnerDraw = 0x8000;  // HDF_OWNERDRAW
-constexpr unsigned kTextFormatLeft = 0x8924;    // DT_LEFT and the fixed flags
-constexpr unsigned kTextFormatCenter = 0x8925;  // DT_CENTER and the fixed flags
-constexpr unsigned kTextFormatRight = 0x8926;   // DT_RIGHT and the fixed flags
+constexpr unsigned kTextFormatLeft = 0x8924;          // DT_LEFT and the fixed flags
+constexpr unsigned kTextFormatCenter = 0x8925;        // DT_CENTER and the fixed flags
+constexpr unsigned kTextFormatRight = 0x8926;         // DT_RIGHT and the fixed flags
 
 // DT_END_ELLIPSIS | DT_NOPREFIX | DT_NOCLIP | DT_SINGLELINE | DT_VCENTER plus
 // the alignment: centre before right before left.
@@ -51,11 +51,11 @@ public:
 };
 
 struct HeadingPaintRequest {
-    PixelRect item;               // the heading's rectangle
-    unsigned headingFormat = 0;   // the heading's HDF_ flags
-    bool pressed = false;         // the heading is held down
-    bool isSortColumn = false;    // the heading carries the arrow
-    bool ascending = true;        // arrow up (ascending) or down
+    PixelRect item;              // the heading's rectangle
+    unsigned headingFormat = 0;  // the heading's HDF_ flags
+    bool pressed = false;        // the heading is held down
+    bool isSortColumn = false;   // the heading carries the arrow
+    bool ascending = true;       // arrow up (ascending) or down
 };
 
 // Quarter of the item's height, truncated: the arrow's unit and the text indent.

@@ -39,9 +39,7 @@ CLinkStatic::CLinkStatic() : m_font(CreateLinkFont()) {
 }
 
 // The static control draws with its own font, so it gets the link font too.
-void CLinkStatic::PreSubclassWindow() {
-    SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_font.get()), FALSE);
-}
+void CLinkStatic::PreSubclassWindow() { SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_font.get()), FALSE); }
 
 void CLinkStatic::SetNotify(bool notify) {
     if (notify) {
@@ -51,9 +49,7 @@ void CLinkStatic::SetNotify(bool notify) {
     }
 }
 
-bool CLinkStatic::SetLinkTarget(const std::string& text) {
-    return ResolveLinkTarget(text, m_strTarget, m_errorReport);
-}
+bool CLinkStatic::SetLinkTarget(const std::string& text) { return ResolveLinkTarget(text, m_strTarget, m_errorReport); }
 
 HBRUSH CLinkStatic::CtlColor(HDC dc) {
     SelectObject(dc, m_font.get());
@@ -71,18 +67,16 @@ bool CLinkStatic::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRES
 
 LRESULT CLinkStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_LBUTTONDOWN:
-        return OnLButtonDown();
-    case WM_SETCURSOR:
-        return OnSetCursor();
-    case WM_MOUSEMOVE:
-        return OnMouseMove();
-    default:
-        return CStatic::WindowProc(message, wParam, lParam);
+    case WM_LBUTTONDOWN: return OnLButtonDown();
+    case WM_SETCURSOR: return OnSetCursor();
+    case WM_MOUSEMOVE: return OnMouseMove();
+    default: return CStatic::WindowProc(message, wParam, lParam);
     }
 }
 
-void CLinkStatic::RepaintNow() const { RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
+void CLinkStatic::RepaintNow() const {
+    RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
 
 LRESULT CLinkStatic::OnLButtonDown() {
     m_state.OnClick();

@@ -56,4 +56,3 @@ private:
     LinkErrorReport m_errorReport;
     GdiObject<HFONT> m_font;
 };
-

@@ -48,7 +48,9 @@ bool IsDateText(std::string_view text) {
 int CompareNumberTexts(std::string_view x, std::string_view y) { return Sign(AtoiPrefix(x), AtoiPrefix(y)); }
 
 int CompareDateTexts(std::string_view x, std::string_view y) {
-    struct Part { size_t position, length; };
+    struct Part {
+        size_t position, length;
+    };
     for (Part part : {Part{6, 4}, Part{3, 2}, Part{0, 2}}) {
         const int order = Sign(DatePart(x, part.position, part.length), DatePart(y, part.position, part.length));
         if (order != 0) return order;
@@ -56,8 +58,7 @@ int CompareDateTexts(std::string_view x, std::string_view y) {
     return 0;
 }
 
-int CompareCells(const std::string& t1, const std::string& t2, bool ascending,
-                 const TextCollation& compareText) {
+int CompareCells(const std::string& t1, const std::string& t2, bool ascending, const TextCollation& compareText) {
     const std::string& x = ascending ? t1 : t2;
     const std::string& y = ascending ? t2 : t1;
     if (IsNumberText(t1)) return CompareNumberTexts(x, y);

@@ -18,5 +18,4 @@ int CompareDateTexts(std::string_view x, std::string_view y);
 using TextCollation = std::function<int(const std::string& x, const std::string& y)>;
 
 // The kind of comparison is chosen from t1 alone; descending swaps the operands.
-int CompareCells(const std::string& t1, const std::string& t2, bool ascending,
-                 const TextCollation& compareText);
+int CompareCells(const std::string& t1, const std::string& t2, bool ascending, const TextCollation& compareText);

@@ -11,7 +11,8 @@ int CListCtrl::InsertColumn(int column, const std::string& heading, int format, 
     info.fmt = format;
     info.cx = width;
     info.pszText = &text[0];
-    return static_cast<int>(SendMessage(LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&info)));
+    return static_cast<int>(
+        SendMessage(LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&info)));
 }
 
 int CListCtrl::InsertItem(int row, const std::string& text) const {

@@ -60,8 +60,8 @@ INT_PTR CDialog::DoModal() {
     if (!owner && mainWindow && mainWindow != this) owner = mainWindow->m_hWnd;
     if (!BeginCreation()) return -1;
     m_bModal = true;
-    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nTemplateId), owner,
-                                           &CDialog::NoDialogProc, 0);
+    const INT_PTR result =
+        DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nTemplateId), owner, &CDialog::NoDialogProc, 0);
     EndCreation();
     return result;
 }
@@ -119,10 +119,8 @@ void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
 LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        return OnCreate(reinterpret_cast<CREATESTRUCTW*>(lParam));
-    case WM_INITDIALOG:
-        return OnInitDialog();
+    case WM_CREATE: return OnCreate(reinterpret_cast<CREATESTRUCTW*>(lParam));
+    case WM_INITDIALOG: return OnInitDialog();
     case WM_COMMAND:
         if (OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam))) return 0;
         break;
@@ -131,8 +129,7 @@ LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         if (OnNotify(reinterpret_cast<NMHDR*>(lParam), &result)) return result;
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return Default();
 }

@@ -14,8 +14,8 @@ std::string TextFromWide(const wchar_t* wide) { return TextFromWide(std::wstring
 
 std::string TextFromWide(const std::wstring& wide) {
     if (wide.empty()) return std::string();
-    const int length = WideCharToMultiByte(kTextCodePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                           nullptr, nullptr);
+    const int length =
+        WideCharToMultiByte(kTextCodePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string text(static_cast<size_t>(length), '\0');
     WideCharToMultiByte(kTextCodePage, 0, wide.data(), static_cast<int>(wide.size()), &text[0], length, nullptr,
                         nullptr);

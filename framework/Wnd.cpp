@@ -12,9 +12,7 @@ CWnd::~CWnd() {
     if (m_hWnd) Unbind();
 }
 
-CWnd* CWnd::FromHandle(HWND hwnd) {
-    return hwnd ? static_cast<CWnd*>(GetPropW(hwnd, kObjectProperty)) : nullptr;
-}
+CWnd* CWnd::FromHandle(HWND hwnd) { return hwnd ? static_cast<CWnd*>(GetPropW(hwnd, kObjectProperty)) : nullptr; }
 
 bool CWnd::SubclassWindow(HWND hwnd) {
     if (!hwnd || m_hWnd || FromHandle(hwnd)) return false;

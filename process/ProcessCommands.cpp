@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-bool IsSparedBySlimDown(const ProcessRecord& record, uint32_t ownPid,
-                        const std::vector<std::string>& referenceLines) {
+bool IsSparedBySlimDown(const ProcessRecord& record, uint32_t ownPid, const std::vector<std::string>& referenceLines) {
     if (record.pid == ownPid) return true;
     // The process name must occur inside the table name, not the other way
     // round: "System" is spared, "MYSYSTEM.EXE" is not.

@@ -35,8 +35,7 @@ constexpr uint32_t kProcessEndWaitMs = 5000;
 // Slim down spares a process whose name occurs inside a name of
 // SystemProcessNames or inside a reference line, and always the program's
 // own process.
-bool IsSparedBySlimDown(const ProcessRecord& record, uint32_t ownPid,
-                        const std::vector<std::string>& referenceLines);
+bool IsSparedBySlimDown(const ProcessRecord& record, uint32_t ownPid, const std::vector<std::string>& referenceLines);
 
 // The file delete-file removes. The 9x family and Win32s (classes 1 and 3)
 // name processes by their full path; every NT class asks the process itself.

@@ -1,14 +1,11 @@
 #include "process/ProcessRules.h"
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <limits>
 
 const std::array<const char*, 13> SystemProcessNames = {
-    "RUNDLL32.EXE", "TASKMON.EXE", "KERNEL32.DLL", "mmtask.tsk", "SPOOL32.EXE",
-    "MSGSRV32.EXE", "MDM.EXE",     "MPREXE.EXE",   "DDHELP.EXE", "RPCSS.EXE",
-    "IEXPLORE.EXE", "System",      "[System Process]",
+    "RUNDLL32.EXE", "TASKMON.EXE", "KERNEL32.DLL", "mmtask.tsk",   "SPOOL32.EXE", "MSGSRV32.EXE",     "MDM.EXE",
+    "MPREXE.EXE",   "DDHELP.EXE",  "RPCSS.EXE",    "IEXPLORE.EXE", "System",      "[System Process]",
 };
 
 const char* const kOwnExecutableName = "TARVEMONIX.EXE";
@@ -35,8 +32,8 @@ char FoldAsciiUpper(char c) {
 
 bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
     auto equalFolded = [](char a, char b) { return FoldAsciiUpper(a) == FoldAsciiUpper(b); };
-    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(), equalFolded) !=
-           haystack.end() || needle.empty();
+    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(), equalFolded) != haystack.end() ||
+           needle.empty();
 }
 
 std::vector<std::string> BlockList::Matches(std::string_view processName) const {
@@ -90,21 +87,4 @@ long long AtoiPrefix(std::string_view text) {
         value = std::min(value * 10 + (text[i] - '0'), kLimit + 1);
     }
     return negative ? -value : std::min(value, kLimit);
-}
-
-std::string FormatText(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text;
-    if (length > 0) {
-        text.resize(static_cast<size_t>(length) + 1);
-        std::vsnprintf(&text[0], text.size(), format, args);
-        text.resize(static_cast<size_t>(length));
-    }
-    va_end(args);
-    return text;
 }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/FormatText.h"
+
 // One record of a process snapshot.
 struct ProcessRecord {
     uint32_t pid = 0;
@@ -31,8 +33,8 @@ struct ProcessRow {
 };
 
 extern const std::array<const char*, 13> SystemProcessNames;
-extern const char* const kOwnExecutableName;    // "TARVEMONIX.EXE"
-extern const char* const kBuiltinBlockedName;   // "FLCSS.EXE"
+extern const char* const kOwnExecutableName;   // "TARVEMONIX.EXE"
+extern const char* const kBuiltinBlockedName;  // "FLCSS.EXE"
 
 // Byte-wise substring test that folds only ASCII A-Z (also inside double-byte
 // characters, as the program always has). An empty needle is found everywhere.
@@ -80,10 +82,3 @@ std::string PidText(uint32_t pid);
 // digits up to the first other byte; 0 without digits). Saturates instead of
 // overflowing.
 long long AtoiPrefix(std::string_view text);
-
-// printf-style formatting into a std::string (no fixed buffers).
-std::string FormatText(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;

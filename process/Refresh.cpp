@@ -22,8 +22,7 @@ std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
     std::vector<ProcessRow> rows;
     context.system.WalkProcesses([&](const ProcessRecord& record) {
         HandleBlockedProcess(context, record);
-        const ProcessCategory category =
-            ClassifyProcess(record.name, context.blockList, context.referenceLines);
+        const ProcessCategory category = ClassifyProcess(record.name, context.blockList, context.referenceLines);
         rows.push_back({record.name, CategoryWord(category), PidText(record.pid)});
         return true;
     });

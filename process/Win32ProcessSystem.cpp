@@ -1,8 +1,8 @@
 #include "process/Win32ProcessSystem.h"
 
 #include <windows.h>
-#include <tlhelp32.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cwchar>
 

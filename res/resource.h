@@ -3,69 +3,69 @@
 #pragma once
 
 // Dialog templates
-#define IDD_ABOUTBOX            100
-#define IDD_PROCESSLIST         102
-#define IDD_SYSINFO             131
-#define IDD_BLOCKLIST           139
-#define IDD_ADDBLOCK            140
+#define IDD_ABOUTBOX    100
+#define IDD_PROCESSLIST 102
+#define IDD_SYSINFO     131
+#define IDD_BLOCKLIST   139
+#define IDD_ADDBLOCK    140
 
 // Menus, strings, icon, cursor
-#define IDR_TRAYMENU            130
-#define IDR_MAINMENU            141
-#define IDS_ABOUTBOX            101
-#define IDR_MAINFRAME           128
-#define IDC_LINKHAND            129
+#define IDR_TRAYMENU  130
+#define IDR_MAINMENU  141
+#define IDS_ABOUTBOX  101
+#define IDR_MAINFRAME 128
+#define IDC_LINKHAND  129
 
 // Main window
-#define IDC_PROCESSLIST         1000
-#define IDC_REFRESH             1001
-#define IDC_TERMINATE           1002
-#define IDC_COUNTTEXT           1013
-#define IDC_PROMPTCHECK         1015
-#define IDC_BLOCK               1019
-#define IDC_SLIM                1020
-#define IDC_DELETEFILE          1034
-#define IDC_DETAILS             1037
+#define IDC_PROCESSLIST 1000
+#define IDC_REFRESH     1001
+#define IDC_TERMINATE   1002
+#define IDC_COUNTTEXT   1013
+#define IDC_PROMPTCHECK 1015
+#define IDC_BLOCK       1019
+#define IDC_SLIM        1020
+#define IDC_DELETEFILE  1034
+#define IDC_DETAILS     1037
 
 // Block list editor and add box
-#define IDC_DELETENAME          1021
-#define IDC_NAMEEDIT            1041
-#define IDC_NAMELIST            1051
-#define IDC_ADDNAME             1052
+#define IDC_DELETENAME 1021
+#define IDC_NAMEEDIT   1041
+#define IDC_NAMELIST   1051
+#define IDC_ADDNAME    1052
 
 // System information
-#define IDC_MEMUSED             1026
-#define IDC_MEMTOTAL            1027
-#define IDC_PROGRESSTOTAL       1028
-#define IDC_PROGRESSUSED        1029
-#define IDC_MEMUSAGE            1030
-#define IDC_COMPUTERNAME        1031
-#define IDC_USERNAME            1032
-#define IDC_CPUSPEED            1033
-#define IDC_VIRTUALMEM          1035
-#define IDC_CPUIDENTITY         1041
-#define IDC_SCALEMAX            1047
+#define IDC_MEMUSED       1026
+#define IDC_MEMTOTAL      1027
+#define IDC_PROGRESSTOTAL 1028
+#define IDC_PROGRESSUSED  1029
+#define IDC_MEMUSAGE      1030
+#define IDC_COMPUTERNAME  1031
+#define IDC_USERNAME      1032
+#define IDC_CPUSPEED      1033
+#define IDC_VIRTUALMEM    1035
+#define IDC_CPUIDENTITY   1041
+#define IDC_SCALEMAX      1047
 
 // About box
-#define IDC_LINKHOME            1023
-#define IDC_LINKMAIL            1024
-#define IDC_MAILLABEL           1025
+#define IDC_LINKHOME  1023
+#define IDC_LINKMAIL  1024
+#define IDC_MAILLABEL 1025
 
 // Commands
-#define ID_TRAY_SHOW            32771
-#define ID_TRAY_SYSINFO         32772
-#define ID_TRAY_ABOUT           32773
-#define ID_TRAY_EXIT            32774
-#define ID_TRAY_HELP            32777
-#define ID_TRAY_BLOCKLIST       32778
-#define ID_MENU_SYSINFO         32781
-#define ID_MENU_EXPORT          32782
-#define ID_MENU_EXIT            32783
-#define ID_MENU_BLOCKLIST       32784
-#define ID_MENU_HELP            32785
-#define ID_MENU_ABOUT           32786
-#define IDM_ABOUTBOX            0x0010
+#define ID_TRAY_SHOW      32771
+#define ID_TRAY_SYSINFO   32772
+#define ID_TRAY_ABOUT     32773
+#define ID_TRAY_EXIT      32774
+#define ID_TRAY_HELP      32777
+#define ID_TRAY_BLOCKLIST 32778
+#define ID_MENU_SYSINFO   32781
+#define ID_MENU_EXPORT    32782
+#define ID_MENU_EXIT      32783
+#define ID_MENU_BLOCKLIST 32784
+#define ID_MENU_HELP      32785
+#define ID_MENU_ABOUT     32786
+#define IDM_ABOUTBOX      0x0010
 
 #ifndef IDC_STATIC
-#define IDC_STATIC              (-1)
+#define IDC_STATIC (-1)
 #endif

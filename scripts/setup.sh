@@ -15,7 +15,8 @@ WINE_LOCALE=(env LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8)
 
 PACKAGES=(cmake make g++ googletest libgtest-dev
           g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
-          wine wine64 wine32:i386 fonts-wine xvfb xauth xdotool imagemagick fonts-arphic-uming)
+          wine wine64 wine32:i386 fonts-wine xvfb xauth xdotool imagemagick fonts-arphic-uming
+          clang-format-14 clang-tidy-14)
 
 install_packages() {
   local missing=()
@@ -74,7 +75,7 @@ use_arch() {
 }
 
 build_native() {
-  cmake -S "$ROOT" -B "$BUILD_NATIVE" -DCMAKE_BUILD_TYPE=Debug \
+  cmake -S "$ROOT" -B "$BUILD_NATIVE" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
         -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" >/dev/null
   cmake --build "$BUILD_NATIVE" -j "$(nproc)"
 }

@@ -20,6 +20,7 @@ start_xvfb
 trap stop_wine_and_xvfb EXIT
 
 status=0
+bash "$ROOT/scripts/lint.sh" || status=1
 echo "== script tests"
 bash "$ROOT/tests/scripts/arch_detection_test.sh" || status=1
 echo "== native tests"

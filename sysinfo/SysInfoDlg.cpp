@@ -119,17 +119,10 @@ void CSysInfoDlg::DoDataExchange(CDataExchange* pDX) {
 
 LRESULT CSysInfoDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_TIMER:
-        OnTimer();
-        return 0;
-    case WM_CLOSE:
-        OnClose();
-        return 0;
-    case WM_DESTROY:
-        OnDestroy();
-        return 0;
-    default:
-        return CDialog::WindowProc(message, wParam, lParam);
+    case WM_TIMER: OnTimer(); return 0;
+    case WM_CLOSE: OnClose(); return 0;
+    case WM_DESTROY: OnDestroy(); return 0;
+    default: return CDialog::WindowProc(message, wParam, lParam);
     }
 }
 

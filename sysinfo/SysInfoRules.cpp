@@ -58,7 +58,8 @@ MemoryView ComposeMemoryView(const MemoryCounts& counts) {
     view.totalText = "总共" + WithUnit(total, " ");
     view.usedText = "已用" + Decimal(used) + " MB";
     view.usageLine = FormatText("已经用了%.2f%%  剩余 ", UsedPercentage(counts)) + WithUnit(available, "");
-    view.virtualLine = "虚拟内存:  " + WithUnit(totalVirtual, " ") + "  可用虚拟内存:  " + WithUnit(availableVirtual, " ");
+    view.virtualLine =
+        "虚拟内存:  " + WithUnit(totalVirtual, " ") + "  可用虚拟内存:  " + WithUnit(availableVirtual, " ");
     view.scaleText = Decimal(scaleMaximum) + "MB";
     view.barMaximum = ClampToBar(scaleMaximum);
     view.totalBarPosition = ClampToBar(total.value);

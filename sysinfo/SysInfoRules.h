@@ -58,8 +58,7 @@ std::string UserNameLine(const std::optional<std::string>& name);
 
 // "CPU 型号: <model>  厂商: <vendor>"; a value the registry does not hold
 // shows as "未知".
-std::string CpuIdentityLine(const std::optional<std::string>& model,
-                            const std::optional<std::string>& vendor);
+std::string CpuIdentityLine(const std::optional<std::string>& model, const std::optional<std::string>& vendor);
 
 // The clock line before the first measurement.
 std::string ClockLinePrefix();

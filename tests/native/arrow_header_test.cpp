@@ -108,11 +108,11 @@ TEST(ArrowHeader, UnitFollowsTheHeaderHeight) {
     EXPECT_EQ(3, ArrowUnit({0, 0, 100, 15}));
     EXPECT_EQ(0, ArrowUnit({0, 0, 100, 3}));
     // 15 pixels: h = 3, arrow room 9, indents 3.
-    EXPECT_EQ((std::vector<std::string>{"fill 0,0,60,15", "text 3,0,48,15 " + kLeft, "light", "move 54,3",
-                                        "line 57,11", "line 49,11", "dark", "move 50,11", "line 54,2"}),
+    EXPECT_EQ((std::vector<std::string>{"fill 0,0,60,15", "text 3,0,48,15 " + kLeft, "light", "move 54,3", "line 57,11",
+                                        "line 49,11", "dark", "move 50,11", "line 54,2"}),
               Paint(Request({0, 0, 60, 15}, true, true)));
-    EXPECT_EQ((std::vector<std::string>{"fill 0,0,60,15", "text 3,0,48,15 " + kLeft, "light", "move 56,3",
-                                        "line 53,12", "dark", "move 52,12", "line 50,3", "line 56,3"}),
+    EXPECT_EQ((std::vector<std::string>{"fill 0,0,60,15", "text 3,0,48,15 " + kLeft, "light", "move 56,3", "line 53,12",
+                                        "dark", "move 52,12", "line 50,3", "line 56,3"}),
               Paint(Request({0, 0, 60, 15}, true, false)));
 }
 

@@ -36,7 +36,8 @@ TEST(ReadBlockNames, EmptyLinesAreSkipped) {
 TEST(ReadBlockNames, LongLinesAreSkippedWholeNeverSplit) {
     const std::string longest = Repeat('n', 258) + "e";
     const std::string tooLong = Repeat('n', 257) + ".exe";  // 261 bytes ending in "exe"
-    const Names names = ReadBlockNames("a\r\n" + longest + "\r\n" + tooLong + "\r\n" + Repeat('m', 260) + "\r\nb\r\nEOF");
+    const Names names =
+        ReadBlockNames("a\r\n" + longest + "\r\n" + tooLong + "\r\n" + Repeat('m', 260) + "\r\nb\r\nEOF");
     EXPECT_EQ((Names{"a", longest, "b"}), names);
     EXPECT_EQ(259u, names[1].size());
     // A long last line without a line end goes as well.
@@ -125,7 +126,8 @@ TEST(CheckBlockName, LengthAndContent) {
     EXPECT_EQ(BlockNameCheck::HoldsLineBreak, CheckBlockName("a\rb"));
     EXPECT_EQ(BlockNameCheck::HoldsLineBreak, CheckBlockName(std::string("a\0b", 3)));
     EXPECT_EQ(BlockNameCheck::HoldsMarker, CheckBlockName("myEOFtool.exe"));
-    for (BlockNameCheck refused : {BlockNameCheck::TooLong, BlockNameCheck::HoldsLineBreak, BlockNameCheck::HoldsMarker}) {
+    for (BlockNameCheck refused :
+         {BlockNameCheck::TooLong, BlockNameCheck::HoldsLineBreak, BlockNameCheck::HoldsMarker}) {
         EXPECT_FALSE(BlockNameRefusalText(refused).empty());
     }
     EXPECT_EQ("", BlockNameRefusalText(BlockNameCheck::Acceptable));

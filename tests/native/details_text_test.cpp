@@ -41,10 +41,20 @@ struct DetailsTest : ::testing::Test {
 
 TEST_F(DetailsTest, FullLayoutOnClassTwo) {
     const std::string text = BuildDetailsText(Context(2), {"explorer.exe", 1234});
-    const std::vector<std::string> expected = {
-        " 进程名: explorer.exe", " 线程数: 17", " 进程值: 0", " 基本优先权: 8", " 父进程ID :1200", " 进程ID: 1234",
-        " 线程ID: 5100",         " Delta Priority: -2", " 线程值: 0", "", "全路径:C:\\WINDOWS\\EXPLORER.EXE", "",
-        "正常进程参考信息:",     "explorer.exe 桌面与任务栏"};
+    const std::vector<std::string> expected = {" 进程名: explorer.exe",
+                                               " 线程数: 17",
+                                               " 进程值: 0",
+                                               " 基本优先权: 8",
+                                               " 父进程ID :1200",
+                                               " 进程ID: 1234",
+                                               " 线程ID: 5100",
+                                               " Delta Priority: -2",
+                                               " 线程值: 0",
+                                               "",
+                                               "全路径:C:\\WINDOWS\\EXPLORER.EXE",
+                                               "",
+                                               "正常进程参考信息:",
+                                               "explorer.exe 桌面与任务栏"};
     EXPECT_EQ(expected, Lines(text));
     EXPECT_NE('\n', text.back());
 }

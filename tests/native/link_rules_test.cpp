@@ -15,8 +15,8 @@ struct Resolved {
 
 Resolved Resolve(const std::string& text) {
     Resolved result{false, "previous", {}};
-    result.ok = ResolveLinkTarget(text, result.target,
-                                  [&](const std::string& report) { result.reports.push_back(report); });
+    result.ok =
+        ResolveLinkTarget(text, result.target, [&](const std::string& report) { result.reports.push_back(report); });
     return result;
 }
 

@@ -81,8 +81,8 @@ TEST_F(CommandTest, TerminatePrivilegeFailureOnClassTwoOnly) {
 TEST_F(CommandTest, SlimDownTerminatesTheUnsparedWithoutQuestions) {
     reference = {"explorer.exe 桌面"};
     system.ownPid = 2100;
-    system.processes = {Record(0, "[System Process]"), Record(4, "System"),    Record(1234, "explorer.exe"),
-                        Record(2000, "MYSYSTEM.EXE"),    Record(2100, "self.exe"), Record(2200, "notepad.exe"),
+    system.processes = {Record(0, "[System Process]"), Record(4, "System"),      Record(1234, "explorer.exe"),
+                        Record(2000, "MYSYSTEM.EXE"),  Record(2100, "self.exe"), Record(2200, "notepad.exe"),
                         Record(2300, "flcss.exe")};
     system.unterminable = {2000};
     prompt.answers = {kIdYes};
@@ -104,8 +104,7 @@ TEST_F(CommandTest, SlimDownAnsweredNoTerminatesNothing) {
 TEST_F(CommandTest, DeletePathChoicePerClass) {
     system.shortPaths[2200] = "C:\\PROGRA~1\\TOOL\\NOTEPAD.EXE";
     for (int osClass : {2, 4, 5}) {
-        EXPECT_EQ("C:\\PROGRA~1\\TOOL\\NOTEPAD.EXE", ChooseDeletePath(osClass, "notepad.exe", system, 2200))
-            << osClass;
+        EXPECT_EQ("C:\\PROGRA~1\\TOOL\\NOTEPAD.EXE", ChooseDeletePath(osClass, "notepad.exe", system, 2200)) << osClass;
     }
     for (int osClass : {1, 3}) {
         EXPECT_EQ("C:\\WINDOWS\\NOTEPAD.EXE", ChooseDeletePath(osClass, "C:\\WINDOWS\\NOTEPAD.EXE", system, 2200))

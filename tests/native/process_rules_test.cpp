@@ -26,10 +26,12 @@ TEST(ContainsNoCase, EmptyNeedleOccursEverywhere) {
 TEST(ClassifyProcess, SixProcessExample) {
     BlockList blockList;
     const std::vector<std::string> reference = {"explorer.exe 资源管理器"};
-    struct Case { const char* name; const char* word; } cases[] = {
-        {"[System Process]", " 系统进程"}, {"System", " 系统进程"},
-        {"explorer.exe", " 系统进程"},     {"flcss.exe", " 危险进程"},
-        {"TARVEMONIX.EXE", "瓦诺德"},      {"notepad.exe", " 应用程序进程"},
+    struct Case {
+        const char* name;
+        const char* word;
+    } cases[] = {
+        {"[System Process]", " 系统进程"}, {"System", " 系统进程"},      {"explorer.exe", " 系统进程"},
+        {"flcss.exe", " 危险进程"},        {"TARVEMONIX.EXE", "瓦诺德"}, {"notepad.exe", " 应用程序进程"},
     };
     for (const Case& c : cases) {
         EXPECT_STREQ(c.word, CategoryWord(ClassifyProcess(c.name, blockList, reference))) << c.name;

@@ -51,7 +51,11 @@ TEST(GetFileNamePart, TakesTheTextAfterTheLastSeparator) {
     EXPECT_EQ("\\ABC.EXE", GetFileNamePart("\\ABC.EXE"));
     EXPECT_EQ("", GetFileNamePart("C:\\DIR\\"));
     // 0x5C as the second byte of a double-byte character is no separator.
-    EXPECT_EQ("\x95\x5C" "a.exe", GetFileNamePart("C:\\\x95\x5C" "a.exe"));
+    EXPECT_EQ(
+        "\x95\x5C"
+        "a.exe",
+        GetFileNamePart("C:\\\x95\x5C"
+                        "a.exe"));
 }
 
 TEST(LookupReferenceText, FirstMatchingLineWins) {
@@ -67,8 +71,8 @@ TEST(LookupReferenceText, FirstMatchingLineWins) {
 }
 
 TEST(ShippedReferenceFile, SparesWhatTheSystemsNeedAndNothingElse) {
-    const std::string path = std::string(__FILE__).substr(0, std::string(__FILE__).rfind("tests/")) +
-                             "res/processinfo.dat";
+    const std::string path =
+        std::string(__FILE__).substr(0, std::string(__FILE__).rfind("tests/")) + "res/processinfo.dat";
     std::ifstream file(path, std::ios::binary);
     ASSERT_TRUE(file) << path;
     const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -76,12 +80,12 @@ TEST(ShippedReferenceFile, SparesWhatTheSystemsNeedAndNothingElse) {
     const std::vector<std::string> lines = ParseReferenceInfo(bytes);
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n') - 1, static_cast<long>(lines.size()));
     const char* needed[] = {
-        "smss.exe", "csrss.exe", "wininit.exe", "winlogon.exe", "services.exe", "lsass.exe", "lsm.exe",
-        "svchost.exe", "spoolsv.exe", "explorer.exe", "dwm.exe", "taskhost.exe", "taskhostw.exe", "sihost.exe",
-        "fontdrvhost.exe", "ctfmon.exe", "conhost.exe", "RuntimeBroker.exe", "SearchIndexer.exe", "MsMpEng.exe",
-        "audiodg.exe", "dllhost.exe", "wmiprvse.exe", "alg.exe", "msdtc.exe", "Registry", "Memory Compression",
-        "MSGSRV32.EXE", "MPREXE.EXE", "SYSTRAY.EXE", "mmtask.tsk", "KERNEL32.DLL", "winedevice.exe",
-        "plugplay.exe", "rpcss.exe"};
+        "smss.exe",          "csrss.exe",    "wininit.exe",        "winlogon.exe", "services.exe", "lsass.exe",
+        "lsm.exe",           "svchost.exe",  "spoolsv.exe",        "explorer.exe", "dwm.exe",      "taskhost.exe",
+        "taskhostw.exe",     "sihost.exe",   "fontdrvhost.exe",    "ctfmon.exe",   "conhost.exe",  "RuntimeBroker.exe",
+        "SearchIndexer.exe", "MsMpEng.exe",  "audiodg.exe",        "dllhost.exe",  "wmiprvse.exe", "alg.exe",
+        "msdtc.exe",         "Registry",     "Memory Compression", "MSGSRV32.EXE", "MPREXE.EXE",   "SYSTRAY.EXE",
+        "mmtask.tsk",        "KERNEL32.DLL", "winedevice.exe",     "plugplay.exe", "rpcss.exe"};
     for (const char* name : needed) {
         ProcessRecord record;
         record.pid = 1000;

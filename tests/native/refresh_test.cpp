@@ -19,8 +19,9 @@ struct RefreshFixture : ::testing::Test {
 }  // namespace
 
 TEST_F(RefreshFixture, SilentTerminationOfBlockedProcessStillListsItsRow) {
-    system.processes = {Record(0, "[System Process]"), Record(4, "System"), Record(1234, "explorer.exe"),
-                        Record(2000, "flcss.exe"), Record(2100, "TARVEMONIX.EXE"), Record(2200, "notepad.exe")};
+    system.processes = {Record(0, "[System Process]"),  Record(4, "System"),
+                        Record(1234, "explorer.exe"),   Record(2000, "flcss.exe"),
+                        Record(2100, "TARVEMONIX.EXE"), Record(2200, "notepad.exe")};
     const std::vector<ProcessRow> rows = Refresh(0);
 
     ASSERT_EQ(6u, rows.size());

@@ -262,8 +262,7 @@ TEST(BlockListEditor, ShowsTheNamesNewestFirst) {
     EXPECT_EQ(3, editor.dialog.m_nEntryCount);
     EXPECT_FALSE(editor.dialog.m_btnDelete.IsWindowEnabled());
     const RECT listRect = editor.dialog.m_nameList.GetWindowRect();
-    EXPECT_EQ(listRect.right - listRect.left,
-              editor.dialog.m_nameList.SendMessage(LVM_GETCOLUMNWIDTH, 0));
+    EXPECT_EQ(listRect.right - listRect.left, editor.dialog.m_nameList.SendMessage(LVM_GETCOLUMNWIDTH, 0));
     EXPECT_EQ("添  加", editor.dialog.m_btnAdd.GetWindowText());
     // Any click in the list enables delete, also one that selects nothing.
     NMHDR click{editor.dialog.m_nameList.m_hWnd, IDC_NAMELIST, static_cast<UINT>(NM_CLICK)};

@@ -107,7 +107,8 @@ public:
 
     // As a COLORREF (red in the low byte).
     COLORREF At(int x, int y) const {
-        const uint32_t pixel = m_pixels.at(static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x));
+        const uint32_t pixel =
+            m_pixels.at(static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x));
         return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
     }
     int CountInside(const RECT& area, COLORREF colour) const {
@@ -376,7 +377,8 @@ TEST_F(AboutTest, LinksAreUnderlinedNotifyingAndShowTheHand) {
         LOGFONTW font{};
         GetObjectW(reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)), sizeof(font), &font);
         EXPECT_TRUE(font.lfUnderline);
-        EXPECT_EQ(TRUE, SendMessageW(link, WM_SETCURSOR, reinterpret_cast<WPARAM>(link), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+        EXPECT_EQ(TRUE,
+                  SendMessageW(link, WM_SETCURSOR, reinterpret_cast<WPARAM>(link), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
         EXPECT_EQ(LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_LINKHAND)), GetCursor());
     }
     // The plain label is no link.

@@ -125,10 +125,9 @@ TEST_F(ProcessCommandsTest, SlimDownSparesListedProcessesTheProgramAndTheSystemS
     for (const std::string& name : system.refusedNames) {
         EXPECT_FALSE(IsNamedInReference(name, ParseReferenceInfo(shipped))) << name;
     }
-    for (const char* service : {"services.exe", "winedevice.exe", "plugplay.exe", "rpcss.exe", "explorer.exe",
-                                "svchost.exe"}) {
-        EXPECT_EQ(system.refusedNames.end(),
-                  std::find(system.refusedNames.begin(), system.refusedNames.end(), service))
+    for (const char* service :
+         {"services.exe", "winedevice.exe", "plugplay.exe", "rpcss.exe", "explorer.exe", "svchost.exe"}) {
+        EXPECT_EQ(system.refusedNames.end(), std::find(system.refusedNames.begin(), system.refusedNames.end(), service))
             << service;
     }
 }

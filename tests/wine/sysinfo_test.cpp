@@ -235,7 +235,8 @@ TEST_F(SysInfoTest, MemoryAbove4GigabytesFillsBarsPast65535) {
     EXPECT_EQ(65536, BarPosition(dialog, IDC_PROGRESSTOTAL));
     EXPECT_EQ(49152, BarPosition(dialog, IDC_PROGRESSUSED));
     // Five-digit figures are read whole, not cut at the label's edge.
-    for (int id : {IDC_MEMTOTAL, IDC_MEMUSED, IDC_SCALEMAX, IDC_MEMUSAGE}) EXPECT_TRUE(TextFitsControl(dialog, id)) << id;
+    for (int id : {IDC_MEMTOTAL, IDC_MEMUSED, IDC_SCALEMAX, IDC_MEMUSAGE})
+        EXPECT_TRUE(TextFitsControl(dialog, id)) << id;
     DestroyWindow(dialog.GetSafeHwnd());
 }
 

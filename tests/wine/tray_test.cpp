@@ -28,7 +28,8 @@ public:
 // A plain window that can hold hot keys, as another program would.
 class OtherWindow {
 public:
-    OtherWindow() : m_hwnd(CreateWindowW(L"STATIC", L"other", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr)) {}
+    OtherWindow()
+        : m_hwnd(CreateWindowW(L"STATIC", L"other", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr)) {}
     ~OtherWindow() {
         for (int id = 1; id <= 4; ++id) UnregisterHotKey(m_hwnd, id);
         DestroyWindow(m_hwnd);
@@ -87,8 +88,7 @@ void CALLBACK DriveExit(HWND, UINT, UINT_PTR, DWORD) {
         PostMessageW(window, WM_COMMAND, ID_MENU_EXIT, 0);
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -183,8 +183,11 @@ TEST_F(TrayTest, TrayMenuItemsAndNoDefault) {
     EXPECT_EQ(L"菜单", MenuText(menu, 0));
     HMENU popup = GetSubMenu(menu, 0);
     ASSERT_EQ(11, GetMenuItemCount(popup));
-    const struct { const wchar_t* text; UINT id; } items[] = {
-        {L"进程信息", 32771}, {L"系统信息", 32772}, {L"封锁列表", 32778},
+    const struct {
+        const wchar_t* text;
+        UINT id;
+    } items[] = {
+        {L"进程信息", 32771}, {L"系统信息", 32772},     {L"封锁列表", 32778},
         {L"使用说明", 32777}, {L"关        于", 32773}, {L"退        出", 32774},
     };
     for (UINT i = 0; i < 6; ++i) {

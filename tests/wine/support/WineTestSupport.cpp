@@ -9,8 +9,8 @@ std::wstring MakeTempDirectory() {
     GetTempPathW(MAX_PATH, base);
     static unsigned counter = 0;
     for (;;) {
-        const std::wstring path = std::wstring(base) + L"tvx" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                                  std::to_wstring(++counter);
+        const std::wstring path =
+            std::wstring(base) + L"tvx" + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++counter);
         if (CreateDirectoryW(path.c_str(), nullptr)) return path;
         if (GetLastError() != ERROR_ALREADY_EXISTS) return path;
     }

@@ -45,7 +45,7 @@ public:
         unsigned style;
     };
     std::vector<Shown> shown;
-    std::deque<int> answers;  // taken in order for Yes/No boxes; kIdNo when empty
+    std::deque<int> answers;           // taken in order for Yes/No boxes; kIdNo when empty
     std::function<void()> whileShown;  // runs inside each box, as a nested message loop would
 
     int Show(const std::string& text, const std::string& caption, unsigned style) override;

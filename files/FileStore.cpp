@@ -1,4 +1,4 @@
-#include "blocklist/FileStore.h"
+#include "files/FileStore.h"
 
 namespace {
 

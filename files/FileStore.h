@@ -28,13 +28,11 @@ public:
     virtual ReadStatus ReadAll(const std::string& path, std::string& bytes, std::string& reason) = 0;
     // Creates a new empty file in the folder of targetPath under a name no
     // other file has, and opens it for writing. Null on failure.
-    virtual std::unique_ptr<WritableFile> CreateTemporary(const std::string& targetPath,
-                                                          std::string& temporaryPath,
+    virtual std::unique_ptr<WritableFile> CreateTemporary(const std::string& targetPath, std::string& temporaryPath,
                                                           std::string& reason) = 0;
     // Puts temporaryPath in the place of targetPath in one step, replacing
     // targetPath if it exists. On failure targetPath is unchanged.
-    virtual bool Replace(const std::string& temporaryPath, const std::string& targetPath,
-                         std::string& reason) = 0;
+    virtual bool Replace(const std::string& temporaryPath, const std::string& targetPath, std::string& reason) = 0;
     // Deletes a file; used to clean up after a failed save.
     virtual void Remove(const std::string& path) = 0;
 };

@@ -1,10 +1,10 @@
-#include "blocklist/Win32FileStore.h"
+#include "files/Win32FileStore.h"
 
 #include <windows.h>
 
+#include "framework/FormatText.h"
 #include "framework/Handle.h"
 #include "framework/Text.h"
-#include "process/ProcessRules.h"
 
 namespace {
 
@@ -67,9 +67,9 @@ private:
 
 std::string SystemErrorText(unsigned long errorCode) {
     LocalBuffer buffer;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        errorCode, 0, reinterpret_cast<wchar_t*>(buffer.receiver()), 0, nullptr);
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, errorCode, 0, reinterpret_cast<wchar_t*>(buffer.receiver()), 0, nullptr);
     std::wstring message = length > 0 && buffer.get() ? std::wstring(buffer.get(), length) : std::wstring();
     while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' ')) {
         message.pop_back();
@@ -102,8 +102,8 @@ ReadStatus Win32FileStore::ReadAll(const std::string& path, std::string& bytes, 
     }
 }
 
-std::unique_ptr<WritableFile> Win32FileStore::CreateTemporary(const std::string& targetPath,
-                                                              std::string& temporaryPath, std::string& reason) {
+std::unique_ptr<WritableFile> Win32FileStore::CreateTemporary(const std::string& targetPath, std::string& temporaryPath,
+                                                              std::string& reason) {
     for (int attempt = 1; attempt <= kTemporaryNameAttempts; ++attempt) {
         const std::string candidate = targetPath + FormatText(".%d.tmp", attempt);
         UniqueHandle file(CreateFileW(WideFromText(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

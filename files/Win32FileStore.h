@@ -2,7 +2,7 @@
 // text and are passed to the wide functions.
 #pragma once
 
-#include "blocklist/FileStore.h"
+#include "files/FileStore.h"
 
 class Win32FileStore : public FileStore {
 public:

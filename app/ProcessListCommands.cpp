@@ -1,0 +1,79 @@
+// The main window's commands over the process list and the block list:
+// terminate, slim down, delete file, details, block, export, and the loading
+// of the reference file and the block table. Each member gathers what the
+// window knows and hands it to a plain flow (process/, blocklist/).
+#include "app/ProcessListDlg.h"
+
+#include "blocklist/BlockListCommands.h"
+#include "files/Win32FileStore.h"
+#include "framework/FileDialog.h"
+#include "process/DetailsText.h"
+#include "process/ExportText.h"
+#include "process/ProcessCommands.h"
+#include "process/ReferenceInfo.h"
+
+void CProcessListDlg::OnTerminate() {
+    const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo};
+    if (RunTerminateCommand(context, {SelectedName(), SelectedPid()})) OnRefresh();
+}
+
+void CProcessListDlg::OnSlim() {
+    const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo};
+    if (RunSlimCommand(context)) OnRefresh();
+}
+
+void CProcessListDlg::OnDeleteFile() {
+    const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo};
+    if (RunDeleteFileCommand(context, {SelectedName(), SelectedPid()})) OnRefresh();
+}
+
+void CProcessListDlg::OnDetails() {
+    const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo};
+    if (RunDetailsCommand(context, {SelectedName(), SelectedPid()})) OnRefresh();
+}
+
+void CProcessListDlg::LoadReferenceInfo() {
+    m_referenceInfo.clear();
+    // A missing or unreadable file leaves the list empty, without a message.
+    Win32FileStore files;
+    std::string bytes;
+    std::string reason;
+    if (files.ReadAll(kReferenceFileName, bytes, reason) == ReadStatus::Read) {
+        m_referenceInfo = ParseReferenceInfo(bytes);
+    }
+}
+
+void CProcessListDlg::LoadBlockList() {
+    Win32FileStore store;
+    LoadBlockListInto(m_blockList, store);
+}
+
+void CProcessListDlg::OnBlockProcess() {
+    // With no row selected the name is empty: nothing is asked or written,
+    // but the table is reloaded and the list refreshed all the same.
+    Win32FileStore store;
+    if (OfferBlockName(SelectedName(), *m_prompt, store) == OfferOutcome::Failed) {
+        // The notice has told the user; the file, the table and the list stay as they were.
+        return;
+    }
+    LoadBlockList();
+    OnRefresh();
+}
+
+void CProcessListDlg::OnExport() {
+    CFileDialog dialog(false, kExportDefaultExtension, "", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kExportFilter,
+                       m_hWnd);
+    if (dialog.DoModal() != IDOK) return;
+    const std::string path = dialog.GetPathName();
+    // The rows as the list shows them now, in its display order.
+    std::vector<std::string> names;
+    const int count = m_list.GetItemCount();
+    for (int row = 0; row < count; ++row) names.push_back(m_list.GetItemText(row, 0));
+    // The file is replaced as a whole: a file the user agreed to replace holds
+    // the new list only, and a failed write leaves the old file as it was.
+    Win32FileStore files;
+    std::string reason;
+    if (!SaveFileSafely(files, path, BuildExportBytes(names), reason)) {
+        m_prompt->Notify(ExportFailureText(path, reason), "提示");
+    }
+}
