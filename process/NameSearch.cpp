@@ -32,26 +32,40 @@ bool ContainsFolded(const std::string& folded, std::string_view needle) {
 
 }  // namespace
 
-NeedleTable::NeedleTable() : starts_(65536 / 64), buckets_(kBuckets) {}
+void NeedleTable::Level::Add(Entry entry) {
+    const uint32_t hash = Hash(entry.key);
+    bits[hash >> 6] |= uint64_t{1} << (hash & 63);
+    buckets[hash >> 6].push_back(entry);
+}
+
+void NeedleTable::Level::Clear() {
+    std::fill(bits.begin(), bits.end(), 0);
+    for (std::vector<Entry>& bucket : buckets) bucket.clear();
+}
 
 void NeedleTable::Add(std::string_view needle) {
     const auto slot = static_cast<uint32_t>(folded_.size());
     folded_.push_back(FoldedCopy(needle));
     const std::string& folded = folded_.back();
-    if (folded.size() == 1) {
-        singles_.push_back({static_cast<unsigned char>(folded[0]), slot});
-    } else if (folded.size() >= 2) {
-        const uint32_t key = PairKey(static_cast<unsigned char>(folded[0]), static_cast<unsigned char>(folded[1]));
-        starts_[key >> 6] |= uint64_t{1} << (key & 63);
-        buckets_[Bucket(key)].push_back({key, slot});
+    const size_t offset = AnchorOffset(folded.size());
+    uint32_t key = 0;
+    for (size_t i = offset; i < std::min(folded.size(), offset + 4); ++i) {
+        key = key << 8 | static_cast<unsigned char>(folded[i]);
+    }
+    switch (folded.size()) {
+    case 0: break;
+    case 1: singles_.push_back({key, slot}); break;
+    case 2: pairs_.Add({key, slot}); break;
+    case 3: pairs_.Add({key >> 8, slot}); break;
+    default: quads_.Add({key, slot}); break;
     }
 }
 
 void NeedleTable::Clear() {
     folded_.clear();
     singles_.clear();
-    std::fill(starts_.begin(), starts_.end(), 0);
-    for (std::vector<Entry>& bucket : buckets_) bucket.clear();
+    pairs_.Clear();
+    quads_.Clear();
 }
 
 std::vector<size_t> NeedleTable::FoundSlots(std::string_view text) const {

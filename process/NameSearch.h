@@ -36,8 +36,6 @@ inline uint32_t PairKey(unsigned char first, unsigned char second) { return (uin
 // tells which of them occur in a text.
 class NeedleTable {
 public:
-    NeedleTable();
-
     // An empty needle gets its slot but is never found.
     void Add(std::string_view needle);
     void Clear();
@@ -53,18 +51,39 @@ public:
     bool AnyFound(std::string_view text) const;
 
 private:
+    // A needle is found through its anchor: its first two bytes when it is
+    // two or three bytes long, else four bytes at AnchorOffset. The anchor of
+    // a longer needle is the part just before its last four bytes: in a
+    // process name the end of the program's name before ".exe", which tells
+    // names apart where their beginnings (a directory) and ends do not.
     struct Entry {
-        uint32_t key;   // the folded first two bytes
+        uint32_t key;  // the anchor's bytes, folded, as a big-endian number
         uint32_t slot;
     };
-    static constexpr size_t kBuckets = 1024;
-    static size_t Bucket(uint32_t key) { return (key * 2654435761u) >> 22; }  // top 10 bits
-    bool RestMatches(std::string_view text, size_t position, const std::string& folded) const;
+    static size_t AnchorOffset(size_t length) { return length >= 8 ? length - 8 : 0; }
+    // The needles of one anchor length, by hashed key.
+    struct Level {
+        static constexpr size_t kBuckets = 1024;
+        std::vector<uint64_t> bits = std::vector<uint64_t>(65536 / 64);  // one bit per hashed key
+        std::vector<std::vector<Entry>> buckets = std::vector<std::vector<Entry>>(kBuckets);
+
+        static uint32_t Hash(uint32_t key) { return (key * 2654435761u) >> 16; }  // 16 bits
+        void Add(Entry entry);
+        void Clear();
+        const std::vector<Entry>* Bucket(uint32_t key) const {
+            const uint32_t hash = Hash(key);
+            if (!(bits[hash >> 6] >> (hash & 63) & 1)) return nullptr;
+            return &buckets[hash >> 6];
+        }
+    };
+
+    template <typename Found>
+    bool Visit(const Level& level, uint32_t key, std::string_view text, size_t position, Found& found) const;
 
     std::vector<std::string> folded_;
-    std::vector<Entry> singles_;  // one-byte needles
-    std::vector<uint64_t> starts_;  // bit per folded two-byte start of a needle
-    std::vector<std::vector<Entry>> buckets_;
+    std::vector<Entry> singles_;  // needles of one byte
+    Level pairs_;                 // two-byte anchors: needles of two or three bytes
+    Level quads_;                 // four-byte anchors: longer needles
 };
 
 // A fixed list of texts; tells whether a needle occurs in any of them.
@@ -85,31 +104,40 @@ private:
     std::vector<uint64_t> buckets_;  // texts holding a folded pair of that bucket
 };
 
+// Visits the needles of level whose anchor is key and lies at position in
+// text, when the whole needle occurs there; false when found asked to stop.
+template <typename Found>
+bool NeedleTable::Visit(const Level& level, uint32_t key, std::string_view text, size_t position,
+                        Found& found) const {
+    const std::vector<Entry>* bucket = level.Bucket(key);
+    if (bucket == nullptr) return true;
+    for (const Entry& entry : *bucket) {
+        if (entry.key != key) continue;
+        const std::string& needle = folded_[entry.slot];
+        const size_t offset = AnchorOffset(needle.size());
+        if (offset > position || needle.size() - offset > text.size() - position) continue;
+        const char* const start = text.data() + (position - offset);
+        size_t i = 0;
+        while (i < needle.size() && static_cast<unsigned char>(needle[i]) == name_search::Fold(start[i])) ++i;
+        if (i == needle.size() && !found(size_t{entry.slot})) return false;
+    }
+    return true;
+}
+
 template <typename Found>
 void NeedleTable::Search(std::string_view text, Found found) const {
     using name_search::Fold;
     const size_t length = text.size();
+    // The four folded bytes from position on, zero past the end.
+    uint32_t window = 0;
+    for (size_t i = 0; i < 4; ++i) window = window << 8 | (i < length ? Fold(text[i]) : 0);
     for (size_t position = 0; position < length; ++position) {
-        const unsigned char first = Fold(text[position]);
+        const size_t remaining = length - position;
         for (const Entry& single : singles_) {
-            if (single.key == first && !found(size_t{single.slot})) return;
+            if (single.key == window >> 24 && !found(size_t{single.slot})) return;
         }
-        if (position + 1 >= length) break;
-        const uint32_t key = name_search::PairKey(first, Fold(text[position + 1]));
-        if (!(starts_[key >> 6] >> (key & 63) & 1)) continue;
-        for (const Entry& entry : buckets_[Bucket(key)]) {
-            if (entry.key == key && RestMatches(text, position, folded_[entry.slot]) &&
-                !found(size_t{entry.slot})) {
-                return;
-            }
-        }
+        if (remaining >= 2 && !Visit(pairs_, window >> 16, text, position, found)) return;
+        if (remaining >= 4 && !Visit(quads_, window, text, position, found)) return;
+        window = window << 8 | (position + 4 < length ? Fold(text[position + 4]) : 0);
     }
-}
-
-inline bool NeedleTable::RestMatches(std::string_view text, size_t position, const std::string& folded) const {
-    if (folded.size() > text.size() - position) return false;
-    for (size_t i = 2; i < folded.size(); ++i) {
-        if (static_cast<unsigned char>(folded[i]) != name_search::Fold(text[position + i])) return false;
-    }
-    return true;
 }

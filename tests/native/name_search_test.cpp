@@ -50,10 +50,11 @@ TEST(BlockListTable, MatchesAsEveryEntrySearchedInTurnThroughLoadsAndResets) {
     for (int round = 0; round < 40; ++round) {
         if (round % 10 == 9) blockList.ResetLoaded();
         const uint32_t added = maker.Below(12);
-        for (uint32_t i = 0; i < added; ++i) blockList.AddLoaded(maker.Text(4));
+        // Short entries, and long ones whose anchor lies inside them.
+        for (uint32_t i = 0; i < added; ++i) blockList.AddLoaded(maker.Text(i % 3 == 0 ? 12 : 4));
         blockList.SetBuiltin();
         for (int probe = 0; probe < 60; ++probe) {
-            const std::string name = maker.Text(12);
+            const std::string name = maker.Text(probe % 2 == 0 ? 8 : 24);
             const std::vector<std::string> expected = NaiveMatches(blockList, name);
             ASSERT_EQ(expected, blockList.Matches(name)) << "round " << round;
             ASSERT_EQ(!expected.empty(), blockList.MatchesAny(name)) << "round " << round;
