@@ -4,8 +4,8 @@
 //
 // Testing one process name against a thousand block entries, or against every
 // reference line, one ContainsNoCase at a time costs a search per pair. These
-// tables fold their texts once and index them by their folded two-byte
-// sequences, so a test only searches where a match can start.
+// tables fold their texts once and index them by short folded byte sequences,
+// so a test only compares where a match can be.
 #pragma once
 
 #include <array>
