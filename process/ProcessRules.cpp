@@ -36,11 +36,28 @@ bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
            needle.empty();
 }
 
+void BlockList::ResetLoaded() {
+    names_.resize(1);
+    table_.Clear();
+    table_.Add(names_[0]);
+}
+
+void BlockList::AddLoaded(std::string name) {
+    table_.Add(name);
+    names_.push_back(std::move(name));
+}
+
+void BlockList::SetBuiltin() {
+    // Called before every refresh; the table is only built again on a change.
+    if (names_[0] == kBuiltinBlockedName) return;
+    names_[0] = kBuiltinBlockedName;
+    table_.Clear();
+    for (const std::string& name : names_) table_.Add(name);
+}
+
 std::vector<std::string> BlockList::Matches(std::string_view processName) const {
     std::vector<std::string> matches;
-    for (const std::string& entry : names_) {
-        if (!entry.empty() && ContainsNoCase(processName, entry)) matches.push_back(entry);
-    }
+    for (size_t slot : table_.FoundSlots(processName)) matches.push_back(names_[slot]);
     return matches;
 }
 
@@ -49,15 +66,44 @@ bool IsNamedInReference(std::string_view name, const std::vector<std::string>& r
                        [&](const std::string& line) { return ContainsNoCase(line, name); });
 }
 
+namespace {
+
+// Slot 0: the own program; the system names follow.
+const NeedleTable& OwnAndSystemNames() {
+    static const NeedleTable table = [] {
+        NeedleTable names;
+        names.Add(kOwnExecutableName);
+        for (const char* systemName : SystemProcessNames) names.Add(systemName);
+        return names;
+    }();
+    return table;
+}
+
+template <typename NamedInReference>
+ProcessCategory Classify(std::string_view name, const BlockList& blockList, NamedInReference namedInReference) {
+    bool own = false;
+    bool system = false;
+    OwnAndSystemNames().Search(name, [&](size_t slot) {
+        own = slot == 0;
+        system = true;
+        return !own;
+    });
+    if (own) return ProcessCategory::CategorySelf;
+    if (system || namedInReference(name)) return ProcessCategory::CategorySystem;
+    if (blockList.MatchesAny(name)) return ProcessCategory::CategoryDangerous;
+    return ProcessCategory::CategoryApplication;
+}
+
+}  // namespace
+
 ProcessCategory ClassifyProcess(std::string_view name, const BlockList& blockList,
                                 const std::vector<std::string>& referenceLines) {
-    if (ContainsNoCase(name, kOwnExecutableName)) return ProcessCategory::CategorySelf;
-    for (const char* systemName : SystemProcessNames) {
-        if (ContainsNoCase(name, systemName)) return ProcessCategory::CategorySystem;
-    }
-    if (IsNamedInReference(name, referenceLines)) return ProcessCategory::CategorySystem;
-    if (!blockList.Matches(name).empty()) return ProcessCategory::CategoryDangerous;
-    return ProcessCategory::CategoryApplication;
+    return Classify(name, blockList,
+                    [&](std::string_view processName) { return IsNamedInReference(processName, referenceLines); });
+}
+
+ProcessCategory ClassifyProcess(std::string_view name, const BlockList& blockList, const PreparedReference& reference) {
+    return Classify(name, blockList, [&](std::string_view processName) { return reference.Names(processName); });
 }
 
 int OsClassFromVersion(uint32_t platformId, uint32_t majorVersion) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/FormatText.h"
+#include "process/NameSearch.h"
 
 // One record of a process snapshot.
 struct ProcessRecord {
@@ -45,31 +46,48 @@ bool ContainsNoCase(std::string_view haystack, std::string_view needle);
 // every loaded name is enforced.
 class BlockList {
 public:
-    BlockList() : names_{kBuiltinBlockedName} {}
+    BlockList() : names_{kBuiltinBlockedName} { table_.Add(names_[0]); }
 
     // Every load starts again from the built-in slot alone.
-    void ResetLoaded() { names_.resize(1); }
-    void AddLoaded(std::string name) { names_.push_back(std::move(name)); }
-    void SetBuiltin() { names_[0] = kBuiltinBlockedName; }
+    void ResetLoaded();
+    void AddLoaded(std::string name);
+    void SetBuiltin();
 
     int count() const { return static_cast<int>(names_.size()); }
     const std::vector<std::string>& names() const { return names_; }
 
-    // The entries that match a process name, in slot order, once per match.
-    // Empty entries are skipped: they would match every process.
+    // The entries that match a process name (ContainsNoCase(processName,
+    // entry)), in slot order, once per match. Empty entries are skipped: they
+    // would match every process.
     std::vector<std::string> Matches(std::string_view processName) const;
+    // Whether Matches would give any entry.
+    bool MatchesAny(std::string_view processName) const { return table_.AnyFound(processName); }
 
 private:
     std::vector<std::string> names_;
+    NeedleTable table_;  // names_ folded, slot for slot; kept with every change
+};
+
+// True when a reference line names the process (the name occurs inside the line).
+bool IsNamedInReference(std::string_view name, const std::vector<std::string>& referenceLines);
+
+// The reference lines made ready for many tests, as a refresh makes them:
+// Names gives the answer of IsNamedInReference without searching every line.
+class PreparedReference {
+public:
+    explicit PreparedReference(const std::vector<std::string>& referenceLines) : lines_(referenceLines) {}
+    bool Names(std::string_view name) const { return lines_.AnyContains(name); }
+
+private:
+    TextTable lines_;
 };
 
 // First rule that holds: own program, system name, reference line, block list,
 // otherwise application.
 ProcessCategory ClassifyProcess(std::string_view name, const BlockList& blockList,
                                 const std::vector<std::string>& referenceLines);
-
-// True when a reference line names the process (the name occurs inside the line).
-bool IsNamedInReference(std::string_view name, const std::vector<std::string>& referenceLines);
+// The same with prepared reference lines, for classifying many names.
+ProcessCategory ClassifyProcess(std::string_view name, const BlockList& blockList, const PreparedReference& reference);
 
 // Operating-system class from the version query.
 int OsClassFromVersion(uint32_t platformId, uint32_t majorVersion);

@@ -20,9 +20,10 @@ void HandleBlockedProcess(const RefreshContext& context, const ProcessRecord& re
 
 std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
     std::vector<ProcessRow> rows;
+    const PreparedReference reference(context.referenceLines);
     context.system.WalkProcesses([&](const ProcessRecord& record) {
         HandleBlockedProcess(context, record);
-        const ProcessCategory category = ClassifyProcess(record.name, context.blockList, context.referenceLines);
+        const ProcessCategory category = ClassifyProcess(record.name, context.blockList, reference);
         rows.push_back({record.name, CategoryWord(category), PidText(record.pid)});
         return true;
     });

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Speed figures, one line each: "name value unit".
+#
+# Native: the plain rules (classification, reading proc.dat, the refresh's
+# rows, the list's sort) in a Release build in build/bench. Each figure is the
+# median CPU time of several repetitions: the machine may be shared, and a
+# wall-clock figure would count the time other programs had the processor.
+#
+# Further sections go in their own functions, called at the bottom.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_BENCH="$ROOT/build/bench"
+BENCH_REPETITIONS="${TVX_BENCH_REPETITIONS:-7}"
+
+ensure_packages() {
+  local missing=()
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "== installing: ${missing[*]}" >&2
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# Prints "figure value unit" for each median row of the benchmark's CSV.
+# Benchmark names map to figure names here; a name missing from the map is
+# printed as it is, so a new benchmark shows up without editing the script.
+print_medians() {
+  awk -F, '
+    BEGIN {
+      figure["classify_10000_names"] = "classify_10000_names"
+      figure["read_100000_block_names"] = "read_100000_block_names"
+      figure["build_rows_2000_processes/prompt:0"] = "build_rows_2000_processes"
+      figure["build_rows_2000_processes/prompt:1"] = "build_rows_2000_processes_asking"
+      figure["sort_2000_rows/column:0"] = "sort_2000_rows_by_name"
+      figure["sort_2000_rows/column:2"] = "sort_2000_rows_by_pid"
+    }
+    {
+      name = $1
+      gsub(/"/, "", name)
+      if (name !~ /_median$/) next
+      sub(/_median$/, "", name)
+      out = (name in figure) ? figure[name] : name
+      gsub(/[^A-Za-z0-9_]/, "_", out)
+      value = $4 + 0
+      format = value >= 100 ? "%.0f" : (value >= 10 ? "%.1f" : (value >= 1 ? "%.2f" : "%.3f"))
+      printf "%s_%s " format " %s\n", out, $5, value, $5
+    }'
+}
+
+bench_native() {
+  ensure_packages cmake make g++ libbenchmark-dev
+  echo "== native benchmark (Release, $BUILD_BENCH)" >&2
+  nice -n 10 cmake -S "$ROOT" -B "$BUILD_BENCH" -DCMAKE_BUILD_TYPE=Release -DTVX_BUILD_TESTS=ON >/dev/null
+  nice -n 10 cmake --build "$BUILD_BENCH" -j1 --target plain_rules_bench >/dev/null
+  local log="$BUILD_BENCH/plain_rules_bench.log"
+  if ! "$BUILD_BENCH/tests/plain_rules_bench" --benchmark_repetitions="$BENCH_REPETITIONS" \
+      --benchmark_report_aggregates_only=true --benchmark_format=csv 2>"$log" | print_medians; then
+    cat "$log" >&2
+    return 1
+  fi
+}
+
+bench_native
