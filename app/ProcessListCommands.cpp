@@ -35,7 +35,7 @@ void CProcessListDlg::OnDetails() {
 void CProcessListDlg::LoadReferenceInfo() {
     m_referenceInfo.clear();
     // A missing or unreadable file leaves the list empty, without a message.
-    Win32FileStore files;
+    Win32FileStore files(m_startFolder);
     std::string bytes;
     std::string reason;
     if (files.ReadAll(kReferenceFileName, bytes, reason) == ReadStatus::Read) {
@@ -44,14 +44,14 @@ void CProcessListDlg::LoadReferenceInfo() {
 }
 
 void CProcessListDlg::LoadBlockList() {
-    Win32FileStore store;
+    Win32FileStore store(m_startFolder);
     LoadBlockListInto(m_blockList, store);
 }
 
 void CProcessListDlg::OnBlockProcess() {
     // With no row selected the name is empty: nothing is asked or written,
     // but the table is reloaded and the list refreshed all the same.
-    Win32FileStore store;
+    Win32FileStore store(m_startFolder);
     if (OfferBlockName(SelectedName(), *m_prompt, store) == OfferOutcome::Failed) {
         // The notice has told the user; the file, the table and the list stay as they were.
         return;
@@ -61,8 +61,10 @@ void CProcessListDlg::OnBlockProcess() {
 }
 
 void CProcessListDlg::OnExport() {
-    CFileDialog dialog(false, kExportDefaultExtension, "", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kExportFilter,
-                       m_hWnd);
+    // The dialog leaves the current folder where it was (the program's own
+    // files are anchored to the start folder all the same).
+    CFileDialog dialog(false, kExportDefaultExtension, "", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR,
+                       kExportFilter, m_hWnd);
     if (dialog.DoModal() != IDOK) return;
     const std::string path = dialog.GetPathName();
     // The rows as the list shows them now, in its display order.

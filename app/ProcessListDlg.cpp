@@ -2,6 +2,7 @@
 
 #include "blocklist/BlockListDlg.h"
 #include "controls/AboutDlg.h"
+#include "files/Win32FileStore.h"
 #include "process/Refresh.h"
 #include "process/Win32MessagePrompt.h"
 #include "process/Win32ProcessSystem.h"
@@ -16,6 +17,7 @@ const UINT WM_TASKBAR_CREATED = RegisterWindowMessageW(L"TaskbarCreated");
 CProcessListDlg::CProcessListDlg(HWND parent)
     : CDialog(IDD_PROCESSLIST, parent),
       m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_startFolder(CurrentFolder()),
       m_ownSystem(std::make_unique<Win32ProcessSystem>()),
       m_ownPrompt(std::make_unique<Win32MessagePrompt>(*this)),
       m_system(m_ownSystem.get()),
@@ -55,6 +57,8 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     }
 }
 
+// Commands that open a dialog or a question run through UnlessDialogIsOpen:
+// while another one is open, it comes to the front instead.
 bool CProcessListDlg::OnCommand(UINT id, UINT code, HWND control) {
     switch (id) {
     case IDC_REFRESH: OnRefresh(); return true;
@@ -64,17 +68,17 @@ bool CProcessListDlg::OnCommand(UINT id, UINT code, HWND control) {
     case IDC_DETAILS: OnDetails(); return true;
     case IDC_DELETEFILE: OnDeleteFile(); return true;
     case IDC_PROMPTCHECK: OnPromptCheck(); return true;
-    case ID_MENU_EXPORT: OnExport(); return true;
+    case ID_MENU_EXPORT: UnlessDialogIsOpen([this] { OnExport(); }); return true;
     case ID_MENU_EXIT:
-    case ID_TRAY_EXIT: OnExit(); return true;
+    case ID_TRAY_EXIT: UnlessDialogIsOpen([this] { OnExit(); }); return true;
     case ID_MENU_SYSINFO:
-    case ID_TRAY_SYSINFO: RunSysInfoDialog(); return true;
+    case ID_TRAY_SYSINFO: UnlessDialogIsOpen(RunSysInfoDialog); return true;
     case ID_MENU_BLOCKLIST:
-    case ID_TRAY_BLOCKLIST: RunBlockListEditor(); return true;
+    case ID_TRAY_BLOCKLIST: UnlessDialogIsOpen([this] { RunBlockListEditor(m_startFolder); }); return true;
     case ID_MENU_HELP:
     case ID_TRAY_HELP: OpenHelpPage(); return true;
     case ID_MENU_ABOUT:
-    case ID_TRAY_ABOUT: RunAboutDialog(); return true;
+    case ID_TRAY_ABOUT: UnlessDialogIsOpen(RunAboutDialog); return true;
     case ID_TRAY_SHOW: OnTrayShow(); return true;
     default: return CDialog::OnCommand(id, code, control);
     }
@@ -168,7 +172,7 @@ void CProcessListDlg::OnDestroy() {
 
 void CProcessListDlg::OnSysCommand(UINT id) {
     if ((id & 0xFFF0) == IDM_ABOUTBOX) {
-        RunAboutDialog();
+        UnlessDialogIsOpen(RunAboutDialog);
         return;
     }
     if (id == SC_MINIMIZE) {
@@ -191,6 +195,21 @@ void CProcessListDlg::OnPaint() {
     const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
     DrawIcon(dc, x, y, m_hIcon);
     EndPaint(m_hWnd, &paint);
+}
+
+// ---- One dialog at a time ------------------------------------------------------
+
+// The tray menu and the hot keys reach the window while a dialog of a command
+// runs over it (the window is disabled then). Opening a second dialog on top
+// would nest modal loops, so the open one comes to the front instead.
+void CProcessListDlg::UnlessDialogIsOpen(const std::function<void()>& openDialog) {
+    if (::IsWindowEnabled(m_hWnd)) {
+        openDialog();
+        return;
+    }
+    const CDialog* innermost = CDialog::InnermostModal();
+    const HWND top = innermost && innermost->m_hWnd ? innermost->m_hWnd : m_hWnd;
+    SetForegroundWindow(GetLastActivePopup(top));
 }
 
 // ---- Check box, list notifications, button enabling -------------------------

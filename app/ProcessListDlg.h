@@ -3,6 +3,7 @@
 // command of the window, its menus, the tray icon, the hot keys and timers.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -108,11 +109,17 @@ private:
     void UnregisterHotKeys();
 
     void RefreshOnce();
+    // Runs openDialog, unless a dialog already runs over the window (which is
+    // then disabled): that one is brought to the front instead.
+    void UnlessDialogIsOpen(const std::function<void()>& openDialog);
     void SetRowButtonsEnabled(bool enabled);
     // The selected row's name (column 0) and pid (column 2); empty and 0 with no selection.
     std::string SelectedName() const;
     uint32_t SelectedPid() const;
 
+    // The folder the program started in, where proc.dat, processinfo.dat and
+    // the help page live; taken once, so no dialog can move them.
+    const std::wstring m_startFolder;
     std::unique_ptr<ProcessSystem> m_ownSystem;
     std::unique_ptr<MessagePrompt> m_ownPrompt;
     ShellOperations m_ownShell;

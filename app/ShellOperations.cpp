@@ -21,6 +21,8 @@ bool ShellOperations::NotifyIcon(DWORD message, const NOTIFYICONDATAA& record) {
     return Shell_NotifyIconW(message, &wide) != FALSE;
 }
 
-void ShellOperations::Open(HWND owner, const std::string& target) {
-    ShellExecuteW(owner, L"open", WideFromText(target).c_str(), L"", L"", SW_SHOW);
+void ShellOperations::Open(HWND owner, const std::string& target, const std::wstring& folder) {
+    std::wstring file = WideFromText(target);
+    if (!folder.empty()) file = folder + (folder.back() == L'\\' ? L"" : L"\\") + file;
+    ShellExecuteW(owner, L"open", file.c_str(), L"", L"", SW_SHOW);
 }

@@ -17,5 +17,6 @@ public:
     // Shell_NotifyIconA with the record; the tip is code page 936.
     virtual bool NotifyIcon(DWORD message, const NOTIFYICONDATAA& record);
     // The shell's "open" on a file or address (code page 936), shown normally.
-    virtual void Open(HWND owner, const std::string& target);
+    // With a folder, target is a file name taken in that folder.
+    virtual void Open(HWND owner, const std::string& target, const std::wstring& folder);
 };

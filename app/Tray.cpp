@@ -108,6 +108,6 @@ void CProcessListDlg::OnExit() {
     PostQuitMessage(0);
 }
 
-void CProcessListDlg::OpenHelpPage() { m_shell->Open(m_hWnd, kHelpPageFile); }
+void CProcessListDlg::OpenHelpPage() { m_shell->Open(m_hWnd, kHelpPageFile, m_startFolder); }
 
-void CProcessListDlg::OpenAdPage() { m_shell->Open(m_hWnd, kAdPageAddress); }
+void CProcessListDlg::OpenAdPage() { m_shell->Open(m_hWnd, kAdPageAddress, std::wstring()); }

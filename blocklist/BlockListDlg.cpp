@@ -5,8 +5,9 @@
 #include "process/Win32MessagePrompt.h"
 #include "res/resource.h"
 
-CBlockListDlg::CBlockListDlg(HWND parent)
+CBlockListDlg::CBlockListDlg(HWND parent, std::wstring folder)
     : CDialog(IDD_BLOCKLIST, parent),
+      m_folder(std::move(folder)),
       m_ownPrompt(std::make_unique<Win32MessagePrompt>(*this)),
       m_prompt(m_ownPrompt.get()) {}
 
@@ -59,7 +60,7 @@ void CBlockListDlg::LoadEntries() {
     m_nEntryCount = 0;
     m_entries.clear();
     m_nameList.DeleteAllItems();
-    Win32FileStore store;
+    Win32FileStore store(m_folder);
     for (std::string& name : ReadBlockListNames(store)) {
         m_nameList.InsertItem(0, name);
         m_entries.push_back(std::move(name));
@@ -72,7 +73,7 @@ void CBlockListDlg::OnNameListClick() { m_btnDelete.EnableWindow(true); }
 void CBlockListDlg::OnAdd() {
     CAddBlockDlg addDialog;
     if (addDialog.DoModal() == IDOK) {
-        Win32FileStore store;
+        Win32FileStore store(m_folder);
         // After a failed write the notice has been shown and the list still
         // shows the unchanged file.
         if (OfferBlockName(addDialog.m_strName, *m_prompt, store) == OfferOutcome::Failed) return;
@@ -86,7 +87,7 @@ void CBlockListDlg::OnDelete() {
     const int row = m_nameList.GetFirstSelectedItem();
     const std::string taken = row >= 0 ? m_nameList.GetItemText(row, 0) : std::string();
     LoadEntries();
-    Win32FileStore store;
+    Win32FileStore store(m_folder);
     if (!RemoveBlockName(taken, *m_prompt, store)) return;
     LoadEntries();
     m_btnDelete.EnableWindow(false);
@@ -101,7 +102,7 @@ CAddBlockDlg::CAddBlockDlg(HWND parent) : CDialog(IDD_ADDBLOCK, parent) {}
 
 void CAddBlockDlg::DoDataExchange(CDataExchange* pDX) { DDX_Text(pDX, IDC_NAMEEDIT, m_strName); }
 
-void RunBlockListEditor() {
-    CBlockListDlg editor;
+void RunBlockListEditor(const std::wstring& folder) {
+    CBlockListDlg editor(nullptr, folder);
     editor.DoModal();
 }

@@ -6,13 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "files/Win32FileStore.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "process/MessagePrompt.h"
 
 class CBlockListDlg : public CDialog {
 public:
-    explicit CBlockListDlg(HWND parent = nullptr);
+    // folder: where proc.dat lives (relative names are taken there).
+    explicit CBlockListDlg(HWND parent = nullptr, std::wstring folder = CurrentFolder());
     ~CBlockListDlg() override;
 
     // Seam for tests: the message boxes.
@@ -40,6 +42,7 @@ private:
     void OnNameListClick();
     void OnDestroy();
 
+    const std::wstring m_folder;
     std::unique_ptr<MessagePrompt> m_ownPrompt;
     MessagePrompt* m_prompt = nullptr;
 };
@@ -54,6 +57,6 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
 };
 
-// Opens the editor for one command, without a parent window, and returns when
-// it is closed (tray command 32778, menu command 32784).
-void RunBlockListEditor();
+// Opens the editor for one command, without a parent window, on the proc.dat
+// of folder, and returns when it is closed (tray command 32778, menu command 32784).
+void RunBlockListEditor(const std::wstring& folder = CurrentFolder());

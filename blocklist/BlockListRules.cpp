@@ -9,10 +9,13 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-// The names of a file and where its list ends: the start of the line holding
-// the marker, or the end of the file when no line holds it.
+bool IsNameLine(std::string_view line) { return !line.empty() && line.size() <= kMaxBlockNameLength; }
+
+// The non-empty lines of a file's list (names, and lines too long to be one)
+// and where the list ends: the start of the line holding the marker, or the
+// end of the file when no line holds it.
 struct BlockListExtent {
-    std::vector<std::string> names;
+    std::vector<std::string_view> lines;
     size_t listEnd = 0;
 };
 
@@ -27,7 +30,7 @@ BlockListExtent ReadExtent(std::string_view bytes) {
             extent.listEnd = lineStart;
             return extent;
         }
-        if (!line.empty() && line.size() <= kMaxBlockNameLength) extent.names.emplace_back(line);
+        if (!line.empty()) extent.lines.push_back(line);
         if (breakAt == std::string_view::npos) break;
         // CR LF is one line end; a lone CR or a lone LF is one as well.
         const bool crLf = bytes[breakAt] == '\r' && breakAt + 1 < bytes.size() && bytes[breakAt + 1] == '\n';
@@ -43,7 +46,13 @@ bool EndsWithLineBreak(std::string_view bytes) {
 
 }  // namespace
 
-std::vector<std::string> ReadBlockNames(std::string_view fileBytes) { return ReadExtent(fileBytes).names; }
+std::vector<std::string> ReadBlockNames(std::string_view fileBytes) {
+    std::vector<std::string> names;
+    for (std::string_view line : ReadExtent(fileBytes).lines) {
+        if (IsNameLine(line)) names.emplace_back(line);
+    }
+    return names;
+}
 
 std::string AppendBlockNameBytes(std::string_view fileBytes, std::string_view name) {
     // Everything in front of the marker line stays as it is; in a file of the
@@ -58,9 +67,10 @@ std::string AppendBlockNameBytes(std::string_view fileBytes, std::string_view na
 
 std::string RewriteWithoutName(std::string_view fileBytes, std::string_view removedName) {
     std::string bytes;
-    for (const std::string& name : ReadBlockNames(fileBytes)) {
-        if (name == removedName) continue;
-        bytes += name;
+    // A line too long to be a name was written by hand: it is kept as it is.
+    for (std::string_view line : ReadExtent(fileBytes).lines) {
+        if (IsNameLine(line) && line == removedName) continue;
+        bytes += line;
         bytes += kLineEnd;
     }
     bytes += kBlockListMarker;
@@ -74,6 +84,10 @@ BlockNameCheck CheckBlockName(std::string_view name) {
         return BlockNameCheck::HoldsLineBreak;
     }
     if (name.find(kBlockListMarker) != std::string_view::npos) return BlockNameCheck::HoldsMarker;
+    // No file name holds '?', and no double-byte character of code page 936
+    // has it as its second byte: it stands for a character the conversion
+    // lost, and the name would match other processes that lost theirs.
+    if (name.find('?') != std::string_view::npos) return BlockNameCheck::NotExact;
     return BlockNameCheck::Acceptable;
 }
 
@@ -83,6 +97,8 @@ std::string BlockNameRefusalText(BlockNameCheck check) {
         return FormatText("进程名太长，封锁列表中的进程名最多%d个字节", static_cast<int>(kMaxBlockNameLength));
     case BlockNameCheck::HoldsLineBreak: return "进程名中不能含有换行符";
     case BlockNameCheck::HoldsMarker: return "进程名中含有\"EOF\"，不能加入封锁列表";
+    case BlockNameCheck::NotExact:
+        return "进程名中含有简体中文代码页无法表示的字符（显示为\"?\"），封锁它会误封其他进程，不能加入封锁列表";
     case BlockNameCheck::Acceptable:
     case BlockNameCheck::Empty: break;
     }

@@ -43,8 +43,9 @@ std::vector<std::string> ReadBlockNames(std::string_view fileBytes);
 std::string AppendBlockNameBytes(std::string_view fileBytes, std::string_view name);
 
 // The file after the editor's delete: every name of the file except those
-// equal (byte for byte) to removedName, each with CR LF, then "EOF". An empty
-// removedName removes nothing, so the rewrite only brings the file into form.
+// equal (byte for byte) to removedName, each with CR LF, then "EOF". Lines too
+// long to be names stay, byte for byte, where they were. An empty removedName
+// removes nothing, so the rewrite only brings the file into form.
 std::string RewriteWithoutName(std::string_view fileBytes, std::string_view removedName);
 
 enum class BlockNameCheck {
@@ -53,6 +54,7 @@ enum class BlockNameCheck {
     TooLong,         // more than kMaxBlockNameLength bytes
     HoldsLineBreak,  // CR, LF or NUL would split or cut the record
     HoldsMarker,     // "EOF" would end the list at this name
+    NotExact,        // '?' stands for characters lost in the conversion to code page 936
 };
 
 // Whether a name can be stored so that reading the file gives it back as one

@@ -1,6 +1,7 @@
 #include "files/Win32FileStore.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
 #include "framework/FormatText.h"
 #include "framework/Handle.h"
@@ -65,6 +66,26 @@ private:
 
 }  // namespace
 
+std::wstring CurrentFolder() {
+    std::wstring folder(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), &folder[0]);
+        if (length == 0) return std::wstring();
+        if (length < folder.size()) {
+            folder.resize(length);
+            return folder;
+        }
+        folder.resize(length);  // the size asked for, terminator included
+    }
+}
+
+std::wstring Win32FileStore::Resolve(const std::string& path) const {
+    std::wstring wide = WideFromText(path);
+    if (m_folder.empty() || !PathIsRelativeW(wide.c_str())) return wide;
+    const bool separated = m_folder.back() == L'\\' || m_folder.back() == L'/';
+    return m_folder + (separated ? L"" : L"\\") + wide;
+}
+
 std::string SystemErrorText(unsigned long errorCode) {
     LocalBuffer buffer;
     const DWORD length =
@@ -80,7 +101,7 @@ std::string SystemErrorText(unsigned long errorCode) {
 
 ReadStatus Win32FileStore::ReadAll(const std::string& path, std::string& bytes, std::string& reason) {
     bytes.clear();
-    UniqueHandle file(CreateFileW(WideFromText(path).c_str(), GENERIC_READ,
+    UniqueHandle file(CreateFileW(Resolve(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
@@ -106,7 +127,7 @@ std::unique_ptr<WritableFile> Win32FileStore::CreateTemporary(const std::string&
                                                               std::string& reason) {
     for (int attempt = 1; attempt <= kTemporaryNameAttempts; ++attempt) {
         const std::string candidate = targetPath + FormatText(".%d.tmp", attempt);
-        UniqueHandle file(CreateFileW(WideFromText(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        UniqueHandle file(CreateFileW(Resolve(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file) {
             temporaryPath = candidate;
@@ -125,13 +146,13 @@ std::unique_ptr<WritableFile> Win32FileStore::CreateTemporary(const std::string&
 bool Win32FileStore::Replace(const std::string& temporaryPath, const std::string& targetPath, std::string& reason) {
     // A read-only target keeps its protection: the move would replace it on
     // some systems, so it is refused here as the system refuses writing it.
-    const std::wstring target = WideFromText(targetPath);
+    const std::wstring target = Resolve(targetPath);
     const DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         reason = SystemErrorText(ERROR_ACCESS_DENIED);
         return false;
     }
-    if (MoveFileExW(WideFromText(temporaryPath).c_str(), target.c_str(),
+    if (MoveFileExW(Resolve(temporaryPath).c_str(), target.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return true;
     }
@@ -139,4 +160,4 @@ bool Win32FileStore::Replace(const std::string& temporaryPath, const std::string
     return false;
 }
 
-void Win32FileStore::Remove(const std::string& path) { DeleteFileW(WideFromText(path).c_str()); }
+void Win32FileStore::Remove(const std::string& path) { DeleteFileW(Resolve(path).c_str()); }

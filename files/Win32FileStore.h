@@ -2,16 +2,31 @@
 // text and are passed to the wide functions.
 #pragma once
 
+#include <string>
+
 #include "files/FileStore.h"
 
 class Win32FileStore : public FileStore {
 public:
+    // Relative paths name files in folder, a full path taken once when the
+    // program starts: a dialog that changes the current folder then cannot
+    // move the program's files. Without a folder they follow the current one.
+    explicit Win32FileStore(std::wstring folder = std::wstring()) : m_folder(std::move(folder)) {}
+
     ReadStatus ReadAll(const std::string& path, std::string& bytes, std::string& reason) override;
     std::unique_ptr<WritableFile> CreateTemporary(const std::string& targetPath, std::string& temporaryPath,
                                                   std::string& reason) override;
     bool Replace(const std::string& temporaryPath, const std::string& targetPath, std::string& reason) override;
     void Remove(const std::string& path) override;
+
+private:
+    std::wstring Resolve(const std::string& path) const;
+
+    std::wstring m_folder;
 };
+
+// The current folder as a full path; empty when the system cannot tell.
+std::wstring CurrentFolder();
 
 // The system's text for an error code (code page 936), with the code itself.
 std::string SystemErrorText(unsigned long errorCode);

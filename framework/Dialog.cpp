@@ -1,11 +1,24 @@
 #include "framework/Dialog.h"
 
+#include <vector>
+
 #include "framework/App.h"
 
 namespace {
 // The dialog whose window the next window creation on this thread makes.
 thread_local CDialog* g_dialogBeingCreated = nullptr;
 thread_local HHOOK g_creationHook = nullptr;
+// The dialogs whose DoModal runs on this thread, outermost first.
+thread_local std::vector<CDialog*> g_modalDialogs;
+
+// Keeps a dialog on the modal stack while its DoModal runs.
+class ModalEntry {
+public:
+    explicit ModalEntry(CDialog* dialog) { g_modalDialogs.push_back(dialog); }
+    ~ModalEntry() { g_modalDialogs.pop_back(); }
+    ModalEntry(const ModalEntry&) = delete;
+    ModalEntry& operator=(const ModalEntry&) = delete;
+};
 
 void EndCreation() {
     if (g_creationHook) UnhookWindowsHookEx(g_creationHook);
@@ -52,14 +65,24 @@ bool CDialog::BeginCreation() {
     return g_creationHook != nullptr;
 }
 
+CDialog* CDialog::InnermostModal() { return g_modalDialogs.empty() ? nullptr : g_modalDialogs.back(); }
+
 INT_PTR CDialog::DoModal() {
-    // Without a parent the application's main window owns the dialog, so it
-    // stays modal to it.
+    // Without a parent the innermost running dialog owns this one, so it is
+    // modal to it; with none running, the application's main window does.
     HWND owner = m_hParent;
-    CWnd* mainWindow = AfxGetMainWnd();
-    if (!owner && mainWindow && mainWindow != this) owner = mainWindow->m_hWnd;
+    if (!owner) {
+        CDialog* innermost = InnermostModal();
+        CWnd* mainWindow = AfxGetMainWnd();
+        if (innermost && innermost->m_hWnd) {
+            owner = innermost->m_hWnd;
+        } else if (mainWindow && mainWindow != this) {
+            owner = mainWindow->m_hWnd;
+        }
+    }
     if (!BeginCreation()) return -1;
     m_bModal = true;
+    const ModalEntry entry(this);
     const INT_PTR result =
         DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nTemplateId), owner, &CDialog::NoDialogProc, 0);
     EndCreation();

@@ -1,6 +1,10 @@
 // CDialog: a dialog made from a template and bound to its object from window
 // creation on, so that even WM_CREATE (before the controls exist) reaches it.
 // DoModal runs it modally; Create makes it modeless (used by tests).
+// A modal dialog without a parent is owned by the innermost modal dialog that
+// runs on the thread (the main window at the outermost level), so a dialog
+// opened from another dialog is modal to it and the windows below stay
+// disabled until the outermost dialog ends.
 #pragma once
 
 #include <string>
@@ -27,6 +31,8 @@ public:
     explicit CDialog(UINT templateId, HWND parent = nullptr) : m_nTemplateId(templateId), m_hParent(parent) {}
 
     INT_PTR DoModal();
+    // The innermost dialog whose DoModal runs on this thread, or null.
+    static CDialog* InnermostModal();
     bool Create(HWND parent = nullptr);
     void EndDialog(int result);
     bool UpdateData(bool save = true);

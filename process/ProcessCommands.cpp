@@ -22,12 +22,37 @@ bool IsDeletablePath(std::string_view path) {
     return !path.empty() && path.find_first_of("*?") == std::string_view::npos;
 }
 
+bool IsStillTheSelectedProcess(ProcessSystem& system, const SelectedProcess& selected) {
+    // Pid 0 is never reused and never ended; the commands refuse it anyway.
+    if (selected.pid == 0) return true;
+    bool same = false;
+    system.WalkProcesses([&](const ProcessRecord& record) {
+        if (record.pid != selected.pid) return true;
+        same = record.name == selected.name;
+        return false;
+    });
+    return same;
+}
+
+namespace {
+
+// The row can be 20 seconds old, or older than a question that stayed open:
+// its pid may have ended and been given to another program since.
+bool ConfirmSelectedStillRuns(const CommandContext& context, const SelectedProcess& selected) {
+    if (IsStillTheSelectedProcess(context.system, selected)) return true;
+    context.prompt.Notify(FormatText("%s已经结束。", selected.name.c_str()), "提示");
+    return false;
+}
+
+}  // namespace
+
 bool RunTerminateCommand(const CommandContext& context, const SelectedProcess& selected) {
     if (context.osClass == 2 && !context.system.EnableDebugPrivilege()) {
         context.prompt.Notify("修改权限错误!", "提示");
         return false;
     }
-    if (context.prompt.AskYesNo(FormatText("真的要终止%s吗？", selected.name.c_str()), "警告")) {
+    if (context.prompt.AskYesNo(FormatText("真的要终止%s吗？", selected.name.c_str()), "警告") &&
+        ConfirmSelectedStillRuns(context, selected)) {
         const bool terminated = context.system.TerminateByPid(selected.pid);
         context.prompt.Notify(terminated ? "中止成功" : "中止失败", "提示");
     }
@@ -49,6 +74,8 @@ bool RunSlimCommand(const CommandContext& context) {
 
 bool RunDeleteFileCommand(const CommandContext& context, const SelectedProcess& selected) {
     if (!context.prompt.AskYesNo(FormatText("真的要删除%s吗？", selected.name.c_str()), "警告")) return false;
+    // Another program's file must never be deleted for a pid that was reused.
+    if (!ConfirmSelectedStillRuns(context, selected)) return true;
     // The path is taken while the process still runs.
     const std::string path = ChooseDeletePath(context.osClass, selected.name, context.system, selected.pid);
     if (!context.system.TerminateByPid(selected.pid)) return true;

@@ -45,6 +45,13 @@ std::string ChooseDeletePath(int osClass, const std::string& rowName, ProcessSys
 // wildcards (which a lossy code-page conversion can leave as '?').
 bool IsDeletablePath(std::string_view path);
 
+// True when a fresh snapshot still has the selected pid under the row's name
+// (always for pid 0, which the commands refuse anyway).
+bool IsStillTheSelectedProcess(ProcessSystem& system, const SelectedProcess& selected);
+
+// Terminate and delete file confirm, right before acting, that the row's pid
+// still names the row's process; if not they act on nothing, say that the
+// process has ended ("提示") and ask for a refresh.
 bool RunTerminateCommand(const CommandContext& context, const SelectedProcess& selected);
 bool RunSlimCommand(const CommandContext& context);
 bool RunDeleteFileCommand(const CommandContext& context, const SelectedProcess& selected);

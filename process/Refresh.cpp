@@ -21,8 +21,11 @@ void HandleBlockedProcess(const RefreshContext& context, const ProcessRecord& re
 std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
     std::vector<ProcessRow> rows;
     const PreparedReference reference(context.referenceLines);
+    // The block list never ends the program itself: an entry such as "EXE" or
+    // its own name would otherwise end it at every start.
+    const uint32_t ownPid = context.system.OwnPid();
     context.system.WalkProcesses([&](const ProcessRecord& record) {
-        HandleBlockedProcess(context, record);
+        if (ownPid == 0 || record.pid != ownPid) HandleBlockedProcess(context, record);
         const ProcessCategory category = ClassifyProcess(record.name, context.blockList, reference);
         rows.push_back({record.name, CategoryWord(category), PidText(record.pid)});
         return true;

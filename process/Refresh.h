@@ -17,7 +17,8 @@ struct RefreshContext {
 };
 
 // Walks the processes, deals with every block-list match (asking first when
-// promptDangerous is 1) and returns one row per process in snapshot order.
+// promptDangerous is 1) except in the program's own process, and returns one
+// row per process in snapshot order.
 std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context);
 
 // "共有%d个进程"

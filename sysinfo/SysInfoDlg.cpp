@@ -23,32 +23,13 @@ public:
     }
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
-
-    // A string value, without its terminator; empty when missing or not a string.
-    std::optional<std::string> ReadString(const wchar_t* name) const {
-        if (!m_key) return std::nullopt;
-        DWORD type = 0;
-        DWORD bytes = 0;
-        LONG status = RegQueryValueExW(m_key, name, nullptr, &type, nullptr, &bytes);
-        std::vector<wchar_t> buffer;
-        // The value can grow between the two calls; ask again until it fits.
-        do {
-            if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) return std::nullopt;
-            if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
-            buffer.assign(bytes / sizeof(wchar_t) + 1, L'\0');
-            bytes = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
-            status = RegQueryValueExW(m_key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes);
-        } while (status == ERROR_MORE_DATA);
-        if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
-        // The stored string need not carry its terminator; the spare element does.
-        std::wstring value(buffer.data(), bytes / sizeof(wchar_t));
-        while (!value.empty() && value.back() == L'\0') value.pop_back();
-        return TextFromWide(value);
-    }
+    HKEY get() const { return m_key; }
 
 private:
     HKEY m_key = nullptr;
 };
+
+bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 
 // Runs a name query with a buffer that grows to the size the system asks for.
 template <typename Query>
@@ -93,8 +74,7 @@ public:
     }
 
     std::optional<std::string> ProcessorValue(const wchar_t* valueName) override {
-        const RegistryKey key(HKEY_LOCAL_MACHINE, L"Hardware\\Description\\System\\CentralProcessor\\0");
-        return key.ReadString(valueName);
+        return ReadRegistryString(HKEY_LOCAL_MACHINE, L"Hardware\\Description\\System\\CentralProcessor\\0", valueName);
     }
 
     uint64_t ReadCycleCounter() override { return __rdtsc(); }
@@ -102,6 +82,30 @@ public:
 };
 
 }  // namespace
+
+std::optional<std::string> ReadRegistryString(HKEY root, const wchar_t* path, const wchar_t* name) {
+    const RegistryKey key(root, path);
+    if (!key.get()) return std::nullopt;
+    DWORD type = 0;
+    DWORD bytes = 0;
+    LONG status = RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &bytes);
+    // Sized in bytes (a stored string can have an odd length), with room for
+    // a terminator the stored string may lack. The value can grow between two
+    // calls: ask again, a few times at most.
+    std::vector<BYTE> buffer;
+    for (int attempt = 0; attempt < 8 && (status == ERROR_SUCCESS || status == ERROR_MORE_DATA); ++attempt) {
+        if (!IsStringType(type)) return std::nullopt;
+        buffer.assign(bytes + 2 * sizeof(wchar_t), 0);
+        bytes = static_cast<DWORD>(buffer.size());
+        status = RegQueryValueExW(key.get(), name, nullptr, &type, buffer.data(), &bytes);
+        if (status == ERROR_SUCCESS) break;
+    }
+    if (status != ERROR_SUCCESS || !IsStringType(type)) return std::nullopt;
+    std::wstring value(bytes / sizeof(wchar_t), L'\0');
+    std::copy_n(buffer.data(), value.size() * sizeof(wchar_t), reinterpret_cast<BYTE*>(&value[0]));
+    while (!value.empty() && value.back() == L'\0') value.pop_back();
+    return TextFromWide(value);
+}
 
 SystemQueries& PlatformSystemQueries() {
     static PlatformQueries queries;
@@ -119,7 +123,7 @@ void CSysInfoDlg::DoDataExchange(CDataExchange* pDX) {
 
 LRESULT CSysInfoDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_TIMER: OnTimer(); return 0;
+    case WM_TIMER: OnTimer(wParam); return 0;
     case WM_CLOSE: OnClose(); return 0;
     case WM_DESTROY: OnDestroy(); return 0;
     default: return CDialog::WindowProc(message, wParam, lParam);
@@ -179,9 +183,12 @@ void CSysInfoDlg::UpdateMemoryInfo() {
     place(m_progressUsed, view.usedBarPosition);
 }
 
-void CSysInfoDlg::OnTimer() {
-    MeasureCpuClock();
-    UpdateMemoryInfo();
+void CSysInfoDlg::OnTimer(UINT_PTR id) {
+    // Each measurement sleeps a second: only the dialog's own timer may start one.
+    if (id == kSysInfoTimer) {
+        MeasureCpuClock();
+        UpdateMemoryInfo();
+    }
     Default();
 }
 

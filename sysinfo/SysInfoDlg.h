@@ -30,6 +30,10 @@ public:
 // counts), otherwise GlobalMemoryStatus; names, registry and RDTSC.
 SystemQueries& PlatformSystemQueries();
 
+// A string value (REG_SZ or REG_EXPAND_SZ) of a key, without terminator;
+// empty when the key or the value is missing or not a string.
+std::optional<std::string> ReadRegistryString(HKEY root, const wchar_t* path, const wchar_t* name);
+
 constexpr UINT_PTR kSysInfoTimer = 2;
 constexpr UINT kSysInfoPeriodMs = 2000;
 constexpr DWORD kSysInfoCloseAnimationMs = 500;
@@ -54,7 +58,7 @@ protected:
     void OnOK() override;
 
 private:
-    void OnTimer();
+    void OnTimer(UINT_PTR id);
     void OnClose();
     void OnDestroy();
 

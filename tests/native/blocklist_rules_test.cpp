@@ -109,8 +109,13 @@ TEST(RewriteWithoutName, RemovesEveryCopyAndNormalises) {
     EXPECT_EQ("A\r\nab\r\nEOF", RewriteWithoutName("a\r\nA\r\nab\r\nEOF", "a"));
     // Nothing taken: the same names in normal form.
     EXPECT_EQ("a\r\nb\r\nEOF", RewriteWithoutName("\r\na\n\nb\rEOF\r\n", ""));
-    // Lines after the marker line and lines too long to be names are dropped.
-    EXPECT_EQ("a\r\nEOF", RewriteWithoutName("a\r\n" + Repeat('q', 260) + "\r\nEOF\r\nb\r\nEOF", ""));
+    // Lines after the marker line are dropped; a line too long to be a name
+    // was written by hand and stays byte for byte where it was.
+    EXPECT_EQ("a\r\nEOF", RewriteWithoutName("a\r\nEOF\r\nb\r\nEOF", ""));
+    const std::string handWritten = Repeat('q', 260);
+    EXPECT_EQ("a\r\n" + handWritten + "\r\nc\r\nEOF",
+              RewriteWithoutName("a\r\n" + handWritten + "\r\nb\r\nc\r\nEOF", "b"));
+    EXPECT_EQ(handWritten + "\r\nEOF", RewriteWithoutName(handWritten + "\nq\nEOF", "q"));
     EXPECT_EQ("EOF", RewriteWithoutName("a\r\nEOF", "a"));
     EXPECT_EQ("EOF", RewriteWithoutName("", ""));
     EXPECT_EQ("a\r\nEOF", RewriteWithoutName("a", "b"));
@@ -126,8 +131,12 @@ TEST(CheckBlockName, LengthAndContent) {
     EXPECT_EQ(BlockNameCheck::HoldsLineBreak, CheckBlockName("a\rb"));
     EXPECT_EQ(BlockNameCheck::HoldsLineBreak, CheckBlockName(std::string("a\0b", 3)));
     EXPECT_EQ(BlockNameCheck::HoldsMarker, CheckBlockName("myEOFtool.exe"));
-    for (BlockNameCheck refused :
-         {BlockNameCheck::TooLong, BlockNameCheck::HoldsLineBreak, BlockNameCheck::HoldsMarker}) {
+    // '?' is what the conversion to code page 936 leaves of a character it
+    // cannot represent; double-byte characters never hold it.
+    EXPECT_EQ(BlockNameCheck::NotExact, CheckBlockName("??.exe"));
+    EXPECT_EQ(BlockNameCheck::Acceptable, CheckBlockName("\x81\x40\xFE\xFE.exe"));
+    for (BlockNameCheck refused : {BlockNameCheck::TooLong, BlockNameCheck::HoldsLineBreak, BlockNameCheck::HoldsMarker,
+                                   BlockNameCheck::NotExact}) {
         EXPECT_FALSE(BlockNameRefusalText(refused).empty());
     }
     EXPECT_EQ("", BlockNameRefusalText(BlockNameCheck::Acceptable));

@@ -6,6 +6,7 @@
 namespace {
 
 struct CommandTest : ::testing::Test {
+    CommandTest() { system.processes = {Record(2200, "notepad.exe"), Record(2300, "locked.exe")}; }
     ScriptedSystem system;
     ScriptedPrompt prompt;
     std::vector<std::string> reference;
@@ -159,6 +160,7 @@ TEST_F(CommandTest, DeleteFileWithUnknownPathDeletesNothing) {
 }
 
 TEST_F(CommandTest, DeleteFileOnNineXUsesTheRowName) {
+    system.processes = {Record(2200, "C:\\WINDOWS\\NOTEPAD.EXE")};
     prompt.answers = {kIdYes};
     RunDeleteFileCommand(Context(1), {"C:\\WINDOWS\\NOTEPAD.EXE", 2200});
     EXPECT_EQ(std::vector<std::string>{"C:\\WINDOWS\\NOTEPAD.EXE"}, system.deleted);
@@ -176,4 +178,25 @@ TEST_F(CommandTest, DeleteFileAnsweredNoOrNotTerminated) {
     EXPECT_TRUE(RunDeleteFileCommand(Context(5), {"notepad.exe", 2200}));
     EXPECT_TRUE(system.deleted.empty());
     EXPECT_EQ(std::vector<std::string>{"真的要删除notepad.exe吗？"}, prompt.Texts());
+}
+
+// The row's pid may have ended, or been given to another program, since the
+// list was filled or while the question was open: nothing is ended or
+// deleted, the user is told, and the list is refreshed.
+TEST_F(CommandTest, StalePidEndsAndDeletesNothing) {
+    system.shortPaths[2200] = "C:\\TOOLS\\OTHER.EXE";
+    for (const auto& snapshot : {std::vector<ProcessRecord>{}, std::vector<ProcessRecord>{Record(2200, "other.exe")}}) {
+        system.processes = snapshot;
+        prompt.shown.clear();
+        prompt.answers = {kIdYes};
+        EXPECT_TRUE(RunTerminateCommand(Context(5), {"notepad.exe", 2200}));
+        EXPECT_EQ((std::vector<std::string>{"真的要终止notepad.exe吗？", "notepad.exe已经结束。"}), prompt.Texts());
+        EXPECT_EQ("提示", prompt.shown[1].caption);
+
+        prompt.shown.clear();
+        prompt.answers = {kIdYes};
+        EXPECT_TRUE(RunDeleteFileCommand(Context(5), {"notepad.exe", 2200}));
+        EXPECT_EQ((std::vector<std::string>{"真的要删除notepad.exe吗？", "notepad.exe已经结束。"}), prompt.Texts());
+        EXPECT_TRUE(system.events.empty()) << "no path taken, nothing terminated or deleted";
+    }
 }

@@ -100,6 +100,25 @@ TEST_F(RefreshFixture, EmptyBlockEntryMarksNothing) {
     EXPECT_EQ(" 应用程序进程", rows[0].word);
 }
 
+// An entry matching the program's own process (its name, or a fragment such
+// as "EXE") must not end it, asked or not; other matches are still handled.
+TEST_F(RefreshFixture, OwnProcessIsNeverEndedByTheBlockList) {
+    blockList.AddLoaded("EXE");
+    system.ownPid = 2100;
+    system.processes = {Record(2100, "TarveMonix.exe"), Record(2200, "copy of tarvemonix.exe"),
+                        Record(2300, "helper.exe")};
+    for (int promptFlag : {0, 1}) {
+        system.terminated.clear();
+        prompt.shown.clear();
+        prompt.answers = {kIdYes, kIdYes, kIdYes, kIdYes};
+        const std::vector<ProcessRow> rows = Refresh(promptFlag);
+        EXPECT_EQ((std::vector<uint32_t>{2200, 2300}), system.terminated) << promptFlag;
+        EXPECT_EQ(promptFlag == 1 ? 4u : 0u, prompt.shown.size()) << "two questions and two results";
+        ASSERT_EQ(3u, rows.size());
+        EXPECT_EQ("瓦诺德", rows[0].word) << "the own row is listed and classified as before";
+    }
+}
+
 TEST(CountText, FormatsTheNumber) {
     EXPECT_EQ("共有0个进程", CountText(0));
     EXPECT_EQ("共有37个进程", CountText(37));

@@ -163,6 +163,28 @@ TEST(BlockCommand, AppendsTheSelectedNameAndEndsTheProcessSilently) {
     EXPECT_TRUE(OtherFiles().empty());
 }
 
+// The save dialog of an export can move the current folder: the block
+// command still appends to the proc.dat of the folder the program started in.
+TEST(BlockCommand, WritesTheStartFoldersFileAfterTheCurrentFolderMoved) {
+    ScratchDirectory start;
+    WriteFileBytes(kProcDat, "a.exe\r\nEOF");
+    HelperProcess helper("tvxblockmoved.exe");
+    ASSERT_TRUE(helper.started());
+    ScriptedPrompt prompt;
+    prompt.answers = {kIdYes};
+    MainWindow window(prompt);
+    ASSERT_TRUE(window.created);
+    ASSERT_TRUE(window.SelectProcess("tvxblockmoved.exe"));
+    {
+        ScratchDirectory elsewhere;
+        window.dialog.OnBlockProcess();
+        EXPECT_FALSE(FileExists(kProcDat)) << "nothing written in the folder a dialog moved to";
+    }
+    EXPECT_EQ("a.exe\r\ntvxblockmoved.exe\r\nEOF", ReadFileBytes(start.path() + L"\\" + kProcDat));
+    EXPECT_EQ((std::vector<std::string>{"FLCSS.EXE", "a.exe", "tvxblockmoved.exe"}), window.dialog.m_blockList.names());
+    EXPECT_TRUE(helper.WaitForExit(5000));
+}
+
 TEST(BlockCommand, AsksBeforeEndingTheProcessWhenThePromptFlagIsSet) {
     ScratchDirectory directory;
     WriteFileBytes(kProcDat, "a.exe\r\nEOF");

@@ -95,6 +95,29 @@ TEST_F(MainWindowTest, BlockedProcessIsTerminatedWithoutQuestionAtStart) {
     EXPECT_EQ(" 危险进程", dialog.m_list.GetItemText(row, 1));
 }
 
+// An entry that matches the program's own process (its own name, or a
+// fragment such as "EXE") would end it at every start: the program survives
+// start-up and refreshes, lists its row as the rules classify it, and leaves
+// proc.dat as it was. (No "EXE" here: it would end Wine's own processes.)
+TEST(MainWindowStart, OwnNameOnTheBlockListEndsNothingOfTheProgram) {
+    ScratchDirectory directory;
+    const std::string file = "main_window_test\r\ntvxother\r\nEOF";
+    WriteFileBytes(L"proc.dat", file);
+    HelperProcess other("tvxother.exe");
+    ASSERT_TRUE(other.started());
+    ScriptedPrompt prompt;
+    CProcessListDlg dialog;
+    dialog.SetMessagePrompt(&prompt);
+    ASSERT_TRUE(dialog.Create());
+    dialog.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_REFRESH, BN_CLICKED), 0);
+    const int ownRow = FindRowOfPid(dialog.m_list, GetCurrentProcessId());
+    ASSERT_NE(-1, ownRow);
+    EXPECT_EQ(" 危险进程", dialog.m_list.GetItemText(ownRow, 1));
+    EXPECT_TRUE(other.WaitForExit(5000)) << "other matches are still ended";
+    EXPECT_EQ(file, ReadFileBytes(L"proc.dat"));
+    DestroyWindow(dialog.m_hWnd);
+}
+
 TEST_F(MainWindowTest, TickedBoxAsksAndReportsWithTheEntry) {
     Open();
     Command(IDC_PROMPTCHECK);

@@ -214,8 +214,11 @@ TEST_F(SysInfoTest, EachTickRenewsClockMemoryTextsAndBars) {
     EXPECT_EQ(512, BarPosition(dialog, IDC_PROGRESSTOTAL));
 
     queries.ticksPerSecond = 3591470000ull;
-    // Any timer identifier renews the figures.
+    // Another timer's tick measures nothing: each measurement sleeps a second.
     SendMessageW(dialog.GetSafeHwnd(), WM_TIMER, 77, 0);
+    EXPECT_EQ(1, queries.sleeps);
+    EXPECT_EQ("已用412 MB", ItemText(dialog, IDC_MEMUSED));
+    SendMessageW(dialog.GetSafeHwnd(), WM_TIMER, kSysInfoTimer, 0);
     EXPECT_EQ("CPU 频率测定 :3591.47 MHz", ItemText(dialog, IDC_CPUSPEED));
     EXPECT_EQ("已用462 MB", ItemText(dialog, IDC_MEMUSED));
     EXPECT_EQ(462, BarPosition(dialog, IDC_PROGRESSUSED));
@@ -275,4 +278,28 @@ TEST_F(SysInfoTest, OpensFromTheTrayAndMainMenuCommands) {
         EXPECT_TRUE(DialogCloser::s_seen) << command;
     }
     DestroyWindow(mainWindow.GetSafeHwnd());
+}
+
+// A string value of odd length (a hand-edited or broken registry) is read
+// whole, without spinning, and a missing key or value reads as none.
+TEST(RegistryString, OddLengthsMissingValuesAndOtherTypes) {
+    const wchar_t* path = L"Software\\tarvemonix-test";
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    const wchar_t text[] = L"Intel(R) x86";
+    RegSetValueExW(key, L"odd", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 5);
+    RegSetValueExW(key, L"unterminated", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 6 * sizeof(wchar_t));
+    RegSetValueExW(key, L"whole", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof(text));
+    const DWORD number = 7;
+    RegSetValueExW(key, L"number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number));
+    RegCloseKey(key);
+
+    EXPECT_EQ(std::optional<std::string>("In"), ReadRegistryString(HKEY_CURRENT_USER, path, L"odd"));
+    EXPECT_EQ(std::optional<std::string>("Intel("), ReadRegistryString(HKEY_CURRENT_USER, path, L"unterminated"));
+    EXPECT_EQ(std::optional<std::string>("Intel(R) x86"), ReadRegistryString(HKEY_CURRENT_USER, path, L"whole"));
+    EXPECT_EQ(std::nullopt, ReadRegistryString(HKEY_CURRENT_USER, path, L"number"));
+    EXPECT_EQ(std::nullopt, ReadRegistryString(HKEY_CURRENT_USER, path, L"missing"));
+    EXPECT_EQ(std::nullopt, ReadRegistryString(HKEY_CURRENT_USER, L"Software\\tarvemonix-none", L"odd"));
+    RegDeleteKeyW(HKEY_CURRENT_USER, path);
 }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/ProcessListDlg.h"
+#include "files/Win32FileStore.h"
 #include "framework/Text.h"
 #include "res/resource.h"
 #include "tests/wine/support/WineTestSupport.h"
@@ -17,12 +18,16 @@ public:
     };
     std::vector<Call> trayCalls;
     std::vector<std::string> opened;
+    std::vector<std::wstring> folders;
 
     bool NotifyIcon(DWORD message, const NOTIFYICONDATAA& record) override {
         trayCalls.push_back({message, record});
         return true;
     }
-    void Open(HWND, const std::string& target) override { opened.push_back(target); }
+    void Open(HWND, const std::string& target, const std::wstring& folder) override {
+        opened.push_back(target);
+        folders.push_back(folder);
+    }
 };
 
 // A plain window that can hold hot keys, as another program would.
@@ -284,15 +289,21 @@ TEST_F(TrayTest, AdvertisementOpensExactlyOnce) {
     ShowWindow(dialog.m_hWnd, SW_HIDE);  // also while hidden
     PumpMessages(1200);
     EXPECT_EQ((std::vector<std::string>{kAdPageAddress}), shell.opened);
+    EXPECT_EQ((std::vector<std::wstring>{L""}), shell.folders) << "an address is no file";
 }
 
-TEST_F(TrayTest, HelpCommandsOpenTheHelpPageByBareName) {
-    ScratchDirectory empty;
+// The help page is the one of the folder the program started in, even after
+// a dialog has moved the current folder elsewhere.
+TEST_F(TrayTest, HelpCommandsOpenTheHelpPageOfTheStartFolder) {
+    const std::wstring startFolder = CurrentFolder();  // the window was made here
     Open();
     SendMessageW(dialog.m_hWnd, WM_COMMAND, ID_MENU_HELP, 0);
-    WriteFileBytes(empty.path() + L"\\tarvemonix_help.htm", "<html></html>");
-    SendMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_HELP, 0);
+    {
+        ScratchDirectory elsewhere;
+        SendMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_HELP, 0);
+    }
     EXPECT_EQ((std::vector<std::string>{"tarvemonix_help.htm", "tarvemonix_help.htm"}), shell.opened);
+    EXPECT_EQ((std::vector<std::wstring>{startFolder, startFolder}), shell.folders);
     EXPECT_TRUE(prompt.shown.empty()) << "nothing is reported";
 }
 

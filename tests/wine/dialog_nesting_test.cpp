@@ -1,0 +1,162 @@
+// Dialogs over dialogs: the main window runs modally, as in the program, and
+// a timer drives the commands that reach it from the tray while a dialog of
+// another command is open.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "app/ProcessListDlg.h"
+#include "framework/Text.h"
+#include "res/resource.h"
+#include "tests/wine/support/WineTestSupport.h"
+
+namespace {
+
+class SilentShell : public ShellOperations {
+public:
+    bool NotifyIcon(DWORD, const NOTIFYICONDATAA&) override { return true; }
+    void Open(HWND, const std::string&, const std::wstring&) override {}
+};
+
+struct FoundWindows {
+    std::wstring caption;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectByCaption(HWND window, LPARAM found) {
+    auto* result = reinterpret_cast<FoundWindows*>(found);
+    if (IsWindowVisible(window) && GetWindowTextOf(window) == TextFromWide(result->caption)) {
+        result->windows.push_back(window);
+    }
+    return TRUE;
+}
+
+// The visible top-level windows of this thread with the caption.
+std::vector<HWND> WindowsCaptioned(const char* caption) {
+    FoundWindows found{WideFromText(caption), {}};
+    EnumThreadWindows(GetCurrentThreadId(), &CollectByCaption, reinterpret_cast<LPARAM>(&found));
+    return found.windows;
+}
+
+HWND WindowCaptioned(const char* caption) {
+    const std::vector<HWND> windows = WindowsCaptioned(caption);
+    return windows.empty() ? nullptr : windows.front();
+}
+
+// Steps run one per timer tick, inside whichever modal loop runs then; the
+// main window's exit question, answered Yes, ends the run.
+std::vector<std::function<void()>> g_steps;
+size_t g_nextStep = 0;
+void CALLBACK RunNextStep(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_nextStep < g_steps.size()) g_steps[g_nextStep++]();
+}
+
+class DialogNestingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dialog.SetMessagePrompt(&prompt);
+        dialog.SetShellOperations(&shell);
+        prompt.answers = {kIdYes};
+    }
+
+    void Post(HWND window, WPARAM command) { PostMessageW(window, WM_COMMAND, command, 0); }
+    void PostExit() {
+        g_steps.push_back([this] { Post(dialog.m_hWnd, ID_TRAY_EXIT); });
+    }
+
+    // Runs the main window modally through the steps; false when it had to
+    // be ended because the steps did not end it.
+    bool RunSteps() {
+        g_nextStep = 0;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 400, &RunNextStep);
+        bool endedByTheSteps = true;
+        g_steps.push_back([&] {
+            endedByTheSteps = false;
+            PostQuitMessage(0);
+        });
+        dialog.DoModal();
+        KillTimer(nullptr, timer);
+        PumpMessages(100);  // the quit message ended only the modal loop
+        g_steps.clear();
+        return endedByTheSteps;
+    }
+
+    ScratchDirectory directory;
+    ScriptedPrompt prompt;
+    SilentShell shell;
+    CProcessListDlg dialog;
+};
+
+}  // namespace
+
+// A second command for an open dialog, or one for another dialog, brings the
+// open one to the front and opens nothing over it.
+TEST_F(DialogNestingTest, CommandsWhileADialogIsOpenOpenNoSecondOne) {
+    size_t sysInfoWindows = 0;
+    size_t aboutWindows = 0;
+    bool mainDisabled = false;
+    bool mainEnabledAfter = false;
+    g_steps = {
+        [&] { Post(dialog.m_hWnd, ID_TRAY_SYSINFO); },
+        [&] {
+            Post(dialog.m_hWnd, ID_TRAY_SYSINFO);
+            Post(dialog.m_hWnd, ID_MENU_SYSINFO);
+            Post(dialog.m_hWnd, ID_TRAY_ABOUT);
+            Post(dialog.m_hWnd, ID_TRAY_BLOCKLIST);
+        },
+        [&] {
+            sysInfoWindows = WindowsCaptioned("系统信息 ").size();
+            aboutWindows = WindowsCaptioned("关于 tarvemonix").size() + WindowsCaptioned("编辑封锁列表").size();
+            mainDisabled = !IsWindowEnabled(dialog.m_hWnd);
+            Post(WindowCaptioned("系统信息 "), IDOK);
+        },
+        [&] { mainEnabledAfter = IsWindowEnabled(dialog.m_hWnd) != FALSE; },
+    };
+    PostExit();
+    EXPECT_TRUE(RunSteps());
+    EXPECT_EQ(1u, sysInfoWindows);
+    EXPECT_EQ(0u, aboutWindows) << "no other dialog opened over the open one";
+    EXPECT_TRUE(mainDisabled);
+    EXPECT_TRUE(mainEnabledAfter);
+    EXPECT_EQ(1u, prompt.shown.size()) << "only the exit question";
+}
+
+// The add box opened from the editor belongs to the editor: the editor is
+// disabled under it, and the main window stays disabled until the editor ends.
+TEST_F(DialogNestingTest, ADialogOpenedFromADialogIsOwnedByIt) {
+    HWND editor = nullptr;
+    HWND addBoxOwner = nullptr;
+    bool editorDisabledUnderTheAddBox = false;
+    bool mainDisabledAfterTheAddBox = false;
+    bool editorEnabledAfterTheAddBox = false;
+    bool mainEnabledAfterTheEditor = false;
+    g_steps = {
+        [&] { Post(dialog.m_hWnd, ID_TRAY_BLOCKLIST); },
+        [&] {
+            editor = WindowCaptioned("编辑封锁列表");
+            if (editor) Post(editor, IDC_ADDNAME);
+        },
+        [&] {
+            HWND addBox = WindowCaptioned("添加封锁进程");
+            addBoxOwner = addBox ? GetWindow(addBox, GW_OWNER) : nullptr;
+            editorDisabledUnderTheAddBox = editor && !IsWindowEnabled(editor);
+            if (addBox) Post(addBox, IDCANCEL);
+        },
+        [&] {
+            mainDisabledAfterTheAddBox = !IsWindowEnabled(dialog.m_hWnd);
+            editorEnabledAfterTheAddBox = editor && IsWindowEnabled(editor);
+            if (editor) Post(editor, IDCANCEL);
+        },
+        [&] {},  // the editor's closing animation
+        [&] { mainEnabledAfterTheEditor = IsWindowEnabled(dialog.m_hWnd) != FALSE; },
+    };
+    PostExit();
+    EXPECT_TRUE(RunSteps());
+    ASSERT_NE(nullptr, editor);
+    EXPECT_EQ(editor, addBoxOwner);
+    EXPECT_TRUE(editorDisabledUnderTheAddBox);
+    EXPECT_TRUE(mainDisabledAfterTheAddBox) << "the editor's modal loop still runs";
+    EXPECT_TRUE(editorEnabledAfterTheAddBox);
+    EXPECT_TRUE(mainEnabledAfterTheEditor);
+}
