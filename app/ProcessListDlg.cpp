@@ -222,7 +222,9 @@ void CProcessListDlg::OnPromptCheck() {
 
 void CProcessListDlg::OnListClick() { SetRowButtonsEnabled(true); }
 
-void CProcessListDlg::OnListItemChanged() { m_btnTerminate.EnableWindow(true); }
+void CProcessListDlg::OnListItemChanged() {
+    if (!m_bFillingList) m_btnTerminate.EnableWindow(true);
+}
 
 void CProcessListDlg::OnListDblClk() { OnDetails(); }
 
@@ -257,12 +259,20 @@ void CProcessListDlg::OnRefresh() {
 void CProcessListDlg::RefreshOnce() {
     if (m_nOsClass == 2) m_system->EnableDebugPrivilege();
     m_blockList.SetBuiltin();
-    m_list.DeleteAllRows();
+    // The questions of the block scan come over the list as it was.
     const std::vector<ProcessRow> rows =
         BuildProcessRows({m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt});
-    for (const ProcessRow& row : rows) m_list.InsertRow({row.name, row.word, row.pidText});
-    if (m_list.m_nSortColumn >= 0 && m_list.m_nSortColumn <= 2) {
-        m_list.SortByColumn(m_list.m_nSortColumn, m_list.m_bAscending);
+    {
+        // Drawn once when emptied, filled and sorted; the row notifications of
+        // the fill change nothing the end of the refresh does not set again.
+        const RedrawSuspended suspended(m_list.m_hWnd);
+        m_bFillingList = true;
+        m_list.DeleteAllRows();
+        for (const ProcessRow& row : rows) m_list.InsertRow({row.name, row.word, row.pidText});
+        if (m_list.m_nSortColumn >= 0 && m_list.m_nSortColumn <= 2) {
+            m_list.SortByColumn(m_list.m_nSortColumn, m_list.m_bAscending);
+        }
+        m_bFillingList = false;
     }
     m_szCountText = CountText(static_cast<int>(rows.size()));
     SetDlgItemText(IDC_COUNTTEXT, m_szCountText);

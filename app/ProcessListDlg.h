@@ -131,4 +131,5 @@ private:
     // once after it instead of interleaving with it.
     bool m_bRefreshing = false;
     bool m_bRefreshPending = false;
+    bool m_bFillingList = false;  // the refresh is putting the rows in
 };

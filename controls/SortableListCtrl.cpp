@@ -15,28 +15,25 @@ bool CSortableListCtrl::InsertColumns(const std::string& spec) {
 
 int CSortableListCtrl::InsertRow(const std::vector<std::string>& cells) {
     if (cells.empty()) return -1;
-    const int row = InsertItem(GetItemCount(), cells[0]);
-    if (row == -1) return -1;
     auto data = std::make_unique<RowData>(RowData{cells});
     data->cells.resize(static_cast<size_t>(m_nColumnCount));
-    for (int column = 1; column < m_nColumnCount; ++column) SetItemText(row, column, data->cells[column]);
-    // The row owns its data from here on; FreeRowData releases it.
-    SetItemData(row, reinterpret_cast<LPARAM>(data.release()));
+    // The row and its data come in one message; from then on the row owns
+    // the data and DeleteAllRows releases it.
+    const int row = InsertItem(GetItemCount(), cells[0], reinterpret_cast<LPARAM>(data.get()));
+    if (row == -1) return -1;
+    const RowData* owned = data.release();
+    for (int column = 1; column < m_nColumnCount; ++column) SetItemText(row, column, owned->cells[column]);
     return row;
 }
 
-void CSortableListCtrl::FreeRowData(int row) {
-    delete reinterpret_cast<RowData*>(GetItemData(row));
-    SetItemData(row, 0);
-}
-
-void CSortableListCtrl::FreeAllRowData() {
-    for (int row = 0; row < GetItemCount(); ++row) FreeRowData(row);
-}
-
 void CSortableListCtrl::DeleteAllRows() {
-    FreeAllRowData();
+    // The data is taken before the rows go and released after: no row is
+    // changed one by one (each change would notify the parent).
+    std::vector<RowData*> owned;
+    const int count = GetItemCount();
+    for (int row = 0; row < count; ++row) owned.push_back(reinterpret_cast<RowData*>(GetItemData(row)));
     DeleteAllItems();
+    for (RowData* data : owned) delete data;
 }
 
 void CSortableListCtrl::SortByColumn(int column, bool ascending) {
@@ -79,6 +76,6 @@ bool CSortableListCtrl::OnChildNotify(UINT message, WPARAM, LPARAM lParam, LRESU
 }
 
 LRESULT CSortableListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DESTROY) FreeAllRowData();
+    if (message == WM_DESTROY) DeleteAllRows();
     return CListCtrl::WindowProc(message, wParam, lParam);
 }

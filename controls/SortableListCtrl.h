@@ -20,7 +20,7 @@ public:
     bool InsertColumns(const std::string& spec);
     // Appends a row with one text per column; its index, or -1.
     int InsertRow(const std::vector<std::string>& cells);
-    void FreeRowData(int row);
+    // Removes every row and releases the rows' data.
     void DeleteAllRows();
     void SortByColumn(int column, bool ascending);
 
@@ -35,5 +35,4 @@ private:
     };
     static int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM control);
     void OnColumnClick(const NMLISTVIEW* notification, LRESULT* result);
-    void FreeAllRowData();
 };

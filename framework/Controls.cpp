@@ -24,6 +24,16 @@ int CListCtrl::InsertItem(int row, const std::string& text) const {
     return static_cast<int>(SendMessage(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
+int CListCtrl::InsertItem(int row, const std::string& text, LPARAM data) const {
+    std::wstring wide = WideFromText(text);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = row;
+    item.pszText = &wide[0];
+    item.lParam = data;
+    return static_cast<int>(SendMessage(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
 void CListCtrl::SetItemText(int row, int column, const std::string& text) const {
     std::wstring wide = WideFromText(text);
     LVITEMW item{};

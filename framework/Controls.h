@@ -26,6 +26,8 @@ public:
     int GetItemCount() const { return static_cast<int>(SendMessage(LVM_GETITEMCOUNT)); }
     int InsertColumn(int column, const std::string& heading, int format, int width) const;
     int InsertItem(int row, const std::string& text) const;
+    // Inserts a row with its text and its item data in one message.
+    int InsertItem(int row, const std::string& text, LPARAM data) const;
     void SetItemText(int row, int column, const std::string& text) const;
     // The cell's whole text; empty for a row that does not exist.
     std::string GetItemText(int row, int column) const;
@@ -44,6 +46,22 @@ public:
         return SendMessage(LVM_SORTITEMS, static_cast<WPARAM>(context), reinterpret_cast<LPARAM>(compare)) != 0;
     }
     HWND GetHeaderCtrl() const { return reinterpret_cast<HWND>(SendMessage(LVM_GETHEADER)); }
+};
+
+// Suspends a window's drawing for the object's lifetime (WM_SETREDRAW), then
+// repaints it once: a list filled row by row is drawn once, not per row.
+class RedrawSuspended {
+public:
+    explicit RedrawSuspended(HWND window) : m_window(window) { SendMessageW(m_window, WM_SETREDRAW, FALSE, 0); }
+    ~RedrawSuspended() {
+        SendMessageW(m_window, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(m_window, nullptr, TRUE);
+    }
+    RedrawSuspended(const RedrawSuspended&) = delete;
+    RedrawSuspended& operator=(const RedrawSuspended&) = delete;
+
+private:
+    HWND m_window;
 };
 
 class CHeaderCtrl : public CWnd {

@@ -6,6 +6,10 @@
 # median CPU time of several repetitions: the machine may be shared, and a
 # wall-clock figure would count the time other programs had the processor.
 #
+# Wine: the main window of the 64-bit Windows build (refresh against its floor
+# at 0, 100 and 300 extra processes and at 2,000 rows, sort, start-up), each
+# the median of several runs, pinned to one core.
+#
 # Further sections go in their own functions, called at the bottom.
 set -euo pipefail
 
@@ -65,4 +69,19 @@ bench_native() {
   fi
 }
 
+bench_wine() {
+  source "$ROOT/scripts/setup.sh"
+  install_packages
+  use_arch 64
+  echo "== Wine benchmark (64-bit build, one core)" >&2
+  cmake -S "$ROOT" -B "$BUILD_WIN" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$BUILD_WIN" -j "$(nproc)" --target refresh_bench >/dev/null
+  prepare_prefix
+  start_xvfb
+  trap stop_wine_and_xvfb EXIT
+  (cd "${TMPDIR:-/tmp}" && taskset -c 0 "${WINE_LOCALE[@]}" "$WINE" "$BUILD_WIN/tests/refresh_bench.exe" 0 100 300)
+}
+
 bench_native
+bench_wine

@@ -118,6 +118,32 @@ TEST(MainWindowStart, OwnNameOnTheBlockListEndsNothingOfTheProgram) {
     DestroyWindow(dialog.m_hWnd);
 }
 
+// The rows go in with the list's drawing suspended: during the block scan's
+// question the list still shows the rows of before, and after the refresh
+// it draws again (WM_SETREDRAW off would leave it hidden).
+TEST_F(MainWindowTest, QuestionsComeOverTheOldRowsAndTheListDrawsAfterwards) {
+    Open();
+    ShowWindow(dialog.m_hWnd, SW_SHOW);
+    const int rowsBefore = dialog.m_list.GetItemCount();
+    ASSERT_GT(rowsBefore, 0);
+    Command(IDC_PROMPTCHECK);
+    HelperProcess asked("flcss.exe");
+    ASSERT_TRUE(asked.started());
+    int rowsDuringTheQuestion = -1;
+    bool listVisibleDuringTheQuestion = false;
+    prompt.answers = {kIdNo};
+    prompt.whileShown = [&] {
+        rowsDuringTheQuestion = dialog.m_list.GetItemCount();
+        listVisibleDuringTheQuestion = IsWindowVisible(dialog.m_list.m_hWnd) != FALSE;
+    };
+    dialog.OnRefresh();
+    EXPECT_EQ(rowsBefore, rowsDuringTheQuestion);
+    EXPECT_TRUE(listVisibleDuringTheQuestion);
+    EXPECT_EQ(rowsBefore + 1, dialog.m_list.GetItemCount());
+    EXPECT_TRUE(IsWindowVisible(dialog.m_list.m_hWnd));
+    EXPECT_FALSE(Enabled(IDC_TERMINATE)) << "no row notification of the fill enables it";
+}
+
 TEST_F(MainWindowTest, TickedBoxAsksAndReportsWithTheEntry) {
     Open();
     Command(IDC_PROMPTCHECK);
