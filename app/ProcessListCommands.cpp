@@ -13,22 +13,22 @@
 #include "process/ReferenceInfo.h"
 
 void CProcessListDlg::OnTerminate() {
-    const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo};
+    const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog};
     if (RunTerminateCommand(context, {SelectedName(), SelectedPid()})) OnRefresh();
 }
 
 void CProcessListDlg::OnSlim() {
-    const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo};
+    const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog};
     if (RunSlimCommand(context)) OnRefresh();
 }
 
 void CProcessListDlg::OnDeleteFile() {
-    const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo};
+    const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog};
     if (RunDeleteFileCommand(context, {SelectedName(), SelectedPid()})) OnRefresh();
 }
 
 void CProcessListDlg::OnDetails() {
-    const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo};
+    const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog};
     if (RunDetailsCommand(context, {SelectedName(), SelectedPid()})) OnRefresh();
 }
 
@@ -58,6 +58,15 @@ void CProcessListDlg::OnBlockProcess() {
     }
     LoadBlockList();
     OnRefresh();
+}
+
+void CProcessListDlg::OnViewLog() {
+    // The log is only made by the first end it records.
+    if (GetFileAttributesW(m_endLog.path().c_str()) == INVALID_FILE_ATTRIBUTES) {
+        m_prompt->Notify("还没有拦截记录。", "提示");
+        return;
+    }
+    m_shell->Open(m_hWnd, kEndLogFileName, m_startFolder);
 }
 
 void CProcessListDlg::OnExport() {

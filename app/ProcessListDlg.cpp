@@ -14,14 +14,21 @@ namespace {
 const UINT WM_TASKBAR_CREATED = RegisterWindowMessageW(L"TaskbarCreated");
 }  // namespace
 
+UINT ShowRunningCopyMessage() {
+    static const UINT message = RegisterWindowMessageW(L"tarvemonix.show-running-copy");
+    return message;
+}
+
 CProcessListDlg::CProcessListDlg(HWND parent)
     : CDialog(IDD_PROCESSLIST, parent),
       m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))),
       m_startFolder(CurrentFolder()),
+      m_endLog(m_startFolder),
       m_ownSystem(std::make_unique<Win32ProcessSystem>()),
       m_ownPrompt(std::make_unique<Win32MessagePrompt>(*this)),
-      m_system(m_ownSystem.get()),
-      m_prompt(m_ownPrompt.get()) {}
+      m_system(m_ownSystem.get()) {
+    m_questions.inner = m_ownPrompt.get();
+}
 
 CProcessListDlg::~CProcessListDlg() = default;
 
@@ -53,6 +60,11 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
             AddNotifyIcon();
             return 0;
         }
+        if (message == ShowRunningCopyMessage() && message != 0) {
+            OnTrayShow();
+            SetForegroundWindow(m_hWnd);
+            return 0;
+        }
         return CDialog::WindowProc(message, wParam, lParam);
     }
 }
@@ -77,6 +89,8 @@ bool CProcessListDlg::OnCommand(UINT id, UINT code, HWND control) {
     case ID_TRAY_BLOCKLIST: UnlessDialogIsOpen([this] { RunBlockListEditor(m_startFolder); }); return true;
     case ID_MENU_HELP:
     case ID_TRAY_HELP: OpenHelpPage(); return true;
+    case ID_MENU_VIEWLOG:
+    case ID_TRAY_VIEWLOG: OnViewLog(); return true;
     case ID_MENU_ABOUT:
     case ID_TRAY_ABOUT: UnlessDialogIsOpen(RunAboutDialog); return true;
     case ID_TRAY_SHOW: OnTrayShow(); return true;
@@ -102,6 +116,7 @@ int CProcessListDlg::OnCreate(CREATESTRUCTW* create) {
     if (CDialog::OnCreate(create) == -1) return -1;
     SetTimer(kRefreshTimer, kRefreshPeriodMs);
     SetTimer(kAdPageTimer, m_nAdPageDelayMs);
+    SetTimer(kBlockCheckTimer, kBlockCheckPeriodMs);
     AddTrayIcon();
     AnimateWindow(800, AW_CENTER);
     RegisterHotKeys();
@@ -149,6 +164,8 @@ int CProcessListDlg::GetOsClass() {
 void CProcessListDlg::OnTimer(UINT_PTR id) {
     if (id == kRefreshTimer) {
         OnRefresh();
+    } else if (id == kBlockCheckTimer) {
+        OnBlockCheck();
     } else if (id == kAdPageTimer) {
         KillTimer(kAdPageTimer);
         OpenAdPage();
@@ -166,6 +183,7 @@ void CProcessListDlg::OnCancel() { OnClose(); }
 void CProcessListDlg::OnDestroy() {
     Default();
     KillTimer(kRefreshTimer);
+    KillTimer(kBlockCheckTimer);
     RemoveTrayIcon();
     UnregisterHotKeys();
 }
@@ -260,8 +278,10 @@ void CProcessListDlg::RefreshOnce() {
     if (m_nOsClass == 2) m_system->EnableDebugPrivilege();
     m_blockList.SetBuiltin();
     // The questions of the block scan come over the list as it was.
+    std::vector<ProcessKey> seen;
     const std::vector<ProcessRow> rows =
-        BuildProcessRows({m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt});
+        BuildProcessRows({m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog, &seen});
+    m_blockWatch.Remember(std::move(seen));
     {
         // Drawn once when emptied, filled and sorted; the row notifications of
         // the fill change nothing the end of the refresh does not set again.
@@ -277,4 +297,20 @@ void CProcessListDlg::RefreshOnce() {
     m_szCountText = CountText(static_cast<int>(rows.size()));
     SetDlgItemText(IDC_COUNTTEXT, m_szCountText);
     SetRowButtonsEnabled(false);
+    ShowBlockNotice();
+}
+
+// Between refreshes, a look at names and pids only: a new process on the block
+// list brings the refresh forward. Not while a refresh runs or a box of the
+// window is open, and not when the user asked to be asked: questions every
+// second would be a nuisance, so the 20-second refresh asks as before.
+void CProcessListDlg::OnBlockCheck() {
+    if (m_bRefreshing || m_questions.open > 0 || m_bPromptDangerous == 1) return;
+    std::vector<ProcessKey> current;
+    m_system->WalkProcesses([&](const ProcessRecord& record) {
+        current.push_back({record.pid, record.name});
+        return true;
+    });
+    m_blockList.SetBuiltin();
+    if (m_blockWatch.FindsNewBlocked(std::move(current), m_blockList, m_system->OwnPid())) OnRefresh();
 }

@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "app/EndLogFile.h"
 #include "app/ShellOperations.h"
 #include "controls/SortableListCtrl.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "process/BlockWatch.h"
 #include "process/MessagePrompt.h"
 #include "process/ProcessRules.h"
 #include "process/ProcessSystem.h"
@@ -20,6 +22,10 @@
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshPeriodMs = 20000;
 constexpr UINT_PTR kAdPageTimer = 4;
+// The light block check between refreshes: new processes on the block list
+// bring the refresh forward.
+constexpr UINT_PTR kBlockCheckTimer = 11;
+constexpr UINT kBlockCheckPeriodMs = 1000;
 constexpr UINT kAdPageDelayMs = 60000;
 
 // The tray icon's callback message.
@@ -32,6 +38,9 @@ constexpr int kHotKeyShowZ = 1002;
 constexpr int kHotKeyHideNumpad8 = 1003;
 constexpr int kHotKeyHideH = 1004;
 
+// Broadcast by a second start of the program: the running copy shows its window.
+UINT ShowRunningCopyMessage();
+
 extern const char* const kHelpPageFile;
 extern const char* const kAdPageAddress;
 
@@ -42,7 +51,7 @@ public:
 
     // Seams for tests: the process operations and the message boxes.
     void SetProcessSystem(ProcessSystem* system) { m_system = system; }
-    void SetMessagePrompt(MessagePrompt* prompt) { m_prompt = prompt; }
+    void SetMessagePrompt(MessagePrompt* prompt) { m_questions.inner = prompt; }
     void SetShellOperations(ShellOperations* shell) { m_shell = shell; }
     // Delay of the one advertisement tick; set before the window is created.
     void SetAdPageDelay(UINT milliseconds) { m_nAdPageDelayMs = milliseconds; }
@@ -95,6 +104,9 @@ protected:
 
 private:
     void OnTimer(UINT_PTR id);
+    void OnBlockCheck();
+    void OnViewLog();
+    void ShowBlockNotice();
     void OnClose();
     void OnDestroy();
     void OnSysCommand(UINT id);
@@ -120,11 +132,29 @@ private:
     // The folder the program started in, where proc.dat, processinfo.dat and
     // the help page live; taken once, so no dialog can move them.
     const std::wstring m_startFolder;
+    // Every process the window ends goes into tarvemonix.log there.
+    FileEndLog m_endLog;
     std::unique_ptr<ProcessSystem> m_ownSystem;
     std::unique_ptr<MessagePrompt> m_ownPrompt;
     ShellOperations m_ownShell;
     ProcessSystem* m_system = nullptr;
-    MessagePrompt* m_prompt = nullptr;
+    // Every box of the window goes through m_questions, which knows when one
+    // is open: the block check never starts a refresh from inside a box.
+    class CountedPrompt : public MessagePrompt {
+    public:
+        MessagePrompt* inner = nullptr;
+        int open = 0;
+        int Show(const std::string& text, const std::string& caption, unsigned style) override {
+            ++open;
+            const int answer = inner->Show(text, caption, style);
+            --open;
+            return answer;
+        }
+    };
+    CountedPrompt m_questions;
+    MessagePrompt* const m_prompt = &m_questions;
+    // The processes of the latest look, for the block check.
+    BlockWatch m_blockWatch;
     ShellOperations* m_shell = &m_ownShell;
     UINT m_nAdPageDelayMs = kAdPageDelayMs;
     // A refresh asked for while one runs (from a question box's loop) runs

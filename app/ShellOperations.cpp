@@ -1,5 +1,8 @@
 #include "app/ShellOperations.h"
 
+#include <shlwapi.h>
+
+#include "framework/SystemFunction.h"
 #include "framework/Text.h"
 
 bool ShellOperations::NotifyIcon(DWORD message, const NOTIFYICONDATAA& record) {
@@ -25,4 +28,39 @@ void ShellOperations::Open(HWND owner, const std::string& target, const std::wst
     std::wstring file = WideFromText(target);
     if (!folder.empty()) file = folder + (folder.back() == L'\\' ? L"" : L"\\") + file;
     ShellExecuteW(owner, L"open", file.c_str(), L"", L"", SW_SHOW);
+}
+
+namespace {
+
+// Balloons came with the shell of version 5.
+bool ShellHasBalloons() {
+    using GetVersion = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
+    const auto getVersion = FindSystemFunction<GetVersion>(L"shell32.dll", "DllGetVersion");
+    DLLVERSIONINFO version{};
+    version.cbSize = sizeof(version);
+    return getVersion && getVersion(&version) == S_OK && version.dwMajorVersion >= 5;
+}
+
+// Copies text into a fixed field of the record; a text too long for it ends
+// in an ellipsis instead of being cut without a sign.
+template <size_t N>
+void CopyIntoField(wchar_t (&field)[N], const std::string& text) {
+    std::wstring wide = WideFromText(text);
+    if (wide.size() >= N) wide = wide.substr(0, N - 2) + L"\x2026";
+    lstrcpynW(field, wide.c_str(), static_cast<int>(N));
+}
+
+}  // namespace
+
+bool ShellOperations::ShowNotice(HWND window, UINT iconId, const std::string& title, const std::string& text) {
+    if (!ShellHasBalloons()) return false;
+    NOTIFYICONDATAW record{};
+    record.cbSize = NOTIFYICONDATAW_V2_SIZE;
+    record.hWnd = window;
+    record.uID = iconId;
+    record.uFlags = NIF_INFO;
+    record.dwInfoFlags = NIIF_INFO;
+    CopyIntoField(record.szInfoTitle, title);
+    CopyIntoField(record.szInfo, text);
+    return Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
 }

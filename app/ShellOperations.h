@@ -16,6 +16,10 @@ public:
     virtual ~ShellOperations() = default;
     // Shell_NotifyIconA with the record; the tip is code page 936.
     virtual bool NotifyIcon(DWORD message, const NOTIFYICONDATAA& record);
+    // A balloon notice over the tray icon (title and text code page 936),
+    // through the extended record, where the shell has balloons (version 5
+    // and later); elsewhere nothing is shown. False when nothing was shown.
+    virtual bool ShowNotice(HWND window, UINT iconId, const std::string& title, const std::string& text);
     // The shell's "open" on a file or address (code page 936), shown normally.
     // With a folder, target is a file name taken in that folder.
     virtual void Open(HWND owner, const std::string& target, const std::wstring& folder);

@@ -108,6 +108,14 @@ void CProcessListDlg::OnExit() {
     PostQuitMessage(0);
 }
 
+// The block list's ends reach the user as a notice only while the window is
+// hidden; in view, the list shows them.
+void CProcessListDlg::ShowBlockNotice() {
+    const std::vector<EndRecord> ends = m_endLog.TakeBlockedEnds();
+    if (ends.empty() || ::IsWindowVisible(m_hWnd)) return;
+    m_shell->ShowNotice(m_hWnd, kTrayIconId, kBlockNoticeTitle, BlockNoticeText(ends));
+}
+
 void CProcessListDlg::OpenHelpPage() { m_shell->Open(m_hWnd, kHelpPageFile, m_startFolder); }
 
 void CProcessListDlg::OpenAdPage() { m_shell->Open(m_hWnd, kAdPageAddress, std::wstring()); }

@@ -161,3 +161,19 @@ bool Win32FileStore::Replace(const std::string& temporaryPath, const std::string
 }
 
 void Win32FileStore::Remove(const std::string& path) { DeleteFileW(Resolve(path).c_str()); }
+
+bool AppendLogLine(const std::wstring& path, std::string_view line, uint64_t limitBytes) {
+    WIN32_FILE_ATTRIBUTE_DATA attributes{};
+    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes)) {
+        const uint64_t size = (uint64_t{attributes.nFileSizeHigh} << 32) | attributes.nFileSizeLow;
+        // A full log makes way for a new one; the one before it goes.
+        if (size + line.size() > limitBytes)
+            MoveFileExW(path.c_str(), (path + L".1").c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+           written == line.size();
+}

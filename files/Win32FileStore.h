@@ -2,7 +2,9 @@
 // text and are passed to the wide functions.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "files/FileStore.h"
 
@@ -27,6 +29,11 @@ private:
 
 // The current folder as a full path; empty when the system cannot tell.
 std::wstring CurrentFolder();
+
+// Appends one line (a few hundred bytes at most) to the log at path. When the
+// line would take the log past limitBytes, the log first moves to path + ".1",
+// replacing an older one. False when the line could not be written.
+bool AppendLogLine(const std::wstring& path, std::string_view line, uint64_t limitBytes);
 
 // The system's text for an error code (code page 936), with the code itself.
 std::string SystemErrorText(unsigned long errorCode);

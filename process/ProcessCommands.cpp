@@ -54,6 +54,8 @@ bool RunTerminateCommand(const CommandContext& context, const SelectedProcess& s
     if (context.prompt.AskYesNo(FormatText("真的要终止%s吗？", selected.name.c_str()), "警告") &&
         ConfirmSelectedStillRuns(context, selected)) {
         const bool terminated = context.system.TerminateByPid(selected.pid);
+        if (context.log)
+            context.log->Record({EndReason::Terminate, selected.name, selected.pid, terminated, {}, {}, {}});
         context.prompt.Notify(terminated ? "中止成功" : "中止失败", "提示");
     }
     return true;
@@ -64,7 +66,8 @@ bool RunSlimCommand(const CommandContext& context) {
         const uint32_t ownPid = context.system.OwnPid();
         context.system.WalkProcesses([&](const ProcessRecord& record) {
             if (!IsSparedBySlimDown(record, ownPid, context.referenceLines)) {
-                context.system.TerminateByPid(record.pid);
+                const bool ended = context.system.TerminateByPid(record.pid);
+                if (context.log) context.log->Record({EndReason::SlimDown, record.name, record.pid, ended, {}, {}, {}});
             }
             return true;
         });
@@ -78,12 +81,19 @@ bool RunDeleteFileCommand(const CommandContext& context, const SelectedProcess& 
     if (!ConfirmSelectedStillRuns(context, selected)) return true;
     // The path is taken while the process still runs.
     const std::string path = ChooseDeletePath(context.osClass, selected.name, context.system, selected.pid);
-    if (!context.system.TerminateByPid(selected.pid)) return true;
+    EndRecord record{EndReason::DeleteFile, selected.name, selected.pid, false, {}, path, FileDeletionResult::Failed};
+    if (!context.system.TerminateByPid(selected.pid)) {
+        if (context.log) context.log->Record(record);
+        return true;
+    }
     context.prompt.Notify("已经中止进程", "提示");
     // The image stays locked until the process has really ended.
     context.system.WaitForProcessEnd(selected.pid, kProcessEndWaitMs);
     const FileDeletionResult result =
         IsDeletablePath(path) ? context.system.DeleteFileNow(path) : FileDeletionResult::Failed;
+    record.ended = true;
+    record.deletion = result;
+    if (context.log) context.log->Record(record);
     switch (result) {
     case FileDeletionResult::Deleted: context.prompt.Show("删除成功", kDeleteResultCaption, kMbOk); break;
     case FileDeletionResult::Cancelled: context.prompt.Show("删除取消", kDeleteResultCaption, kMbOk); break;

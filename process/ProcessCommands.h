@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "process/EndLog.h"
 #include "process/MessagePrompt.h"
 #include "process/ProcessRules.h"
 #include "process/ProcessSystem.h"
@@ -24,6 +25,7 @@ struct CommandContext {
     MessagePrompt& prompt;
     int osClass;
     const std::vector<std::string>& referenceLines;
+    EndLog* log = nullptr;  // told of every process a command tries to end
 };
 
 // Caption of the delete-file outcome: the application's title.

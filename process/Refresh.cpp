@@ -2,15 +2,21 @@
 
 namespace {
 
+bool EndBlocked(const RefreshContext& context, const ProcessRecord& record, const std::string& entry) {
+    const bool ended = context.system.TerminateByPid(record.pid);
+    if (context.log) context.log->Record({EndReason::BlockList, record.name, record.pid, ended, entry, {}, {}});
+    return ended;
+}
+
 void HandleBlockedProcess(const RefreshContext& context, const ProcessRecord& record) {
     for (const std::string& entry : context.blockList.Matches(record.name)) {
         if (context.promptDangerous != 1) {
-            context.system.TerminateByPid(record.pid);
+            EndBlocked(context, record, entry);
             continue;
         }
         // The question and the result name the block-list entry, not the process.
         if (context.prompt.AskYesNo(FormatText("发现危险进程%s,是否中止？", entry.c_str()), "提示") &&
-            context.system.TerminateByPid(record.pid)) {
+            EndBlocked(context, record, entry)) {
             context.prompt.Notify(FormatText("中止%s成功", entry.c_str()), "提示");
         }
     }
@@ -26,6 +32,7 @@ std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
     const uint32_t ownPid = context.system.OwnPid();
     context.system.WalkProcesses([&](const ProcessRecord& record) {
         if (ownPid == 0 || record.pid != ownPid) HandleBlockedProcess(context, record);
+        if (context.seen) context.seen->push_back({record.pid, record.name});
         const ProcessCategory category = ClassifyProcess(record.name, context.blockList, reference);
         rows.push_back({record.name, CategoryWord(category), PidText(record.pid)});
         return true;

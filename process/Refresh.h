@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "process/BlockWatch.h"
+#include "process/EndLog.h"
 #include "process/MessagePrompt.h"
 #include "process/ProcessRules.h"
 #include "process/ProcessSystem.h"
@@ -14,6 +16,8 @@ struct RefreshContext {
     int promptDangerous;  // 1: ask before terminating a blocked process
     ProcessSystem& system;
     MessagePrompt& prompt;
+    EndLog* log = nullptr;                    // told of every block-list end
+    std::vector<ProcessKey>* seen = nullptr;  // given every process of the walk
 };
 
 // Walks the processes, deals with every block-list match (asking first when

@@ -14,6 +14,7 @@
 
 #include "blocklist/BlockListRules.h"
 #include "controls/ListRules.h"
+#include "process/BlockWatch.h"
 #include "process/ProcessRules.h"
 #include "process/ReferenceInfo.h"
 #include "process/Refresh.h"
@@ -211,6 +212,27 @@ void read_100000_block_names(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * file.size()));
 }
 BENCHMARK(read_100000_block_names)->Unit(benchmark::kMillisecond);
+
+// The one-second block check with 300 processes, one of them new, against the
+// block table of 1,000 entries: the keys of a fresh look, then the search.
+void block_check_300_processes(benchmark::State& state) {
+    const Tables& tables = SharedTables();
+    const std::vector<std::string> names = ProcessNames(300, tables.referenceLines, tables.blockEntries);
+    std::vector<ProcessKey> known;
+    for (size_t index = 0; index < names.size(); ++index) {
+        known.push_back({static_cast<uint32_t>(4 * index + 8), names[index]});
+    }
+    BlockWatch watch;
+    for (auto _ : state) {
+        state.PauseTiming();
+        watch.Remember(known);
+        std::vector<ProcessKey> current = known;
+        current.back().pid += 4000;  // one process ended and another came
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(watch.FindsNewBlocked(std::move(current), tables.blockList, 1));
+    }
+}
+BENCHMARK(block_check_300_processes)->Unit(benchmark::kMicrosecond);
 
 // A system that walks a fixed list and lets every process be terminated, and
 // a user who answers every question with no.

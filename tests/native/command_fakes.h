@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "process/EndLog.h"
 #include "process/MessagePrompt.h"
 #include "process/ProcessSystem.h"
 
@@ -88,4 +89,11 @@ public:
         for (const Shown& box : shown) texts.push_back(box.text);
         return texts;
     }
+};
+
+// Keeps every record the flows report.
+class RecordingEndLog : public EndLog {
+public:
+    std::vector<EndRecord> records;
+    void Record(const EndRecord& record) override { records.push_back(record); }
 };

@@ -120,7 +120,8 @@ void PressDelete(Editor& editor) {
                               reinterpret_cast<LPARAM>(editor.dialog.GetDlgItem(IDC_DELETENAME)));
 }
 
-// Files of the working directory other than proc.dat (left-over temporaries).
+// Files of the working directory other than proc.dat and the end log
+// (left-over temporaries).
 std::vector<std::wstring> OtherFiles() {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found{};
@@ -128,7 +129,9 @@ std::vector<std::wstring> OtherFiles() {
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
         const std::wstring name = found.cFileName;
-        if (name != L"." && name != L".." && lstrcmpiW(name.c_str(), kProcDat.c_str()) != 0) names.push_back(name);
+        const bool expected = name == L"." || name == L".." || lstrcmpiW(name.c_str(), kProcDat.c_str()) == 0 ||
+                              name == L"tarvemonix.log";
+        if (!expected) names.push_back(name);
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return names;

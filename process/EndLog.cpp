@@ -1,0 +1,55 @@
+#include "process/EndLog.h"
+
+#include "process/ReferenceInfo.h"
+
+namespace {
+
+std::string Cause(const EndRecord& record) {
+    switch (record.reason) {
+    case EndReason::BlockList: return FormatText("封锁列表(匹配 %s)", record.entry.c_str());
+    case EndReason::Terminate: return "中止进程";
+    case EndReason::SlimDown: return "精简进程";
+    case EndReason::DeleteFile: return "删除文件";
+    }
+    return "";
+}
+
+const char* DeletionWord(FileDeletionResult deletion) {
+    switch (deletion) {
+    case FileDeletionResult::Deleted: return "已删除";
+    case FileDeletionResult::Cancelled: return "删除取消";
+    case FileDeletionResult::Failed: break;
+    }
+    return "删除失败";
+}
+
+}  // namespace
+
+std::string EndLogLine(const EndRecord& record, const LocalTime& time) {
+    std::string line = FormatText("%04d-%02d-%02d %02d:%02d:%02d  ", time.year, time.month, time.day, time.hour,
+                                  time.minute, time.second);
+    line += Cause(record) + "  " + record.name + FormatText("  PID %u  ", record.pid);
+    line += record.ended ? "已结束" : "未能结束";
+    // A file is only deleted once its process has ended.
+    if (record.reason == EndReason::DeleteFile) {
+        line += "  文件 " + record.path + "  " + (record.ended ? DeletionWord(record.deletion) : "未删除");
+    }
+    // A name is one line: a CR or LF in it would split the record.
+    for (char& byte : line) {
+        if (byte == '\r' || byte == '\n') byte = ' ';
+    }
+    return line + "\r\n";
+}
+
+std::string BlockNoticeText(const std::vector<EndRecord>& blockedEnds) {
+    constexpr size_t kNamed = 3;
+    std::string text;
+    for (size_t index = 0; index < blockedEnds.size() && index < kNamed; ++index) {
+        const EndRecord& end = blockedEnds[index];
+        if (!text.empty()) text += "\r\n";
+        text += FormatText("%s（匹配 %s）", GetFileNamePart(end.name).c_str(), end.entry.c_str());
+    }
+    if (blockedEnds.size() > kNamed)
+        text += FormatText("\r\n等，共%u个进程", static_cast<unsigned>(blockedEnds.size()));
+    return text;
+}

@@ -1,0 +1,48 @@
+// The record of every process the program ends (tarvemonix.log): one line a
+// process, code page 936 text ending in CR LF, with the local time, what ended
+// it, the process and whether it ended.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "process/ProcessSystem.h"
+
+enum class EndReason { BlockList, Terminate, SlimDown, DeleteFile };
+
+struct EndRecord {
+    EndReason reason = EndReason::Terminate;
+    std::string name;
+    uint32_t pid = 0;
+    bool ended = false;
+    std::string entry;  // BlockList: the entry that matched
+    std::string path;   // DeleteFile: the file, and what became of it
+    FileDeletionResult deletion = FileDeletionResult::Failed;
+};
+
+struct LocalTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+constexpr const char* kEndLogFileName = "tarvemonix.log";
+// A full log moves to "tarvemonix.log.1" before the line that would take it
+// to this size is written.
+constexpr uint64_t kEndLogLimitBytes = 1024 * 1024;
+
+// "2026-12-08 13:56:27  封锁列表(匹配 flcss)  FLCSS.EXE  PID 1234  已结束" and CR LF.
+std::string EndLogLine(const EndRecord& record, const LocalTime& time);
+
+// The tray notice after the block list ended processes while the window was
+// hidden: its title, and a text naming the first few, each with the entry
+// that matched, and how many there were.
+constexpr const char* kBlockNoticeTitle = "瓦诺德已拦截";
+std::string BlockNoticeText(const std::vector<EndRecord>& blockedEnds);
+
+// Where the flows report each end. Writing it never stops, delays or changes
+// an action, and shows nothing.
+class EndLog {
+public:
+    virtual ~EndLog() = default;
+    virtual void Record(const EndRecord& record) = 0;
+};

@@ -1,0 +1,268 @@
+// The block list between refreshes: the one-second check, the record of what
+// was ended, the tray notice, and one running copy of the program.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ProcessListDlg.h"
+#include "files/Win32FileStore.h"
+#include "framework/Text.h"
+#include "res/resource.h"
+#include "tests/wine/support/WineTestSupport.h"
+
+namespace {
+
+class RecordingShell : public ShellOperations {
+public:
+    struct Notice {
+        std::string title;
+        std::string text;
+    };
+    std::vector<Notice> notices;
+    std::vector<std::string> opened;
+    bool NotifyIcon(DWORD, const NOTIFYICONDATAA&) override { return true; }
+    bool ShowNotice(HWND, UINT, const std::string& title, const std::string& text) override {
+        notices.push_back({title, text});
+        return true;
+    }
+    void Open(HWND, const std::string& target, const std::wstring&) override { opened.push_back(target); }
+};
+
+// The main window in a scratch folder, modeless, with scripted boxes and shell.
+class BlockCheckTest : public ::testing::Test {
+protected:
+    void Open() {
+        dialog.SetMessagePrompt(&prompt);
+        dialog.SetShellOperations(&shell);
+        ASSERT_TRUE(dialog.Create());
+    }
+    void TearDown() override {
+        if (dialog.m_hWnd) DestroyWindow(dialog.m_hWnd);
+    }
+    void Command(int id) { dialog.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    // Pumps until the helper has ended or the time is up; true when it ended.
+    static bool PumpUntilEnded(const HelperProcess& helper, DWORD milliseconds) {
+        const DWORD start = GetTickCount();
+        while (helper.IsRunning() && GetTickCount() - start < milliseconds) PumpMessages(50);
+        return !helper.IsRunning();
+    }
+
+    ScratchDirectory directory;  // made before the window: it is the start folder
+    ScriptedPrompt prompt;
+    RecordingShell shell;
+    CProcessListDlg dialog;
+};
+
+std::wstring Widen(const char* path) { return WideFromText(path); }
+
+// The real program, started in a folder and ended (with its tray icon left to
+// Wine) when the object goes.
+class RunningProgram {
+public:
+    explicit RunningProgram(const std::wstring& folder) {
+        std::wstring commandLine = L"\"" + Widen(TVX_PROGRAM_PATH) + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                            &info)) {
+            return;
+        }
+        CloseHandle(info.hThread);
+        m_process = info.hProcess;
+        m_pid = info.dwProcessId;
+    }
+    ~RunningProgram() {
+        if (!m_process) return;
+        TerminateProcess(m_process, 0);
+        WaitForSingleObject(m_process, 5000);
+        CloseHandle(m_process);
+    }
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool Ended(DWORD timeoutMs) const {
+        return m_process && WaitForSingleObject(m_process, timeoutMs) == WAIT_OBJECT_0;
+    }
+
+    // The program's main window, once it exists (waits up to timeoutMs).
+    HWND MainWindow(DWORD timeoutMs) const {
+        const DWORD start = GetTickCount();
+        do {
+            Search search{m_pid, nullptr};
+            EnumWindows(&Search::Visit, reinterpret_cast<LPARAM>(&search));
+            if (search.found) return search.found;
+            Sleep(100);
+        } while (GetTickCount() - start < timeoutMs);
+        return nullptr;
+    }
+
+private:
+    struct Search {
+        DWORD pid;
+        HWND found;
+        static BOOL CALLBACK Visit(HWND window, LPARAM data) {
+            auto* search = reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != search->pid || GetWindowTextOf(window) != "瓦诺德 V2.8") return TRUE;
+            search->found = window;
+            return FALSE;
+        }
+    };
+    HANDLE m_process = nullptr;
+    DWORD m_pid = 0;
+};
+
+}  // namespace
+
+// Black-box: a program on the block list started while the program runs (no
+// click, box unticked) lives no longer than the check and one refresh, and
+// the log names it, its pid and the entry that matched.
+TEST(RealProgram, EndsABlockedProgramStartedLaterWithinSeconds) {
+    ScratchDirectory directory;
+    WriteFileBytes(L"proc.dat", "tvxlate\r\nEOF");
+    RunningProgram program(directory.path());
+    ASSERT_NE(nullptr, program.MainWindow(15000));
+    Sleep(1500);
+
+    HelperProcess late("tvxlate.exe");
+    ASSERT_TRUE(late.started());
+    const DWORD start = GetTickCount();
+    ASSERT_TRUE(late.WaitForExit(5000));
+    const DWORD lived = GetTickCount() - start;
+    EXPECT_LT(lived, 3000u) << "lived " << lived << " ms";
+
+    // The line follows the end at once; the two processes race to it.
+    const std::string line = "封锁列表(匹配 tvxlate)  tvxlate.exe  PID " + std::to_string(late.pid()) + "  已结束\r\n";
+    std::string log;
+    for (int attempt = 0; attempt < 20 && log.find(line) == std::string::npos; ++attempt) {
+        Sleep(100);
+        log = ReadFileBytes(L"tarvemonix.log");
+    }
+    EXPECT_NE(std::string::npos, log.find(line)) << "log: " << log.size() << " bytes: " << log;
+}
+
+// Black-box: a second start shows the running copy's window and ends.
+TEST(RealProgram, ASecondStartShowsTheFirstCopyAndEnds) {
+    ScratchDirectory first;
+    RunningProgram running(first.path());
+    HWND window = running.MainWindow(15000);
+    ASSERT_NE(nullptr, window);
+    Sleep(1500);  // the opening animation
+    ShowWindow(window, SW_HIDE);
+
+    ScratchDirectory elsewhere;
+    RunningProgram second(elsewhere.path());
+    EXPECT_TRUE(second.Ended(10000)) << "the second copy ends by itself";
+    const DWORD start = GetTickCount();
+    while (!IsWindowVisible(window) && GetTickCount() - start < 5000) Sleep(100);
+    EXPECT_TRUE(IsWindowVisible(window)) << "the first copy's window is shown";
+    EXPECT_FALSE(running.Ended(0)) << "the first copy runs on";
+}
+
+TEST_F(BlockCheckTest, ANewBlockedProcessIsEndedWithinTheCheck) {
+    Open();
+    HelperProcess blocked("flcss.exe");
+    ASSERT_TRUE(blocked.started());
+    EXPECT_TRUE(PumpUntilEnded(blocked, 3000));
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
+// With the box ticked the user asked to be asked: the check brings nothing
+// forward, and the 20-second refresh asks as before.
+TEST_F(BlockCheckTest, TickedBoxLeavesTheBlockToTheRefresh) {
+    Open();
+    Command(IDC_PROMPTCHECK);
+    HelperProcess blocked("flcss.exe");
+    ASSERT_TRUE(blocked.started());
+    EXPECT_FALSE(PumpUntilEnded(blocked, 2500));
+    EXPECT_TRUE(prompt.shown.empty());
+
+    Command(IDC_PROMPTCHECK);
+    EXPECT_TRUE(PumpUntilEnded(blocked, 3000)) << "unticked, the check acts";
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
+// While a box of the window is open (here the terminate command's question)
+// the check starts no refresh inside it.
+TEST_F(BlockCheckTest, NoRefreshFromInsideAQuestion) {
+    Open();
+    std::unique_ptr<HelperProcess> blocked;
+    bool aliveAtTheEndOfTheQuestion = false;
+    size_t boxesAtTheEndOfTheQuestion = 0;
+    prompt.answers = {kIdNo};
+    prompt.whileShown = [&] {
+        if (blocked) return;
+        blocked = std::make_unique<HelperProcess>("flcss.exe");
+        PumpMessages(2500);
+        aliveAtTheEndOfTheQuestion = blocked->IsRunning();
+        boxesAtTheEndOfTheQuestion = prompt.shown.size();
+    };
+    Command(IDC_TERMINATE);
+    ASSERT_TRUE(blocked && blocked->started());
+    EXPECT_TRUE(aliveAtTheEndOfTheQuestion);
+    EXPECT_EQ(1u, boxesAtTheEndOfTheQuestion);
+    EXPECT_TRUE(PumpUntilEnded(*blocked, 3000)) << "the refresh after the command ends it";
+}
+
+TEST_F(BlockCheckTest, NoticeOnlyWhileTheWindowIsHidden) {
+    Open();
+    ShowWindow(dialog.m_hWnd, SW_HIDE);
+    {
+        HelperProcess blocked("flcss.exe");
+        ASSERT_TRUE(PumpUntilEnded(blocked, 3000));
+    }
+    ASSERT_EQ(1u, shell.notices.size());
+    EXPECT_EQ("瓦诺德已拦截", shell.notices[0].title);
+    EXPECT_EQ("flcss.exe（匹配 FLCSS.EXE）", shell.notices[0].text);
+
+    ShowWindow(dialog.m_hWnd, SW_SHOW);
+    HelperProcess shown("flcss.exe");
+    ASSERT_TRUE(PumpUntilEnded(shown, 3000));
+    EXPECT_EQ(1u, shell.notices.size()) << "in view, the list shows it";
+}
+
+// A log that cannot be written (here a folder takes its name) changes no
+// action and shows nothing.
+TEST_F(BlockCheckTest, AnUnwritableLogChangesNothing) {
+    ASSERT_TRUE(CreateDirectoryW(L"tarvemonix.log", nullptr));
+    HelperProcess blocked("flcss.exe");
+    ASSERT_TRUE(blocked.started());
+    Open();
+    EXPECT_TRUE(blocked.WaitForExit(5000));
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
+TEST_F(BlockCheckTest, ViewLogOpensTheLogOrSaysThereIsNone) {
+    Open();
+    Command(ID_TRAY_VIEWLOG);
+    ASSERT_EQ(1u, prompt.shown.size());
+    EXPECT_EQ("还没有拦截记录。", prompt.shown[0].text);
+    EXPECT_EQ("提示", prompt.shown[0].caption);
+    EXPECT_TRUE(shell.opened.empty());
+
+    HelperProcess blocked("flcss.exe");
+    ASSERT_TRUE(PumpUntilEnded(blocked, 3000));
+    Command(ID_MENU_VIEWLOG);
+    EXPECT_EQ(1u, prompt.shown.size());
+    EXPECT_EQ((std::vector<std::string>{"tarvemonix.log"}), shell.opened);
+}
+
+// The log stays under its limit: a line that would take it past moves the
+// whole log to ".1" (replacing an older one) and starts a new log.
+TEST(EndLogFile, RotatesBeforeTheLineThatWouldPassTheLimit) {
+    ScratchDirectory directory;
+    const std::string first(60, 'a'), second(60, 'b'), third(30, 'c');
+    EXPECT_TRUE(AppendLogLine(L"x.log", first, 100));
+    EXPECT_TRUE(AppendLogLine(L"x.log", second, 100));
+    EXPECT_EQ(first, ReadFileBytes(L"x.log.1"));
+    EXPECT_EQ(second, ReadFileBytes(L"x.log"));
+    EXPECT_TRUE(AppendLogLine(L"x.log", third, 100));
+    EXPECT_EQ(second + third, ReadFileBytes(L"x.log")) << "90 bytes fit";
+    EXPECT_TRUE(AppendLogLine(L"x.log", first, 100));
+    EXPECT_EQ(second + third, ReadFileBytes(L"x.log.1")) << "the older .1 is replaced";
+    EXPECT_EQ(first, ReadFileBytes(L"x.log"));
+}
