@@ -239,6 +239,30 @@ void BenchLargeList() {
     }
 }
 
+// Black-box: how long a program on the block list, started at a random
+// moment while the real program runs, lives.
+void BenchBlockedLifetime(int samples) {
+    ScratchDirectory directory;
+    WriteFileBytes(L"proc.dat", "tvxlifetime\r\nEOF");
+    RunningProgram program(directory.path());
+    if (!program.MainWindow(15000)) return;
+    Sleep(2000);
+    std::vector<double> lives;
+    unsigned seed = 12345;
+    for (int sample = 0; sample < samples; ++sample) {
+        seed = seed * 1103515245 + 12345;
+        Sleep((seed >> 16) % 1000);
+        HelperProcess blocked("tvxlifetime.exe", 60);
+        const double start = NowMs();
+        if (!blocked.WaitForExit(30000)) continue;
+        lives.push_back(NowMs() - start);
+    }
+    if (lives.empty()) return;
+    std::sort(lives.begin(), lives.end());
+    Print("blocked_program_lifetime_median", lives[lives.size() / 2], "ms");
+    Print("blocked_program_lifetime_max", lives.back(), "ms");
+}
+
 void BenchStartUp() {
     const double startUp = MedianMs(3, [] { MainWindow window; });
     Print("start_up_to_filled_list", startUp, "ms");
@@ -256,5 +280,6 @@ int main(int argc, char** argv) {
     for (int extra : extras) BenchRefresh(extra);
     BenchLargeList();
     BenchStartUp();
+    BenchBlockedLifetime(15);
     return 0;
 }

@@ -55,67 +55,6 @@ protected:
     CProcessListDlg dialog;
 };
 
-std::wstring Widen(const char* path) { return WideFromText(path); }
-
-// The real program, started in a folder and ended (with its tray icon left to
-// Wine) when the object goes.
-class RunningProgram {
-public:
-    explicit RunningProgram(const std::wstring& folder) {
-        std::wstring commandLine = L"\"" + Widen(TVX_PROGRAM_PATH) + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info{};
-        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                            &info)) {
-            return;
-        }
-        CloseHandle(info.hThread);
-        m_process = info.hProcess;
-        m_pid = info.dwProcessId;
-    }
-    ~RunningProgram() {
-        if (!m_process) return;
-        TerminateProcess(m_process, 0);
-        WaitForSingleObject(m_process, 5000);
-        CloseHandle(m_process);
-    }
-    RunningProgram(const RunningProgram&) = delete;
-    RunningProgram& operator=(const RunningProgram&) = delete;
-
-    bool Ended(DWORD timeoutMs) const {
-        return m_process && WaitForSingleObject(m_process, timeoutMs) == WAIT_OBJECT_0;
-    }
-
-    // The program's main window, once it exists (waits up to timeoutMs).
-    HWND MainWindow(DWORD timeoutMs) const {
-        const DWORD start = GetTickCount();
-        do {
-            Search search{m_pid, nullptr};
-            EnumWindows(&Search::Visit, reinterpret_cast<LPARAM>(&search));
-            if (search.found) return search.found;
-            Sleep(100);
-        } while (GetTickCount() - start < timeoutMs);
-        return nullptr;
-    }
-
-private:
-    struct Search {
-        DWORD pid;
-        HWND found;
-        static BOOL CALLBACK Visit(HWND window, LPARAM data) {
-            auto* search = reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != search->pid || GetWindowTextOf(window) != "瓦诺德 V2.8") return TRUE;
-            search->found = window;
-            return FALSE;
-        }
-    };
-    HANDLE m_process = nullptr;
-    DWORD m_pid = 0;
-};
-
 }  // namespace
 
 // Black-box: a program on the block list started while the program runs (no

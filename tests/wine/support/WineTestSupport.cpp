@@ -54,6 +54,59 @@ HelperProcess::HelperProcess(const std::string& exeName, int seconds)
     m_pid = info.dwProcessId;
 }
 
+RunningProgram::RunningProgram(const std::wstring& folder) {
+    std::wstring commandLine = L"\"" + Widen(TVX_PROGRAM_PATH) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &info)) {
+        return;
+    }
+    CloseHandle(info.hThread);
+    m_process = info.hProcess;
+    m_pid = info.dwProcessId;
+}
+
+RunningProgram::~RunningProgram() {
+    if (!m_process) return;
+    TerminateProcess(m_process, 0);
+    WaitForSingleObject(m_process, 5000);
+    CloseHandle(m_process);
+}
+
+bool RunningProgram::Ended(DWORD timeoutMs) const {
+    return m_process && WaitForSingleObject(m_process, timeoutMs) == WAIT_OBJECT_0;
+}
+
+namespace {
+
+struct MainWindowSearch {
+    DWORD pid;
+    HWND found;
+    static BOOL CALLBACK Visit(HWND window, LPARAM data) {
+        auto* search = reinterpret_cast<MainWindowSearch*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != search->pid || GetWindowTextOf(window) != "瓦诺德 V2.8") return TRUE;
+        search->found = window;
+        return FALSE;
+    }
+};
+
+}  // namespace
+
+HWND RunningProgram::MainWindow(DWORD timeoutMs) const {
+    const DWORD start = GetTickCount();
+    do {
+        MainWindowSearch search{m_pid, nullptr};
+        EnumWindows(&MainWindowSearch::Visit, reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+        Sleep(100);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
 HelperProcess::~HelperProcess() {
     if (m_process) {
         TerminateProcess(m_process, 0);

@@ -36,6 +36,24 @@ private:
     uint32_t m_pid = 0;
 };
 
+// The real program (the built tarvemonix.exe), started in a folder and ended,
+// with its tray icon left to Wine, when the object goes.
+class RunningProgram {
+public:
+    explicit RunningProgram(const std::wstring& folder);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool Ended(DWORD timeoutMs) const;
+    // The program's main window, once it exists (waits up to timeoutMs).
+    HWND MainWindow(DWORD timeoutMs) const;
+
+private:
+    HANDLE m_process = nullptr;
+    DWORD m_pid = 0;
+};
+
 // Answers message boxes from a script and records every box shown.
 class ScriptedPrompt : public MessagePrompt {
 public:
