@@ -4,6 +4,8 @@
 // window knows and hands it to a plain flow (process/, blocklist/).
 #include "app/ProcessListDlg.h"
 
+#include <algorithm>
+
 #include "blocklist/BlockListCommands.h"
 #include "files/Win32FileStore.h"
 #include "framework/FileDialog.h"
@@ -79,6 +81,7 @@ void CProcessListDlg::OnExport() {
     // The rows as the list shows them now, in its display order.
     std::vector<std::string> names;
     const int count = m_list.GetItemCount();
+    names.reserve(static_cast<size_t>(std::max(count, 0)));
     for (int row = 0; row < count; ++row) names.push_back(m_list.GetItemText(row, 0));
     // The file is replaced as a whole: a file the user agreed to replace holds
     // the new list only, and a failed write leaves the old file as it was.

@@ -105,7 +105,7 @@ std::wstring CArrowHeaderCtrl::HeadingText(int column, unsigned* format) const {
         *format = static_cast<unsigned>(item.fmt);
         // The control may hand back its own text pointer instead of copying.
         const wchar_t* text = item.pszText ? item.pszText : L"";
-        const std::wstring heading(text);
+        std::wstring heading(text);
         if (text != buffer.data() || heading.size() + 1 < buffer.size() || buffer.size() >= 0x10000) return heading;
         buffer.assign(buffer.size() * 2, L'\0');
     }

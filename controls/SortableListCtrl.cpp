@@ -1,5 +1,6 @@
 #include "controls/SortableListCtrl.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "controls/ListRules.h"
@@ -31,6 +32,7 @@ void CSortableListCtrl::DeleteAllRows() {
     // changed one by one (each change would notify the parent).
     std::vector<RowData*> owned;
     const int count = GetItemCount();
+    owned.reserve(static_cast<size_t>(std::max(count, 0)));
     for (int row = 0; row < count; ++row) owned.push_back(reinterpret_cast<RowData*>(GetItemData(row)));
     DeleteAllItems();
     for (RowData* data : owned) delete data;

@@ -28,7 +28,7 @@ struct LocalTime {
 constexpr const char* kEndLogFileName = "tarvemonix.log";
 // A full log moves to "tarvemonix.log.1" before the line that would take it
 // to this size is written.
-constexpr uint64_t kEndLogLimitBytes = 1024 * 1024;
+constexpr uint64_t kEndLogLimitBytes = uint64_t{1024} * 1024;
 
 // "2026-12-08 13:56:27  封锁列表(匹配 flcss)  FLCSS.EXE  PID 1234  已结束" and CR LF.
 std::string EndLogLine(const EndRecord& record, const LocalTime& time);

@@ -87,7 +87,7 @@ build_windows() {
     use_arch "$arch"
     echo "== building the ${arch}-bit Windows program in ${BUILD_WIN#"$ROOT"/}"
     cmake -S "$ROOT" -B "$BUILD_WIN" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain.cmake" \
-          -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+          -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXPORT_COMPILE_COMMANDS=ON "$@" >/dev/null
     cmake --build "$BUILD_WIN" -j "$(nproc)"
   done
 }
