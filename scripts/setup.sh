@@ -149,10 +149,11 @@ start_xvfb() {
 # Ends the Wine processes of every prefix this run used, then the Xvfb.
 stop_wine_and_xvfb() {
   local prefix
+  # A prefix whose server has already ended answers with a failure: that is fine.
   for prefix in "${TVX_WINEPREFIX32:-$ROOT/build/wineprefix32}" "${TVX_WINEPREFIX64:-$ROOT/build/wineprefix64}"; do
-    [ -d "$prefix" ] && WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
+    if [ -d "$prefix" ]; then WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true; fi
   done
-  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
   XVFB_PID=""
   return 0
 }
