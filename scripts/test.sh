@@ -25,6 +25,8 @@ echo "== script tests"
 bash "$ROOT/tests/scripts/arch_detection_test.sh" || status=1
 echo "== native tests"
 (cd "$BUILD_NATIVE" && ctest --output-on-failure) || status=1
+echo "== fuzz targets, a short run from their seeds"
+bash "$ROOT/scripts/fuzz.sh" --smoke || status=1
 for arch in "${RUNNABLE_ARCHES[@]}"; do
   use_arch "$arch"
   if ! prepare_prefix; then
