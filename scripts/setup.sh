@@ -167,7 +167,7 @@ stop_wine_and_xvfb() {
   return 0
 }
 
-# ---- Runs of the real program driven from outside (soak.sh) ----------------
+# ---- Runs of the real program driven from outside (soak.sh, hostile.sh) -----
 
 # The 64-bit program, the sleeper and the driver built, and the prefix ready.
 prepare_driven_runs() {

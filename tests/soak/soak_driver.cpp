@@ -1,7 +1,8 @@
 // Drives the real program from outside, as a user would, and watches what it
-// holds. Run under Wine by scripts/soak.sh:
+// holds. Run under Wine by scripts/soak.sh and scripts/hostile.sh:
 //
 //   tvx_soak_driver soak <program.exe> <folder> <sleeper.exe> <refreshes>
+//   tvx_soak_driver hostile <program.exe> <folder> <sleeper.exe> <case> <bound ms>
 //
 // <folder> holds the program with processinfo.dat and its help page; the
 // driver writes the files of the run there, starts the program in it and ends
@@ -20,9 +21,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "blocklist/BlockListRules.h"
 #include "framework/Handle.h"
 #include "framework/SystemFunction.h"
 #include "res/resource.h"
@@ -43,12 +46,34 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
     }
 }
 
+std::string Narrow(const std::wstring& wide, UINT codePage = CP_ACP) {
+    if (wide.empty()) return std::string();
+    const int size =
+        WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), &text[0], size, nullptr, nullptr);
+    return text;
+}
+
 std::wstring Widen(const std::string& text) {
     if (text.empty()) return std::wstring();
     const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(size), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
     return wide;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    std::string bytes;
+    if (!file) return bytes;
+    std::vector<char> chunk(1 << 16);
+    DWORD read = 0;
+    while (ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr) && read > 0) {
+        bytes.append(chunk.data(), read);
+    }
+    return bytes;
 }
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
@@ -108,6 +133,19 @@ struct Helper {
 bool StartHelper(Helper& helper, const std::wstring& sleeper, const std::wstring& folder) {
     const std::wstring path = folder + L"\\" + Widen(helper.name);
     return CopyFileW(sleeper.c_str(), path.c_str(), FALSE) && helper.process.Start(path, L"86400", folder);
+}
+
+// The running processes: pid and executable name (code page 936 bytes).
+std::vector<std::pair<DWORD, std::string>> RunningProcesses() {
+    std::vector<std::pair<DWORD, std::string>> processes;
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return processes;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+        processes.emplace_back(entry.th32ProcessID, Narrow(entry.szExeFile, 936));
+    }
+    return processes;
 }
 
 // ---- Windows of the program -----------------------------------------------------
@@ -601,11 +639,164 @@ int RunSoak(const std::wstring& exe, const std::wstring& folder, const std::wstr
     return faults == 0 ? 0 : 1;
 }
 
+// ---- Hostile files --------------------------------------------------------------
+
+std::string Repeated(const std::string& piece, size_t size) {
+    std::string bytes;
+    bytes.reserve(size + piece.size());
+    while (bytes.size() < size) bytes += piece;
+    return bytes;
+}
+
+std::string NumberedLines(const char* prefix, const char* suffix, int count) {
+    std::string bytes;
+    for (int i = 0; i < count; ++i) bytes += prefix + std::to_string(i) + suffix + "\r\n";
+    return bytes;
+}
+
+// The files of one case; false for an unknown case. Names in them match
+// no running process, so the program has nothing to end.
+bool CaseFiles(const std::string& name, const std::string& shippedReference, std::string& blockFile,
+               std::string& referenceFile) {
+    constexpr size_t kMegabyte = 1 << 20;
+    blockFile = "hostilea.exe\r\nhostileb.exe\r\nEOF";
+    referenceFile = shippedReference;
+    if (name == "plain") {
+        // the shipped reference file and a short block list
+    } else if (name == "procdat-1mb-line") {
+        blockFile = Repeated("abcdefghijklmnopqrstuvwxyz", kMegabyte).substr(0, kMegabyte);
+    } else if (name == "procdat-100k-names") {
+        blockFile = NumberedLines("hz", ".exe", 100000) + "EOF";
+    } else if (name == "procdat-random") {
+        // No printable ASCII byte, so no line can name a running process;
+        // NULs and lone CRs and LFs come among the others.
+        std::mt19937 random(2024);
+        blockFile.resize(kMegabyte);
+        for (char& byte : blockFile) {
+            const unsigned value = random() % 256;
+            byte = static_cast<char>(value >= 0x20 && value < 0x7F ? value | 0x80 : value);
+        }
+    } else if (name == "procdat-no-marker") {
+        blockFile = NumberedLines("nm", ".exe", 1000) + "nm1000.exe";
+    } else if (name == "procdat-empty") {
+        blockFile.clear();
+    } else if (name == "refinfo-10mb-no-eof") {
+        const std::string lines = shippedReference.substr(0, shippedReference.find("[EOF]"));
+        referenceFile = Repeated(lines, 10 * kMegabyte);
+    } else if (name == "refinfo-100k-lines") {
+        referenceFile = NumberedLines("ref", " short", 100000) + "[EOF]\r\n";
+    } else if (name == "refinfo-long-lines") {
+        // 10,000 bytes of double-byte characters per line ("长行").
+        referenceFile = Repeated(Repeated("\xB3\xA4\xD0\xD0", 10000) + "\r\n", 1000 * 10002) + "[EOF]\r\n";
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool EntryMatches(const std::vector<std::string>& entries, const std::string& processName) {
+    auto folded = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    for (const std::string& entry : entries) {
+        auto at = std::search(processName.begin(), processName.end(), entry.begin(), entry.end(),
+                              [&](char a, char b) { return folded(a) == folded(b); });
+        if (at != processName.end()) return true;
+    }
+    return false;
+}
+
+int RunHostileCase(const std::wstring& exe, const std::wstring& folder, const std::wstring& sleeper,
+                   const std::string& caseName, DWORD boundMs) {
+    const DWORD kStuckMs = 120000;
+    std::string blockFile, referenceFile;
+    if (!CaseFiles(caseName, ReadBytes(folder + L"\\processinfo.dat"), blockFile, referenceFile)) {
+        std::printf("unknown case %s\n", caseName.c_str());
+        return 2;
+    }
+    const std::wstring blockPath = folder + L"\\proc.dat";
+    if (!WriteBytes(blockPath, blockFile) || !WriteBytes(folder + L"\\processinfo.dat", referenceFile)) {
+        std::printf("%s: cannot write the files\n", caseName.c_str());
+        return 1;
+    }
+    std::vector<std::string> entries = ReadBlockNames(blockFile);
+    const size_t nameCount = entries.size();
+    entries.push_back("FLCSS.EXE");  // the program's built-in entry
+
+    const std::wstring helperFolder = folder + L"\\helpers";
+    CreateDirectoryW(helperFolder.c_str(), nullptr);
+    std::vector<Helper> sentinels(3);
+    for (size_t i = 0; i < sentinels.size(); ++i) {
+        sentinels[i].name = "tvxsentinel" + std::to_string(i) + ".exe";
+        if (!StartHelper(sentinels[i], sleeper, helperFolder)) {
+            std::printf("%s: cannot start %s\n", caseName.c_str(), sentinels[i].name.c_str());
+            return 1;
+        }
+    }
+    // Every process now running whose name no entry matches must outlive the
+    // case; this driver and the sentinels among them, or the case says nothing.
+    std::vector<DWORD> unmatched;
+    for (const auto& process : RunningProcesses()) {
+        if (!EntryMatches(entries, process.second)) unmatched.push_back(process.first);
+    }
+    for (DWORD pid : {GetCurrentProcessId(), sentinels[0].process.pid()}) {
+        if (std::find(unmatched.begin(), unmatched.end(), pid) == unmatched.end()) {
+            std::printf("%s: an entry matches the driver or a sentinel\n", caseName.c_str());
+            return 1;
+        }
+    }
+
+    std::vector<std::string> faults;
+    Program program;
+    const double listSeconds = program.StartAndWaitForList(exe, folder, kStuckMs);
+    double refreshSeconds = -1, editorSeconds = -1;
+    long rows = -1;
+    if (listSeconds < 0) {
+        faults.push_back("no list within " + std::to_string(kStuckMs / 1000) + " s");
+    } else {
+        Clock::time_point start = Clock::now();
+        if (program.Run(IDC_REFRESH, kStuckMs)) refreshSeconds = SecondsSince(start);
+        start = Clock::now();
+        const HWND editor = program.OpenDialog(ID_TRAY_BLOCKLIST, kEditorCaption, kStuckMs);
+        DWORD_PTR count = 0;
+        if (editor && SendMessageTimeoutW(GetDlgItem(editor, IDC_NAMELIST), LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL,
+                                          kStuckMs, &count)) {
+            editorSeconds = SecondsSince(start);
+            rows = static_cast<long>(count);
+        }
+        if (!editor || !program.CloseDialog(editor, IDCANCEL, kStuckMs))
+            faults.push_back("editor did not open and close");
+    }
+    if (listSeconds * 1000 > boundMs) faults.push_back("list slower than the bound");
+    if (editorSeconds * 1000 > boundMs) faults.push_back("editor slower than the bound");
+    if (rows >= 0 && static_cast<size_t>(rows) != nameCount) faults.push_back("editor rows differ from the names");
+
+    std::vector<DWORD> alive;
+    for (const auto& process : RunningProcesses()) alive.push_back(process.first);
+    size_t survivors = 0;
+    for (DWORD pid : unmatched) survivors += std::count(alive.begin(), alive.end(), pid) > 0 ? 1 : 0;
+    if (survivors != unmatched.size()) faults.push_back("a process no entry matches was ended");
+    if (!program.Exit()) faults.push_back("no clean exit");
+    if (ReadBytes(blockPath) != blockFile) faults.push_back("proc.dat changed");
+
+    std::printf(
+        "%-20s names %6zu  list %6.2f s  refresh %6.2f s  editor %6.2f s (%ld rows)  unmatched alive %zu/%zu"
+        "  proc.dat %s  %s\n",
+        caseName.c_str(), nameCount, listSeconds, refreshSeconds, editorSeconds, rows, survivors, unmatched.size(),
+        ReadBytes(blockPath) == blockFile ? "unchanged" : "CHANGED", faults.empty() ? "PASS" : "FAIL");
+    for (const std::string& fault : faults) std::printf("  FAULT: %s\n", fault.c_str());
+    return faults.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"soak" && argc == 6) return RunSoak(argv[2], argv[3], argv[4], std::wcstol(argv[5], nullptr, 10));
-    std::printf("usage: tvx_soak_driver soak <program.exe> <folder> <sleeper.exe> <refreshes>\n");
+    if (mode == L"hostile" && argc == 7) {
+        return RunHostileCase(argv[2], argv[3], argv[4], Narrow(argv[5]),
+                              static_cast<DWORD>(std::wcstoul(argv[6], nullptr, 10)));
+    }
+    std::printf(
+        "usage: tvx_soak_driver soak <program.exe> <folder> <sleeper.exe> <refreshes>\n"
+        "       tvx_soak_driver hostile <program.exe> <folder> <sleeper.exe> <case> <bound ms>\n");
     return 2;
 }
