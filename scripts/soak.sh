@@ -5,10 +5,10 @@
 # block list must be ended by the program), and each dialog opened and closed
 # once per 100 refreshes. Prints GDI objects, windows, kernel handles and
 # memory at the start, after the warm-up (50 refreshes and one round of
-# dialogs) and every 500 refreshes; exits non-zero when a count grows past its
-# allowance over the warm-up sample (2; 64 for device contexts, regions and
-# bitmaps, which Wine caches; 4 MB of committed private memory), or a helper
-# is ended or kept wrongly.
+# dialogs, each held open 2.5 s) and every 500 refreshes; exits non-zero when a
+# count grows past its allowance over the warm-up sample (2; 3 x 64 for device
+# contexts and the two objects Wine makes with each, since Wine caches 64;
+# 4 MB of committed private memory), or a helper is ended or kept wrongly.
 #   scripts/soak.sh 300    a short run, under a minute
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
