@@ -102,7 +102,7 @@ public:
                             &info)) {
             return false;
         }
-        CloseHandle(info.hThread);
+        const UniqueHandle thread(info.hThread);
         m_process.reset(info.hProcess);
         m_pid = info.dwProcessId;
         return true;
