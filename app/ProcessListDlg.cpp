@@ -283,9 +283,10 @@ void CProcessListDlg::RefreshOnce() {
         BuildProcessRows({m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog, &seen});
     m_blockWatch.Remember(std::move(seen));
     {
-        // Drawn once when emptied, filled and sorted; the row notifications of
-        // the fill change nothing the end of the refresh does not set again.
-        const RedrawSuspended suspended(m_list.m_hWnd);
+        // Drawn once when emptied, filled and sorted (under Wine each row added
+        // to a shown list redraws its scroll bar); the row notifications of the
+        // fill change nothing the end of the refresh does not set again.
+        const RedrawSuspended drawnOnce(m_list);
         m_bFillingList = true;
         m_list.DeleteAllRows();
         for (const ProcessRow& row : rows) m_list.InsertRow({row.name, row.word, row.pidText});

@@ -48,22 +48,6 @@ public:
     HWND GetHeaderCtrl() const { return reinterpret_cast<HWND>(SendMessage(LVM_GETHEADER)); }
 };
 
-// Suspends a window's drawing for the object's lifetime (WM_SETREDRAW), then
-// repaints it once: a list filled row by row is drawn once, not per row.
-class RedrawSuspended {
-public:
-    explicit RedrawSuspended(HWND window) : m_window(window) { SendMessageW(m_window, WM_SETREDRAW, FALSE, 0); }
-    ~RedrawSuspended() {
-        SendMessageW(m_window, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(m_window, nullptr, TRUE);
-    }
-    RedrawSuspended(const RedrawSuspended&) = delete;
-    RedrawSuspended& operator=(const RedrawSuspended&) = delete;
-
-private:
-    HWND m_window;
-};
-
 class CHeaderCtrl : public CWnd {
 public:
     int GetItemCount() const { return static_cast<int>(SendMessage(HDM_GETITEMCOUNT)); }

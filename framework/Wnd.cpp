@@ -127,3 +127,15 @@ std::string GetWindowTextOf(HWND hwnd) {
     GetWindowTextW(hwnd, buffer.data(), length + 1);
     return TextFromWide(buffer.data());
 }
+
+RedrawSuspended::RedrawSuspended(const CWnd& window) {
+    if (!(GetWindowLongW(window.m_hWnd, GWL_STYLE) & WS_VISIBLE)) return;
+    m_hWnd = window.m_hWnd;
+    ::SendMessageW(m_hWnd, WM_SETREDRAW, FALSE, 0);
+}
+
+RedrawSuspended::~RedrawSuspended() {
+    if (!m_hWnd) return;
+    ::SendMessageW(m_hWnd, WM_SETREDRAW, TRUE, 0);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}

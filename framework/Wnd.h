@@ -76,3 +76,18 @@ private:
 
 // A text held as an owned string for the wide window functions.
 std::string GetWindowTextOf(HWND hwnd);
+
+// Drawing of a shown window switched off for the object's lifetime
+// (WM_SETREDRAW): a list filled row by row is then drawn once, at the end,
+// instead of after every row. A window without WS_VISIBLE is left alone, since
+// switching drawing on again would show it.
+class RedrawSuspended {
+public:
+    explicit RedrawSuspended(const CWnd& window);
+    ~RedrawSuspended();
+    RedrawSuspended(const RedrawSuspended&) = delete;
+    RedrawSuspended& operator=(const RedrawSuspended&) = delete;
+
+private:
+    HWND m_hWnd = nullptr;
+};

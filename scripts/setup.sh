@@ -77,18 +77,28 @@ use_arch() {
 build_native() {
   cmake -S "$ROOT" -B "$BUILD_NATIVE" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
         -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" >/dev/null
-  cmake --build "$BUILD_NATIVE" -j "$(nproc)"
+  cmake --build "$BUILD_NATIVE" -j "$(build_jobs)"
 }
 
+# Configures the Windows build of one architecture (32 or 64), with any further
+# cmake arguments, and points the Wine variables at it.
+configure_windows() {
+  local arch="$1" toolchain
+  shift
+  case "$arch" in 32) toolchain=mingw-i686 ;; 64) toolchain=mingw-x86_64 ;; esac
+  use_arch "$arch"
+  echo "== building the ${arch}-bit Windows program in ${BUILD_WIN#"$ROOT"/}"
+  cmake -S "$ROOT" -B "$BUILD_WIN" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXPORT_COMPILE_COMMANDS=ON "$@" >/dev/null
+}
+
+# Parallel build jobs: every processor unless TVX_BUILD_JOBS says otherwise.
+build_jobs() { echo "${TVX_BUILD_JOBS:-$(nproc)}"; }
+
 build_windows() {
-  local toolchain
   for arch in 32 64; do
-    case "$arch" in 32) toolchain=mingw-i686 ;; 64) toolchain=mingw-x86_64 ;; esac
-    use_arch "$arch"
-    echo "== building the ${arch}-bit Windows program in ${BUILD_WIN#"$ROOT"/}"
-    cmake -S "$ROOT" -B "$BUILD_WIN" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain.cmake" \
-          -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXPORT_COMPILE_COMMANDS=ON "$@" >/dev/null
-    cmake --build "$BUILD_WIN" -j "$(nproc)"
+    configure_windows "$arch" "$@"
+    cmake --build "$BUILD_WIN" -j "$(build_jobs)"
   done
 }
 
@@ -153,6 +163,28 @@ stop_wine_and_xvfb() {
   for prefix in "${TVX_WINEPREFIX32:-$ROOT/build/wineprefix32}" "${TVX_WINEPREFIX64:-$ROOT/build/wineprefix64}"; do
     if [ -d "$prefix" ]; then WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true; fi
   done
+  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
+  XVFB_PID=""
+  return 0
+}
+
+# ---- Runs of the real program driven from outside (soak.sh, hostile.sh) -----
+
+# The 64-bit program, the sleeper and the driver built, and the prefix ready.
+prepare_driven_runs() {
+  install_packages
+  configure_windows 64
+  cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target tarvemonix tvx_sleeper tvx_soak_driver
+  prepare_prefix
+}
+
+# A Unix path as the programs under Wine name it (Z: is the Unix root).
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# Lets the prefix's Wine processes end by themselves once the driver has ended
+# what it started, ends them if they do not, then stops the Xvfb.
+finish_driven_run() {
+  timeout 60 wineserver -w >/dev/null 2>&1 || wineserver -k >/dev/null 2>&1 || true
   if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
   XVFB_PID=""
   return 0

@@ -37,4 +37,6 @@ for arch in "${RUNNABLE_ARCHES[@]}"; do
   echo "== Win32 tests under Wine, ${arch}-bit build"
   (cd "$BUILD_WIN" && ctest --output-on-failure -j 1) || status=1
 done
+echo "== a short soak of the real program (64-bit build)"
+bash "$ROOT/scripts/soak.sh" 300 || status=1
 exit $status

@@ -295,6 +295,34 @@ TEST(BlockListEditor, ShowsTheNamesNewestFirst) {
     EXPECT_TRUE(editor.dialog.m_btnDelete.IsWindowEnabled());
 }
 
+// A row changed after a fill asks to be drawn: the fill switched drawing on again.
+bool DrawsAfterAChange(const CListCtrl& list) {
+    ValidateRect(list.m_hWnd, nullptr);
+    list.SetItemText(0, 0, "changed.exe");
+    return WaitsToBeDrawn(list.m_hWnd);
+}
+
+TEST(BlockListEditor, ShowsEveryNameOfALongFileNewestFirst) {
+    ScratchDirectory directory;
+    std::string bytes;
+    std::vector<std::string> newestFirst;
+    for (int i = 0; i < 3000; ++i) {
+        bytes += "n" + std::to_string(i) + ".exe\r\n";
+        // Lines the reader skips: empty ones and one too long to be a name.
+        if (i % 1000 == 0) bytes += "\r\n" + std::string(260, 'x') + "\n";
+        newestFirst.insert(newestFirst.begin(), "n" + std::to_string(i) + ".exe");
+    }
+    WriteFileBytes(kProcDat, bytes + "EOF");
+    ScriptedPrompt prompt;
+    Editor editor(prompt);
+    ASSERT_TRUE(editor.created);
+    EXPECT_EQ(newestFirst, Rows(editor.dialog.m_nameList));
+    EXPECT_EQ(3000, editor.dialog.m_nEntryCount);
+    EXPECT_EQ("n0.exe", editor.dialog.m_entries.front());
+    editor.dialog.ShowWindow(SW_SHOW);
+    EXPECT_TRUE(DrawsAfterAChange(editor.dialog.m_nameList));
+}
+
 TEST(BlockListEditor, AddAppendsAfterTheQuestion) {
     ScratchDirectory directory;
     ScriptedPrompt prompt;

@@ -84,6 +84,19 @@ TEST_F(MainWindowTest, OneClassifiedRowPerProcessAndTheCount) {
     EXPECT_EQ(dialog.m_szCountText, dialog.GetDlgItemText(IDC_COUNTTEXT));
 }
 
+TEST_F(MainWindowTest, RefreshDrawsTheFilledListAndLeavesDrawingOn) {
+    Open();
+    dialog.ShowWindow(SW_SHOW);
+    const HWND list = dialog.m_list.m_hWnd;
+    ASSERT_TRUE(IsWindowVisible(list));
+    ValidateRect(list, nullptr);
+    Command(IDC_REFRESH);
+    EXPECT_TRUE(WaitsToBeDrawn(list)) << "the new rows wait to be drawn";
+    ValidateRect(list, nullptr);
+    dialog.m_list.SetItemText(0, 1, "x");
+    EXPECT_TRUE(WaitsToBeDrawn(list)) << "a changed row asks to be drawn";
+}
+
 TEST_F(MainWindowTest, BlockedProcessIsTerminatedWithoutQuestionAtStart) {
     HelperProcess blocked("FlCsS.exe");
     ASSERT_TRUE(blocked.started());

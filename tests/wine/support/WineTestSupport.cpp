@@ -151,6 +151,12 @@ void PumpMessages(DWORD milliseconds) {
     } while (GetTickCount() - start < milliseconds);
 }
 
+bool WaitsToBeDrawn(HWND window) {
+    RECT update{};
+    GetUpdateRect(window, &update, FALSE);
+    return IsRectEmpty(&update) == FALSE;
+}
+
 ScratchDirectory::ScratchDirectory() : m_path(MakeTempDirectory()) {
     wchar_t current[MAX_PATH + 1] = {};
     GetCurrentDirectoryW(MAX_PATH, current);

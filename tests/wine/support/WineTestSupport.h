@@ -75,6 +75,10 @@ int FindRowOfPid(const CListCtrl& list, uint32_t pid);
 // Dispatches the thread's messages for about the given time.
 void PumpMessages(DWORD milliseconds);
 
+// Whether part of the window waits to be drawn (Wine's GetUpdateRect can
+// report an update with an empty rectangle, so the rectangle is looked at).
+bool WaitsToBeDrawn(HWND window);
+
 // A fresh empty directory made the current one for the object's lifetime.
 class ScratchDirectory {
 public:
