@@ -29,6 +29,7 @@
 #include "framework/Handle.h"
 #include "framework/SystemFunction.h"
 #include "res/resource.h"
+#include "tests/wine/support/GdiTable.h"
 
 namespace {
 
@@ -320,19 +321,6 @@ const Series kSeries[kFigureCount] = {
     {"committed_kb", 4096},
 };
 
-// One entry of the process's GDI handle table as Wine lays it out.
-#pragma pack(push, 1)
-struct GdiTableEntry {
-    uint64_t object;
-    uint32_t owner;
-    uint16_t unique;
-    uint8_t type;
-    uint8_t flags;
-    uint64_t userPointer;
-};
-#pragma pack(pop)
-static_assert(sizeof(GdiTableEntry) == 24, "GDI table entry layout");
-
 // GDI objects of the process by kind, counted in the shared handle table its
 // environment block points to (entries with a type are in use): Wine's
 // GetGuiResources is a stub. Where the system has a GetGuiResources, the
@@ -356,12 +344,11 @@ void CountGdiObjects(HANDLE process, long long* figures) {
     using QueryInformation = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
     const auto query = FindSystemFunction<QueryInformation>(L"ntdll.dll", "NtQueryInformationProcess");
     if (!query || query(process, 0, &information, sizeof(information), nullptr) != 0) return;
-    // The table pointer's place in the block of a 64-bit and of a 32-bit process.
-    const size_t tableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;
+    const size_t tableOffset = GdiTableOffset(sizeof(void*) == 8);
     const auto* pointerAt = static_cast<const uint8_t*>(information.environmentBlock) + tableOffset;
     void* table = nullptr;
     if (!ReadProcessMemory(process, pointerAt, &table, sizeof(table), nullptr) || !table) return;
-    std::vector<GdiTableEntry> entries(0x10000);
+    std::vector<GdiTableEntry> entries(kGdiTableEntries);
     if (!ReadProcessMemory(process, table, entries.data(), entries.size() * sizeof(GdiTableEntry), nullptr)) return;
     std::fill(figures + kGdi, figures + kOtherGdi + 1, 0);
     for (const GdiTableEntry& entry : entries) {

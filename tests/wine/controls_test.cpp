@@ -12,6 +12,7 @@
 #include "framework/SystemFunction.h"
 #include "framework/Text.h"
 #include "res/resource.h"
+#include "tests/wine/support/GdiTable.h"
 #include "tests/wine/support/WineTestSupport.h"
 
 namespace {
@@ -23,19 +24,6 @@ protected:
         InitCommonControlsEx(&controls);
     }
 };
-
-// One entry of the process's GDI handle table as Wine lays it out.
-#pragma pack(push, 1)
-struct GdiTableEntry {
-    uint64_t object;
-    uint32_t owner;
-    uint16_t unique;
-    uint8_t type;
-    uint8_t flags;
-    uint64_t userPointer;
-};
-#pragma pack(pop)
-static_assert(sizeof(GdiTableEntry) == 24, "GDI table entry layout");
 
 // The process environment block, from ntdll's basic process information.
 const uint8_t* ProcessEnvironmentBlock() {
@@ -63,12 +51,11 @@ int GdiObjectCount() {
     if (reported != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return static_cast<int>(reported);
     const uint8_t* environment = ProcessEnvironmentBlock();
     if (!environment) return -1;
-    // The table pointer sits at another offset of the block in a 64-bit process.
-    const size_t tableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;
+    const size_t tableOffset = GdiTableOffset(sizeof(void*) == 8);
     const auto* table = *reinterpret_cast<const GdiTableEntry* const*>(environment + tableOffset);
     if (!table) return -1;
     int count = 0;
-    for (int index = 0; index < 0x10000; ++index) {
+    for (int index = 0; index < kGdiTableEntries; ++index) {
         if (table[index].type != 0) ++count;
     }
     return count;
