@@ -5,8 +5,7 @@
 #include "files/Win32FileStore.h"
 #include "framework/Text.h"
 
-FileEndLog::FileEndLog(const std::wstring& folder)
-    : m_path((folder.empty() || folder.back() == L'\\' ? folder : folder + L"\\") + WideFromText(kEndLogFileName)) {}
+FileEndLog::FileEndLog(const std::wstring& folder) : m_path(InFolder(folder, WideFromText(kEndLogFileName))) {}
 
 void FileEndLog::Record(const EndRecord& record) {
     SYSTEMTIME now{};

@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include "files/Win32FileStore.h"
 #include "framework/SystemFunction.h"
 #include "framework/Text.h"
 
@@ -25,8 +26,7 @@ bool ShellOperations::NotifyIcon(DWORD message, const NOTIFYICONDATAA& record) {
 }
 
 void ShellOperations::Open(HWND owner, const std::string& target, const std::wstring& folder) {
-    std::wstring file = WideFromText(target);
-    if (!folder.empty()) file = folder + (folder.back() == L'\\' ? L"" : L"\\") + file;
+    const std::wstring file = InFolder(folder, WideFromText(target));
     ShellExecuteW(owner, L"open", file.c_str(), L"", L"", SW_SHOW);
 }
 

@@ -79,11 +79,15 @@ std::wstring CurrentFolder() {
     }
 }
 
+std::wstring InFolder(const std::wstring& folder, const std::wstring& name) {
+    if (folder.empty()) return name;
+    const bool separated = folder.back() == L'\\' || folder.back() == L'/';
+    return folder + (separated ? L"" : L"\\") + name;
+}
+
 std::wstring Win32FileStore::Resolve(const std::string& path) const {
-    std::wstring wide = WideFromText(path);
-    if (m_folder.empty() || !PathIsRelativeW(wide.c_str())) return wide;
-    const bool separated = m_folder.back() == L'\\' || m_folder.back() == L'/';
-    return m_folder + (separated ? L"" : L"\\") + wide;
+    const std::wstring wide = WideFromText(path);
+    return PathIsRelativeW(wide.c_str()) ? InFolder(m_folder, wide) : wide;
 }
 
 std::string SystemErrorText(unsigned long errorCode) {

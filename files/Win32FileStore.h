@@ -30,6 +30,9 @@ private:
 // The current folder as a full path; empty when the system cannot tell.
 std::wstring CurrentFolder();
 
+// name taken in folder (name itself for an empty folder).
+std::wstring InFolder(const std::wstring& folder, const std::wstring& name);
+
 // Appends one line (a few hundred bytes at most) to the log at path. When the
 // line would take the log past limitBytes, the log first moves to path + ".1",
 // replacing an older one. False when the line could not be written.

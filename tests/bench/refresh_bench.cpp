@@ -141,12 +141,6 @@ private:
     std::vector<ProcessRecord> m_records;
 };
 
-class SilentShell : public ShellOperations {
-public:
-    bool NotifyIcon(DWORD, const NOTIFYICONDATAA&) override { return true; }
-    void Open(HWND, const std::string&, const std::wstring&) override {}
-};
-
 // The main window as the user sees it: visible, with scripted boxes and no
 // tray icon.
 class MainWindow {

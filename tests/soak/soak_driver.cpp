@@ -333,19 +333,9 @@ void CountGdiObjects(HANDLE process, long long* figures) {
         figures[kGdi] = reported;
         return;
     }
-    struct BasicInformation {
-        LONG exitStatus;
-        void* environmentBlock;
-        ULONG_PTR affinityMask;
-        LONG basePriority;
-        ULONG_PTR processId;
-        ULONG_PTR parentProcessId;
-    } information{};
-    using QueryInformation = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    const auto query = FindSystemFunction<QueryInformation>(L"ntdll.dll", "NtQueryInformationProcess");
-    if (!query || query(process, 0, &information, sizeof(information), nullptr) != 0) return;
-    const size_t tableOffset = GdiTableOffset(sizeof(void*) == 8);
-    const auto* pointerAt = static_cast<const uint8_t*>(information.environmentBlock) + tableOffset;
+    const uint8_t* environment = ProcessEnvironmentBlockOf(process);
+    if (!environment) return;
+    const auto* pointerAt = environment + GdiTableOffset(sizeof(void*) == 8);
     void* table = nullptr;
     if (!ReadProcessMemory(process, pointerAt, &table, sizeof(table), nullptr) || !table) return;
     std::vector<GdiTableEntry> entries(kGdiTableEntries);

@@ -9,7 +9,6 @@
 
 #include "app/ProcessListDlg.h"
 #include "controls/AboutDlg.h"
-#include "framework/SystemFunction.h"
 #include "framework/Text.h"
 #include "res/resource.h"
 #include "tests/wine/support/GdiTable.h"
@@ -25,23 +24,6 @@ protected:
     }
 };
 
-// The process environment block, from ntdll's basic process information.
-const uint8_t* ProcessEnvironmentBlock() {
-    struct BasicInformation {
-        LONG exitStatus;
-        void* environmentBlock;
-        ULONG_PTR affinityMask;
-        LONG basePriority;
-        ULONG_PTR processId;
-        ULONG_PTR parentProcessId;
-    };
-    using QueryInformation = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    const auto query = FindSystemFunction<QueryInformation>(L"ntdll.dll", "NtQueryInformationProcess");
-    BasicInformation information{};
-    if (!query || query(GetCurrentProcess(), 0, &information, sizeof(information), nullptr) != 0) return nullptr;
-    return static_cast<const uint8_t*>(information.environmentBlock);
-}
-
 // The process's GDI object count. Wine does not implement GetGuiResources;
 // there the shared handle table the process environment block points to is
 // counted instead (entries with a type are in use).
@@ -49,7 +31,7 @@ int GdiObjectCount() {
     SetLastError(0);
     const DWORD reported = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     if (reported != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return static_cast<int>(reported);
-    const uint8_t* environment = ProcessEnvironmentBlock();
+    const uint8_t* environment = ProcessEnvironmentBlockOf(GetCurrentProcess());
     if (!environment) return -1;
     const size_t tableOffset = GdiTableOffset(sizeof(void*) == 8);
     const auto* table = *reinterpret_cast<const GdiTableEntry* const*>(environment + tableOffset);

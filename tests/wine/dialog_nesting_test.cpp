@@ -13,12 +13,6 @@
 
 namespace {
 
-class SilentShell : public ShellOperations {
-public:
-    bool NotifyIcon(DWORD, const NOTIFYICONDATAA&) override { return true; }
-    void Open(HWND, const std::string&, const std::wstring&) override {}
-};
-
 struct FoundWindows {
     std::wstring caption;
     std::vector<HWND> windows;

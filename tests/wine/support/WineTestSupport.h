@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ShellOperations.h"
 #include "framework/Controls.h"
 #include "process/MessagePrompt.h"
 
@@ -52,6 +53,13 @@ public:
 private:
     HANDLE m_process = nullptr;
     DWORD m_pid = 0;
+};
+
+// The shell seam with no tray icon and nothing opened.
+class SilentShell : public ShellOperations {
+public:
+    bool NotifyIcon(DWORD, const NOTIFYICONDATAA&) override { return true; }
+    void Open(HWND, const std::string&, const std::wstring&) override {}
 };
 
 // Answers message boxes from a script and records every box shown.
