@@ -134,8 +134,14 @@ RedrawSuspended::RedrawSuspended(const CWnd& window) {
     ::SendMessageW(m_hWnd, WM_SETREDRAW, FALSE, 0);
 }
 
+// When drawing comes back, a list view updates its scroll bars, and while it
+// is seen it draws them at once (under Wine, twice) before the redraw below
+// draws them again. So it is switched back on unseen: DefWindowProc clears
+// WS_VISIBLE around it, as it does for WM_SETREDRAW, without moving anything.
 RedrawSuspended::~RedrawSuspended() {
     if (!m_hWnd) return;
+    ::DefWindowProcW(m_hWnd, WM_SETREDRAW, FALSE, 0);
     ::SendMessageW(m_hWnd, WM_SETREDRAW, TRUE, 0);
+    ::DefWindowProcW(m_hWnd, WM_SETREDRAW, TRUE, 0);
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }

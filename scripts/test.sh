@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every build and runs every test: the native
 # tests (under AddressSanitizer and UndefinedBehaviorSanitizer), then the Win32
-# tests under Wine on a private Xvfb, on each Windows build this machine can run.
+# tests under Wine on a private Xvfb, and what the real program shows on the
+# display, on each Windows build this machine can run.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
@@ -36,6 +37,8 @@ for arch in "${RUNNABLE_ARCHES[@]}"; do
   fi
   echo "== Win32 tests under Wine, ${arch}-bit build"
   (cd "$BUILD_WIN" && ctest --output-on-failure -j 1) || status=1
+  echo "== the real ${arch}-bit program's list on the display"
+  bash "$ROOT/tests/scripts/screen_test.sh" "$arch" || status=1
 done
 echo "== a short soak of the real program (64-bit build)"
 bash "$ROOT/scripts/soak.sh" 300 || status=1

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
+#include <string>
 
 #include "app/ProcessListDlg.h"
 #include "framework/Text.h"
+#include "process/ProcessSystem.h"
 #include "process/Refresh.h"
 #include "res/resource.h"
 #include "tests/wine/support/WineTestSupport.h"
@@ -52,6 +55,25 @@ protected:
 
 const int kRowButtons[] = {IDC_TERMINATE, IDC_BLOCK, IDC_DETAILS, IDC_DELETEFILE};
 
+// A walk of as many processes as a test sets.
+class CountedSystem : public ProcessSystem {
+public:
+    int count = 3;
+    void WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) override {
+        for (int index = 0; index < count; ++index) {
+            if (!visit({static_cast<uint32_t>(100 + 4 * index), "tvxrow" + std::to_string(index) + ".exe"})) return;
+        }
+    }
+    bool TerminateByPid(uint32_t) override { return false; }
+    bool EnableDebugPrivilege() override { return true; }
+};
+
+bool HasVerticalScrollBar(HWND window) {
+    SCROLLBARINFO bar{};
+    bar.cbSize = sizeof(bar);
+    return GetScrollBarInfo(window, OBJID_VSCROLL, &bar) && !(bar.rgstate[0] & STATE_SYSTEM_INVISIBLE);
+}
+
 }  // namespace
 
 TEST_F(MainWindowTest, ColumnsTakeTenthsOfTheListWidth) {
@@ -95,6 +117,30 @@ TEST_F(MainWindowTest, RefreshDrawsTheFilledListAndLeavesDrawingOn) {
     ValidateRect(list, nullptr);
     dialog.m_list.SetItemText(0, 1, "x");
     EXPECT_TRUE(WaitsToBeDrawn(list)) << "a changed row asks to be drawn";
+}
+
+// Drawing of the list comes back on while the list is unseen: it must be
+// shown again, with scroll bars for the new row count, and wait to be drawn.
+TEST_F(MainWindowTest, RefreshShowsTheListAgainWithScrollBarsForTheNewRows) {
+    CountedSystem system;
+    dialog.SetProcessSystem(&system);
+    Open();
+    dialog.ShowWindow(SW_SHOW);
+    const HWND list = dialog.m_list.m_hWnd;
+    EXPECT_FALSE(HasVerticalScrollBar(list)) << "3 rows";
+
+    system.count = 200;
+    ValidateRect(list, nullptr);
+    Command(IDC_REFRESH);
+    EXPECT_TRUE(IsWindowVisible(list));
+    EXPECT_TRUE(HasVerticalScrollBar(list)) << "200 rows";
+    EXPECT_TRUE(WaitsToBeDrawn(list));
+
+    system.count = 3;
+    Command(IDC_REFRESH);
+    EXPECT_TRUE(IsWindowVisible(list));
+    EXPECT_FALSE(HasVerticalScrollBar(list)) << "3 rows again";
+    EXPECT_EQ(3, dialog.m_list.GetItemCount());
 }
 
 TEST_F(MainWindowTest, BlockedProcessIsTerminatedWithoutQuestionAtStart) {

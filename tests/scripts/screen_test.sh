@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# What the real program puts on the display, read back from the X server: the
+# list is drawn at start, after a refresh that adds rows (and a vertical scroll
+# bar) and after one that takes them away again. The list's white background
+# covers most of the window when it is drawn; a list whose drawing never
+# reached the display leaves the dialog's grey there, which no test inside
+# Wine can see (Wine reads its own copy of the window back).
+#   tests/scripts/screen_test.sh 32|64
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/setup.sh"
+
+use_arch "${1:-64}"
+prepare_prefix >/dev/null || { echo "FAILED: no Wine prefix for the ${1:-64}-bit build"; exit 1; }
+run_dir="$(mktemp -d)"
+start_xvfb
+sleepers=()
+finish() {
+  kill "${sleepers[@]}" 2>/dev/null
+  wineserver -k >/dev/null 2>&1
+  stop_wine_and_xvfb
+  rm -rf "$run_dir"
+}
+trap finish EXIT
+cp "$BUILD_WIN/tarvemonix.exe" "$ROOT/res/processinfo.dat" "$run_dir/"
+cd "$run_dir" || exit 1
+rm -f "$ROOT"/build/screen_test_failure_*.png
+
+passed=0 failed=0
+# Share of pure white pixels in the program's window, 0 to 1.
+white_share() {
+  local X Y WIDTH HEIGHT WINDOW SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  import -window root png:- 2>/dev/null |
+    convert - -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" -fill black +opaque white -format '%[fx:mean]' info:
+}
+check_drawn() {  # check_drawn WHEN
+  local share
+  share="$(white_share)"
+  if awk -v share="$share" 'BEGIN { exit !(share > 0.25) }'; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAILED: the list is not on the display $1 (white share $share, expected over 0.25)"
+    import -window root "$ROOT/build/screen_test_failure_$failed.png" 2>/dev/null
+  fi
+}
+refresh() {  # the refresh button is the dialog's default button
+  xdotool key --window "$window" Return
+  sleep 2
+}
+
+"${WINE_LOCALE[@]}" "$WINE" tarvemonix.exe >/dev/null 2>&1 &
+window="$(timeout 30 xdotool search --sync --name 'V2\.8' | head -1)"
+if [ -z "$window" ]; then
+  echo "FAILED: the program showed no window within 30 s"
+  exit 1
+fi
+sleep 3  # the opening animation and the first list
+check_drawn "at start"
+
+for index in $(seq 1 25); do
+  cp "$BUILD_WIN/tests/tvx_sleeper.exe" "tvxscreen$index.exe"
+  "${WINE_LOCALE[@]}" "$WINE" "tvxscreen$index.exe" 600 >/dev/null 2>&1 &
+  sleepers+=($!)
+done
+sleep 3
+refresh
+check_drawn "after a refresh that added 25 rows"
+
+kill "${sleepers[@]}" 2>/dev/null
+sleepers=()
+sleep 2
+refresh
+check_drawn "after a refresh that took them away"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
