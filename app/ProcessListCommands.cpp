@@ -77,7 +77,10 @@ void CProcessListDlg::OnExport() {
     CFileDialog dialog(false, kExportDefaultExtension, "", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR,
                        kExportFilter, m_hWnd);
     if (dialog.DoModal() != IDOK) return;
-    const std::string path = dialog.GetPathName();
+    ExportTo(dialog.GetPathName());
+}
+
+void CProcessListDlg::ExportTo(const std::string& path) {
     // The rows as the list shows them now, in its display order.
     std::vector<std::string> names;
     const int count = m_list.GetItemCount();

@@ -64,6 +64,8 @@ public:
     void OnDetails();
     void OnBlockProcess();
     void OnExport();
+    // Writes the list's names to path as the export does, reporting a failure.
+    void ExportTo(const std::string& path);
 
     void LoadBlockList();
     void LoadReferenceInfo();

@@ -1,8 +1,9 @@
 // Speed of the main window under the real platform: the refresh against a
 // floor (a bare process walk plus the fill of a plain, hidden report list with
-// the same texts), the sort of a large list, and start-up to the first filled
-// list. Prints one line per figure, "name value unit", each the median of
-// several runs.
+// the same texts), the sort of a large list, start-up to the first filled
+// list, and the block-list editor's fill and the export at two sizes each.
+// Prints one line per figure, "name value unit", each the median of several
+// runs.
 //
 // refresh_bench.exe [extra-processes...]   e.g. refresh_bench.exe 0 100 300
 #include <windows.h>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "app/ProcessListDlg.h"
+#include "blocklist/BlockListDlg.h"
 #include "framework/Handle.h"
 #include "framework/Text.h"
 #include "process/ProcessSystem.h"
@@ -257,6 +259,38 @@ void BenchBlockedLifetime(int samples) {
     Print("blocked_program_lifetime_max", lives.back(), "ms");
 }
 
+// The block-list editor's fill and the export of the list, each at two sizes
+// ten times apart: the larger should take about ten times as long.
+void BenchEditorFill() {
+    for (int names : {1000, 10000}) {
+        ScratchDirectory folder;
+        std::string bytes;
+        for (int index = 0; index < names; ++index) bytes += "tvxname" + std::to_string(index) + "\r\n";
+        WriteFileBytes(L"proc.dat", bytes + "EOF");
+        ScriptedPrompt prompt;
+        CBlockListDlg editor(nullptr, folder.path());
+        editor.SetMessagePrompt(&prompt);
+        if (!editor.Create()) return;
+        ShowWindow(editor.m_hWnd, SW_SHOW);
+        PumpMessages(50);
+        const double fill = MedianMs(kRuns, [&] {
+            editor.LoadEntries();
+            FinishPainting(editor.m_hWnd);
+        });
+        DestroyWindow(editor.m_hWnd);
+        Print("editor_fill_" + std::to_string(names) + "_names", fill, "ms");
+    }
+}
+
+void BenchExport() {
+    for (int rows : {200, kLargeListRows}) {
+        LargeSystem system(rows);
+        MainWindow window(&system);
+        const double written = MedianMs(kRuns, [&] { window.dialog.ExportTo("tvxbench_export.txt"); });
+        Print("export_" + std::to_string(rows) + "_rows", written, "ms");
+    }
+}
+
 void BenchStartUp() {
     const double startUp = MedianMs(3, [] { MainWindow window; });
     Print("start_up_to_filled_list", startUp, "ms");
@@ -273,6 +307,8 @@ int main(int argc, char** argv) {
     if (extras.empty()) extras = {0};
     for (int extra : extras) BenchRefresh(extra);
     BenchLargeList();
+    BenchEditorFill();
+    BenchExport();
     BenchStartUp();
     BenchBlockedLifetime(15);
     return 0;
