@@ -112,36 +112,15 @@ private:
     HWND m_window;
 };
 
-// A process walk of a fixed size, for lists larger than the machine's.
-class LargeSystem : public ProcessSystem {
-public:
-    explicit LargeSystem(int count) {
-        for (int index = 0; index < count; ++index) {
-            ProcessRecord record;
-            record.pid = static_cast<uint32_t>(8 + 4 * index);
-            record.name = "proc" + std::to_string((index * 7919) % count) + ".exe";
-            m_records.push_back(record);
-        }
-    }
-    void WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) override {
-        for (const ProcessRecord& record : m_records) {
-            if (!visit(record)) return;
-        }
-    }
-    bool TerminateByPid(uint32_t) override { return false; }
-    bool EnableDebugPrivilege() override { return true; }
-
-    std::vector<Row> Rows() const {
-        std::vector<Row> rows;
-        for (const ProcessRecord& record : m_records) {
-            rows.push_back({WideFromText(record.name), L" 应用程序进程", std::to_wstring(record.pid)});
-        }
-        return rows;
-    }
-
-private:
-    std::vector<ProcessRecord> m_records;
-};
+// The rows a process walk gives, as the floor's fill takes them.
+std::vector<Row> RowsOf(ProcessSystem& system) {
+    std::vector<Row> rows;
+    system.WalkProcesses([&](const ProcessRecord& record) {
+        rows.push_back({WideFromText(record.name), L" 应用程序进程", std::to_wstring(record.pid)});
+        return true;
+    });
+    return rows;
+}
 
 // The main window as the user sees it: visible, with scripted boxes and no
 // tray icon.
@@ -160,15 +139,7 @@ public:
     MainWindow& operator=(const MainWindow&) = delete;
 
     void Refresh() { dialog.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_REFRESH, BN_CLICKED), 0); }
-    void ClickHeading(int column) {
-        NMLISTVIEW click{};
-        click.hdr.hwndFrom = dialog.m_list.m_hWnd;
-        click.hdr.idFrom = IDC_PROCESSLIST;
-        click.hdr.code = LVN_COLUMNCLICK;
-        click.iItem = -1;
-        click.iSubItem = column;
-        dialog.SendMessage(WM_NOTIFY, IDC_PROCESSLIST, reinterpret_cast<LPARAM>(&click));
-    }
+    void ClickHeading(int column) { NotifyFromList(dialog.m_hWnd, dialog.m_list.m_hWnd, LVN_COLUMNCLICK, column); }
 
     ScriptedPrompt prompt;
     SilentShell shell;
@@ -212,7 +183,7 @@ void BenchRefresh(int extraProcesses) {
 }
 
 void BenchLargeList() {
-    LargeSystem system(kLargeListRows);
+    CountedSystem system(kLargeListRows);
     MainWindow window(&system);
     const double refresh = MedianMs(kRuns, [&] { window.Refresh(); });
     const double painted = MedianMs(kRuns, [&] {
@@ -220,7 +191,7 @@ void BenchLargeList() {
         FinishPainting(window.dialog.m_hWnd);
     });
     PlainList plain;
-    std::vector<Row> rows = system.Rows();
+    std::vector<Row> rows = RowsOf(system);
     const double floor = MedianMs(kRuns, [&] { plain.Fill(rows); });
     Print("refresh_2000_rows", refresh, "ms");
     Print("refresh_painted_2000_rows", painted, "ms");
@@ -284,7 +255,7 @@ void BenchEditorFill() {
 
 void BenchExport() {
     for (int rows : {200, kLargeListRows}) {
-        LargeSystem system(rows);
+        CountedSystem system(rows);
         MainWindow window(&system);
         const double written = MedianMs(kRuns, [&] { window.dialog.ExportTo("tvxbench_export.txt"); });
         Print("export_" + std::to_string(rows) + "_rows", written, "ms");

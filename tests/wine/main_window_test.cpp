@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <set>
-#include <string>
 
 #include "app/ProcessListDlg.h"
 #include "framework/Text.h"
-#include "process/ProcessSystem.h"
 #include "process/Refresh.h"
 #include "res/resource.h"
 #include "tests/wine/support/WineTestSupport.h"
@@ -25,15 +22,7 @@ protected:
     }
 
     int RowOf(uint32_t pid) const { return FindRowOfPid(dialog.m_list, pid); }
-    void Notify(UINT code, int column = 0) const {
-        NMLISTVIEW notification{};
-        notification.hdr.hwndFrom = dialog.m_list.m_hWnd;
-        notification.hdr.idFrom = IDC_PROCESSLIST;
-        notification.hdr.code = code;
-        notification.iItem = -1;
-        notification.iSubItem = column;
-        SendMessageW(dialog.m_hWnd, WM_NOTIFY, IDC_PROCESSLIST, reinterpret_cast<LPARAM>(&notification));
-    }
+    void Notify(UINT code, int column = 0) const { NotifyFromList(dialog.m_hWnd, dialog.m_list.m_hWnd, code, column); }
     void Command(int id) const { SendMessageW(dialog.m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
     bool Enabled(int id) const { return IsWindowEnabled(dialog.GetDlgItem(id)) != FALSE; }
     std::vector<long> PidColumn() const {
@@ -54,19 +43,6 @@ protected:
 };
 
 const int kRowButtons[] = {IDC_TERMINATE, IDC_BLOCK, IDC_DETAILS, IDC_DELETEFILE};
-
-// A walk of as many processes as a test sets.
-class CountedSystem : public ProcessSystem {
-public:
-    int count = 3;
-    void WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) override {
-        for (int index = 0; index < count; ++index) {
-            if (!visit({static_cast<uint32_t>(100 + 4 * index), "tvxrow" + std::to_string(index) + ".exe"})) return;
-        }
-    }
-    bool TerminateByPid(uint32_t) override { return false; }
-    bool EnableDebugPrivilege() override { return true; }
-};
 
 bool HasVerticalScrollBar(HWND window) {
     SCROLLBARINFO bar{};
@@ -122,7 +98,7 @@ TEST_F(MainWindowTest, RefreshDrawsTheFilledListAndLeavesDrawingOn) {
 // Drawing of the list comes back on while the list is unseen: it must be
 // shown again, with scroll bars for the new row count, and wait to be drawn.
 TEST_F(MainWindowTest, RefreshShowsTheListAgainWithScrollBarsForTheNewRows) {
-    CountedSystem system;
+    CountedSystem system(3);
     dialog.SetProcessSystem(&system);
     Open();
     dialog.ShowWindow(SW_SHOW);

@@ -1,5 +1,9 @@
 #include "tests/wine/support/WineTestSupport.h"
 
+#include <commctrl.h>
+
+#include "res/resource.h"
+
 namespace {
 
 std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
@@ -137,6 +141,23 @@ int FindRowOfPid(const CListCtrl& list, uint32_t pid) {
         if (list.GetItemText(row, 2) == std::to_string(pid)) return row;
     }
     return -1;
+}
+
+void NotifyFromList(HWND dialog, HWND list, UINT code, int column) {
+    NMLISTVIEW notification{};
+    notification.hdr.hwndFrom = list;
+    notification.hdr.idFrom = IDC_PROCESSLIST;
+    notification.hdr.code = code;
+    notification.iItem = -1;
+    notification.iSubItem = column;
+    SendMessageW(dialog, WM_NOTIFY, IDC_PROCESSLIST, reinterpret_cast<LPARAM>(&notification));
+}
+
+void CountedSystem::WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) {
+    for (int index = 0; index < count; ++index) {
+        const std::string name = "proc" + std::to_string((index * 7919) % count) + ".exe";
+        if (!visit({static_cast<uint32_t>(8 + 4 * index), name})) return;
+    }
 }
 
 void PumpMessages(DWORD milliseconds) {

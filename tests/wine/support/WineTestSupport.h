@@ -13,6 +13,7 @@
 #include "app/ShellOperations.h"
 #include "framework/Controls.h"
 #include "process/MessagePrompt.h"
+#include "process/ProcessSystem.h"
 
 // A copy of the sleeper program under a chosen file name, started as a
 // process; terminated and deleted when the object goes.
@@ -79,6 +80,21 @@ public:
 
 // The row of the main list whose pid column holds pid, or -1.
 int FindRowOfPid(const CListCtrl& list, uint32_t pid);
+
+// Sends the main window a notification of its list about a column, as the
+// list view does (LVN_COLUMNCLICK: a click on that column's heading).
+void NotifyFromList(HWND dialog, HWND list, UINT code, int column);
+
+// A walk of as many processes as count says ("procN.exe" in a shuffled
+// order, pids 8, 12, ...), for lists of a chosen size; it ends nothing.
+class CountedSystem : public ProcessSystem {
+public:
+    explicit CountedSystem(int processes) : count(processes) {}
+    int count;
+    void WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) override;
+    bool TerminateByPid(uint32_t) override { return false; }
+    bool EnableDebugPrivilege() override { return true; }
+};
 
 // Dispatches the thread's messages for about the given time.
 void PumpMessages(DWORD milliseconds);
