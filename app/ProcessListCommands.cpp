@@ -30,7 +30,7 @@ void CProcessListDlg::OnDeleteFile() {
 }
 
 void CProcessListDlg::OnDetails() {
-    const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog};
+    const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog, &m_blockList};
     if (RunDetailsCommand(context, {SelectedName(), SelectedPid()})) OnRefresh();
 }
 

@@ -1,5 +1,7 @@
 #include "app/ProcessListDlg.h"
 
+#include <algorithm>
+
 #include "blocklist/BlockListDlg.h"
 #include "controls/AboutDlg.h"
 #include "files/Win32FileStore.h"
@@ -145,11 +147,15 @@ BOOL CProcessListDlg::OnInitDialog() {
     const RECT listRect = m_list.GetWindowRect();
     const int width = listRect.right - listRect.left;
     m_list.InsertColumns(FormatText("进程名,%d;说明,%d;ProcID,%d", 7 * width / 10, 3 * width / 10, 2 * width / 10));
+    m_list.InsertColumns(FormatText("CPU,%d;内存,%d", 3 * width / 20, 5 * width / 20));
+    m_list.SetFigureColumn(kCpuColumn);
+    m_list.SetFigureColumn(kMemoryColumn);
 
     m_btnTerminate.EnableWindow(false);
     m_nOsClass = GetOsClass();
     LoadBlockList();
     LoadReferenceInfo();
+    TakeSample();
     OnRefresh();
     return TRUE;
 }
@@ -165,7 +171,7 @@ void CProcessListDlg::OnTimer(UINT_PTR id) {
     if (id == kRefreshTimer) {
         OnRefresh();
     } else if (id == kBlockCheckTimer) {
-        OnBlockCheck();
+        OnSampleTick();
     } else if (id == kAdPageTimer) {
         KillTimer(kAdPageTimer);
         OpenAdPage();
@@ -289,8 +295,11 @@ void CProcessListDlg::RefreshOnce() {
         const RedrawSuspended drawnOnce(m_list);
         m_bFillingList = true;
         m_list.DeleteAllRows();
-        for (const ProcessRow& row : rows) m_list.InsertRow({row.name, row.word, row.pidText});
-        if (m_list.m_nSortColumn >= 0 && m_list.m_nSortColumn <= 2) {
+        for (const ProcessRow& row : rows) {
+            const UsageTexts usage = m_usage.TextsFor(static_cast<uint32_t>(AtoiPrefix(row.pidText)), row.name);
+            m_list.InsertRow({row.name, row.word, row.pidText, usage.cpu, usage.memory});
+        }
+        if (m_list.m_nSortColumn >= 0 && m_list.m_nSortColumn < m_list.m_nColumnCount) {
             m_list.SortByColumn(m_list.m_nSortColumn, m_list.m_bAscending);
         }
         m_bFillingList = false;
@@ -301,6 +310,21 @@ void CProcessListDlg::RefreshOnce() {
     ShowBlockNotice();
 }
 
+// Every second one look at the processes (one system query) serves both the
+// block check and the figures; the list is only touched while it is seen.
+void CProcessListDlg::OnSampleTick() {
+    if (!TakeSample()) return;
+    OnBlockCheck();
+    if (IsWindowVisible()) UpdateUsageColumns();
+}
+
+bool CProcessListDlg::TakeSample() {
+    ProcessSample sample;
+    if (!m_system->SampleProcesses(sample)) return false;
+    m_usage.Add(std::move(sample));
+    return true;
+}
+
 // Between refreshes, a look at names and pids only: a new process on the block
 // list brings the refresh forward. Not while a refresh runs or a box of the
 // window is open, and not when the user asked to be asked: questions every
@@ -308,10 +332,26 @@ void CProcessListDlg::RefreshOnce() {
 void CProcessListDlg::OnBlockCheck() {
     if (m_bRefreshing || m_questions.open > 0 || m_bPromptDangerous == 1) return;
     std::vector<ProcessKey> current;
-    m_system->WalkProcesses([&](const ProcessRecord& record) {
-        current.push_back({record.pid, record.name});
-        return true;
-    });
+    current.reserve(m_usage.latest().processes.size());
+    for (const SampledProcess& process : m_usage.latest().processes) current.push_back({process.pid, process.name});
     m_blockList.SetBuiltin();
     if (m_blockWatch.FindsNewBlocked(std::move(current), m_blockList, m_system->OwnPid())) OnRefresh();
+}
+
+// Rows stay where they are (selection and scroll with them); a row is found
+// by its pid and name, and a process the look no longer has shows no figures.
+void CProcessListDlg::UpdateUsageColumns() {
+    std::vector<CSortableListCtrl::CellText> cells;
+    const int count = m_list.GetItemCount();
+    cells.reserve(2 * static_cast<size_t>(std::max(count, 0)));
+    for (int row = 0; row < count; ++row) {
+        const std::vector<std::string>* texts = m_list.RowCells(row);
+        if (!texts || texts->size() <= static_cast<size_t>(kMemoryColumn)) continue;
+        UsageTexts usage = m_usage.TextsFor(static_cast<uint32_t>(AtoiPrefix((*texts)[kPidColumn])), (*texts)[0]);
+        cells.push_back({row, kCpuColumn, std::move(usage.cpu)});
+        cells.push_back({row, kMemoryColumn, std::move(usage.memory)});
+    }
+    m_bFillingList = true;
+    if (m_list.UpdateCells(cells) > 0 && m_list.IsFigureColumn(m_list.m_nSortColumn)) m_list.SortAgainIfOutOfOrder();
+    m_bFillingList = false;
 }

@@ -17,16 +17,23 @@
 #include "process/MessagePrompt.h"
 #include "process/ProcessRules.h"
 #include "process/ProcessSystem.h"
+#include "process/ProcessUsage.h"
 
 // Timer identifiers of the main window.
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshPeriodMs = 20000;
 constexpr UINT_PTR kAdPageTimer = 4;
-// The light block check between refreshes: new processes on the block list
-// bring the refresh forward.
+// One look at the processes a second: the light block check between refreshes
+// (new processes on the block list bring the refresh forward) and, while the
+// window is seen, the CPU and 内存 columns.
 constexpr UINT_PTR kBlockCheckTimer = 11;
 constexpr UINT kBlockCheckPeriodMs = 1000;
 constexpr UINT kAdPageDelayMs = 60000;
+
+// Columns of the process list: the three every row has had, then the figures.
+constexpr int kPidColumn = 2;
+constexpr int kCpuColumn = 3;
+constexpr int kMemoryColumn = 4;
 
 // The tray icon's callback message.
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 100;
@@ -106,7 +113,11 @@ protected:
 
 private:
     void OnTimer(UINT_PTR id);
+    void OnSampleTick();
+    bool TakeSample();
     void OnBlockCheck();
+    // The CPU and 内存 cells of every row from the latest look, in place.
+    void UpdateUsageColumns();
     void OnViewLog();
     void ShowBlockNotice();
     void OnClose();
@@ -157,11 +168,13 @@ private:
     MessagePrompt* const m_prompt = &m_questions;
     // The processes of the latest look, for the block check.
     BlockWatch m_blockWatch;
+    // The latest look with its figures, for the columns.
+    UsageTracker m_usage;
     ShellOperations* m_shell = &m_ownShell;
     UINT m_nAdPageDelayMs = kAdPageDelayMs;
     // A refresh asked for while one runs (from a question box's loop) runs
     // once after it instead of interleaving with it.
     bool m_bRefreshing = false;
     bool m_bRefreshPending = false;
-    bool m_bFillingList = false;  // the refresh is putting the rows in
+    bool m_bFillingList = false;  // the window is putting rows or figures in
 };

@@ -65,3 +65,19 @@ int CompareCells(const std::string& t1, const std::string& t2, bool ascending, c
     if (IsDateText(t1)) return CompareDateTexts(x, y);
     return compareText(x, y);
 }
+
+uint64_t FigureValue(std::string_view text) {
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c == ',') continue;
+        if (!IsAsciiDigit(c)) break;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return value;
+}
+
+int CompareFigureCells(std::string_view t1, std::string_view t2, bool ascending) {
+    const uint64_t x = FigureValue(ascending ? t1 : t2);
+    const uint64_t y = FigureValue(ascending ? t2 : t1);
+    return x < y ? -1 : (x > y ? 1 : 0);
+}

@@ -1,6 +1,7 @@
 // Plain rules of the sortable list: the column spec and the row comparison.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -19,3 +20,9 @@ using TextCollation = std::function<int(const std::string& x, const std::string&
 
 // The kind of comparison is chosen from t1 alone; descending swaps the operands.
 int CompareCells(const std::string& t1, const std::string& t2, bool ascending, const TextCollation& compareText);
+
+// A figure as the list shows it ("12,345 K", "87"): its digits up to the
+// first byte that is neither a digit nor ','; 0 without digits.
+uint64_t FigureValue(std::string_view text);
+// Cells of a figure column compare by value; descending swaps the operands.
+int CompareFigureCells(std::string_view t1, std::string_view t2, bool ascending);

@@ -24,6 +24,26 @@ public:
     void DeleteAllRows();
     void SortByColumn(int column, bool ascending);
 
+    // A column of figures that change while the rows stay: it sorts by value,
+    // largest first on its first click, and rows of equal value keep the
+    // order they were added in.
+    void SetFigureColumn(int column);
+    bool IsFigureColumn(int column) const;
+    // The row's cell texts as added or updated; null for a row without them.
+    const std::vector<std::string>* RowCells(int row) const;
+    struct CellText {
+        int row;
+        int column;
+        std::string text;
+    };
+    // Changes cells in place. Only a changed text reaches the list view, and
+    // only the changed cells are drawn again (the list view would draw their
+    // whole rows). Returns how many changed.
+    int UpdateCells(const std::vector<CellText>& cells);
+    // Sorts by the current column again when updated cells put rows out of
+    // its order; an ordered list is left alone, so nothing is redrawn.
+    void SortAgainIfOutOfOrder();
+
 protected:
     void PreSubclassWindow() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -32,7 +52,10 @@ protected:
 private:
     struct RowData {
         std::vector<std::string> cells;
+        unsigned long long addedAs = 0;  // rows added before have lower numbers
     };
     static int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM control);
+    std::vector<bool> m_figureColumns;
+    unsigned long long m_nRowsAdded = 0;
     void OnColumnClick(const NMLISTVIEW* notification, LRESULT* result);
 };

@@ -4,9 +4,43 @@
 
 #include <windows.h>
 
+#include <string>
+
 // The function name from an already loaded module (kernel32, ntdll), or null.
 template <typename Function>
 Function FindSystemFunction(const wchar_t* module, const char* name) {
     HMODULE handle = GetModuleHandleW(module);
     return handle ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name))) : nullptr;
 }
+
+// A library of the system directory, loaded from there only (never a file of
+// that name beside the program or in the current folder) for the object's
+// lifetime.
+class SystemLibrary {
+public:
+    explicit SystemLibrary(const wchar_t* name) {
+        constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+        m_module = LoadLibraryExW(name, nullptr, kSearchSystem32);
+        // Systems before that flag refuse it: the full path does the same there.
+        if (m_module || GetLastError() != ERROR_INVALID_PARAMETER) return;
+        const UINT length = GetSystemDirectoryW(nullptr, 0);
+        if (length == 0) return;
+        std::wstring path(length, L'\0');
+        path.resize(GetSystemDirectoryW(&path[0], length));
+        m_module = LoadLibraryExW((path + L"\\" + name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    }
+    ~SystemLibrary() {
+        if (m_module) FreeLibrary(m_module);
+    }
+    SystemLibrary(const SystemLibrary&) = delete;
+    SystemLibrary& operator=(const SystemLibrary&) = delete;
+
+    // The function name of the library, or null.
+    template <typename Function>
+    Function Find(const char* name) const {
+        return m_module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(m_module, name))) : nullptr;
+    }
+
+private:
+    HMODULE m_module = nullptr;
+};

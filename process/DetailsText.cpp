@@ -34,7 +34,58 @@ std::string BuildDetailsText(const CommandContext& context, const SelectedProces
     return processPart + threadPart + pathPart + LookupReferenceText(selected.name, context.referenceLines);
 }
 
+namespace {
+
+const char* const kUnreadable = "无法读取";
+
+std::string OrUnreadable(const std::string& text) { return text.empty() ? kUnreadable : text; }
+
+// "h:mm:ss" of a time in 100-ns units.
+std::string DurationText(uint64_t time) {
+    const uint64_t seconds = time / 10000000;
+    return FormatText("%llu:%02u:%02u", static_cast<unsigned long long>(seconds / 3600),
+                      static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));
+}
+
+std::string StartText(ProcessSystem& system, uint64_t startTime) {
+    LocalTime local;
+    if (startTime == 0 || !system.ToLocalTime(startTime, local)) return kUnreadable;
+    return LocalTimeText(local);
+}
+
+}  // namespace
+
+std::string BuildDetailsFacts(const CommandContext& context, const SelectedProcess& selected) {
+    // A fresh look; nothing is told of a pid given to another program since.
+    ProcessSample sample;
+    const SampledProcess* sampled = nullptr;
+    if (context.system.SampleProcesses(sample)) {
+        for (const SampledProcess& process : sample.processes) {
+            if (process.pid == selected.pid && process.name == selected.name) sampled = &process;
+        }
+    }
+    const SampledProcess* figures = sample.hasFigures ? sampled : nullptr;
+    const ProgramFile file = sampled ? context.system.LocateProgramFile(selected.pid) : ProgramFile{};
+    const ProgramVersion version = sampled ? context.system.ReadProgramVersion(selected.pid) : ProgramVersion{};
+    std::string facts = " 程序文件: " + OrUnreadable(file.path);
+    facts += "\n 启动时间: " + (figures ? StartText(context.system, figures->startTime) : kUnreadable);
+    facts += "\n CPU 时间: " + (figures ? DurationText(figures->cpuTime) : kUnreadable);
+    facts += "\n 工作集: " + (figures ? KilobyteText(figures->workingSet) : kUnreadable);
+    facts += "\n 专用字节: " + (figures ? KilobyteText(figures->privateBytes) : kUnreadable);
+    facts += "\n 文件描述: " + OrUnreadable(version.description);
+    facts += "\n 公司: " + OrUnreadable(version.company);
+    const bool blocked = context.blockList && context.blockList->MatchesAny(selected.name);
+    if (!blocked && IsSuspiciousLocation(selected.name, file.place)) facts += "\n 可疑进程: 程序文件不在系统目录中";
+    return facts;
+}
+
+std::string JoinDetails(const std::string& snapshotText, const std::string& facts) {
+    if (snapshotText.empty()) return facts;
+    return snapshotText + (snapshotText.back() == '\n' ? "\n" : "\n\n") + facts;
+}
+
 bool RunDetailsCommand(const CommandContext& context, const SelectedProcess& selected) {
-    context.prompt.Show(BuildDetailsText(context, selected), "进程信息", kMbIconInformation | kMbTaskModal);
+    const std::string text = JoinDetails(BuildDetailsText(context, selected), BuildDetailsFacts(context, selected));
+    context.prompt.Show(text, "进程信息", kMbIconInformation | kMbTaskModal);
     return true;
 }

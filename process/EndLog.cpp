@@ -26,8 +26,7 @@ const char* DeletionWord(FileDeletionResult deletion) {
 }  // namespace
 
 std::string EndLogLine(const EndRecord& record, const LocalTime& time) {
-    std::string line = FormatText("%04d-%02d-%02d %02d:%02d:%02d  ", time.year, time.month, time.day, time.hour,
-                                  time.minute, time.second);
+    std::string line = LocalTimeText(time) + "  ";
     line += Cause(record) + "  " + record.name + FormatText("  PID %u  ", record.pid);
     line += record.ended ? "已结束" : "未能结束";
     // A file is only deleted once its process has ended.

@@ -21,10 +21,6 @@ struct EndRecord {
     FileDeletionResult deletion = FileDeletionResult::Failed;
 };
 
-struct LocalTime {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-};
-
 constexpr const char* kEndLogFileName = "tarvemonix.log";
 // A full log moves to "tarvemonix.log.1" before the line that would take it
 // to this size is written.

@@ -25,7 +25,8 @@ struct CommandContext {
     MessagePrompt& prompt;
     int osClass;
     const std::vector<std::string>& referenceLines;
-    EndLog* log = nullptr;  // told of every process a command tries to end
+    EndLog* log = nullptr;                 // told of every process a command tries to end
+    const BlockList* blockList = nullptr;  // for the details box's word on the program's place
 };
 
 // Caption of the delete-file outcome: the application's title.

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "process/ProcessRules.h"
+#include "process/ProcessUsage.h"
+#include "process/ProgramLocation.h"
 
 // One record of a thread snapshot.
 struct ThreadRecord {
@@ -17,6 +19,24 @@ struct ThreadRecord {
 };
 
 enum class FileDeletionResult { Deleted, Failed, Cancelled };
+
+// A process's program file as the system names it.
+struct ProgramFile {
+    std::string path;  // full path in its long form; empty when it cannot be read
+    ProgramPlace place = ProgramPlace::Unknown;
+};
+
+// Texts of a program file's version information; empty when not readable.
+struct ProgramVersion {
+    std::string description;
+    std::string company;
+};
+
+struct LocalTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+// "2026-12-08 13:56:27"
+std::string LocalTimeText(const LocalTime& time);
 
 class ProcessSystem {
 public:
@@ -45,6 +65,13 @@ public:
     virtual FileDeletionResult DeleteFileNow(const std::string& /*path*/) { return FileDeletionResult::Failed; }
     // Pid of the program's own process.
     virtual uint32_t OwnPid() { return 0; }
+    // One look at every process, with its figures where the system gives
+    // them; false when the look failed. By default a walk: names and pids.
+    virtual bool SampleProcesses(ProcessSample& sample);
+    virtual ProgramFile LocateProgramFile(uint32_t /*pid*/) { return {}; }
+    virtual ProgramVersion ReadProgramVersion(uint32_t /*pid*/) { return {}; }
+    // A moment (100-ns units since 1601, UTC) in the local time of that day.
+    virtual bool ToLocalTime(uint64_t /*moment*/, LocalTime& /*local*/) { return false; }
 };
 
 // Pids 0 and 4 and processes the system marks critical are never terminated.

@@ -22,6 +22,17 @@ void HandleBlockedProcess(const RefreshContext& context, const ProcessRecord& re
     }
 }
 
+// A core Windows name whose program file lies outside the Windows folder is
+// pointed out, unless the block list names it: that one is shown as the
+// rules above say. Only core names cost a look at the file.
+const char* RowWord(const RefreshContext& context, const ProcessRecord& record, ProcessCategory category) {
+    if (IsCoreWindowsProgramName(record.name) && !context.blockList.MatchesAny(record.name) &&
+        IsSuspiciousLocation(record.name, context.system.LocateProgramFile(record.pid).place)) {
+        return kSuspiciousWord;
+    }
+    return CategoryWord(category);
+}
+
 }  // namespace
 
 std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
@@ -34,7 +45,7 @@ std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
         if (ownPid == 0 || record.pid != ownPid) HandleBlockedProcess(context, record);
         if (context.seen) context.seen->push_back({record.pid, record.name});
         const ProcessCategory category = ClassifyProcess(record.name, context.blockList, reference);
-        rows.push_back({record.name, CategoryWord(category), PidText(record.pid)});
+        rows.push_back({record.name, RowWord(context, record, category), PidText(record.pid)});
         return true;
     });
     return rows;

@@ -4,8 +4,10 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <cstring>
 #include <cwchar>
 
+#include "framework/FormatText.h"
 #include "framework/Handle.h"
 #include "framework/SystemFunction.h"
 #include "framework/Text.h"
@@ -147,8 +149,8 @@ bool IsInSystemDirectory(const std::wstring& path) {
 }  // namespace
 
 std::wstring ProcessImagePath(uint32_t pid) {
-    std::wstring path = FirstModulePath(pid);
-    return path.empty() ? QueriedImagePath(pid) : path;
+    std::wstring path = QueriedImagePath(pid);
+    return path.empty() ? FirstModulePath(pid) : path;
 }
 
 void Win32ProcessSystem::WalkThreads(const std::function<bool(const ThreadRecord&)>& visit) {
@@ -200,3 +202,95 @@ FileDeletionResult Win32ProcessSystem::DeleteFileNow(const std::string& path) {
 }
 
 uint32_t Win32ProcessSystem::OwnPid() { return GetCurrentProcessId(); }
+
+namespace {
+
+// A path in full form (no "." or ".." steps) and with its long names, where
+// the file still exists; as given where it does not.
+std::wstring FullLongPath(const std::wstring& path) {
+    if (path.empty()) return path;
+    const DWORD fullNeeded = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (fullNeeded == 0) return path;
+    std::wstring full(fullNeeded, L'\0');
+    const DWORD fullLength = GetFullPathNameW(path.c_str(), fullNeeded, &full[0], nullptr);
+    if (fullLength == 0 || fullLength >= fullNeeded) return path;
+    full.resize(fullLength);
+    const DWORD longNeeded = GetLongPathNameW(full.c_str(), nullptr, 0);
+    if (longNeeded == 0) return full;
+    std::wstring longPath(longNeeded, L'\0');
+    const DWORD longLength = GetLongPathNameW(full.c_str(), &longPath[0], longNeeded);
+    if (longLength == 0 || longLength >= longNeeded) return full;
+    longPath.resize(longLength);
+    return longPath;
+}
+
+std::wstring WindowsFolder() {
+    const UINT needed = GetSystemWindowsDirectoryW(nullptr, 0);
+    if (needed == 0) return std::wstring();
+    std::wstring folder(needed, L'\0');
+    const UINT length = GetSystemWindowsDirectoryW(&folder[0], needed);
+    if (length == 0 || length >= needed) return std::wstring();
+    folder.resize(length);
+    return FullLongPath(folder);
+}
+
+// "\StringFileInfo\<language><code page>\<name>" for a translation pair.
+std::wstring StringInfoKey(DWORD translation, const wchar_t* name) {
+    const std::string hex =
+        FormatText("%04X%04X", static_cast<unsigned>(LOWORD(translation)), static_cast<unsigned>(HIWORD(translation)));
+    return L"\\StringFileInfo\\" + std::wstring(hex.begin(), hex.end()) + L"\\" + name;
+}
+
+}  // namespace
+
+ProgramFile Win32ProcessSystem::LocateProgramFile(uint32_t pid) {
+    const std::wstring path = FullLongPath(ProcessImagePath(pid));
+    if (m_windowsFolder.empty()) m_windowsFolder = WindowsFolder();
+    return {TextFromWide(path), PlaceOf(path, m_windowsFolder)};
+}
+
+ProgramVersion Win32ProcessSystem::ReadProgramVersion(uint32_t pid) {
+    using InfoSize = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+    using Info = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+    using QueryValue = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+    const SystemLibrary library(L"version.dll");
+    const auto infoSize = library.Find<InfoSize>("GetFileVersionInfoSizeW");
+    const auto info = library.Find<Info>("GetFileVersionInfoW");
+    const auto queryValue = library.Find<QueryValue>("VerQueryValueW");
+    const std::wstring path = ProcessImagePath(pid);
+    if (!infoSize || !info || !queryValue || path.empty()) return {};
+    // The library is loaded before redirection goes off: no library loads while it is.
+    FileSystemRedirectionOff redirectionOff(IsInSystemDirectory(path));
+    DWORD ignored = 0;
+    const DWORD size = infoSize(path.c_str(), &ignored);
+    if (size == 0) return {};
+    std::vector<uint64_t> block((size + sizeof(uint64_t) - 1) / sizeof(uint64_t));
+    if (!info(path.c_str(), 0, size, block.data())) return {};
+    // The file's first translation, else US English in Unicode, as most files carry.
+    DWORD translation = MAKELONG(0x0409, 1200);
+    void* translations = nullptr;
+    UINT translationsSize = 0;
+    if (queryValue(block.data(), L"\\VarFileInfo\\Translation", &translations, &translationsSize) &&
+        translationsSize >= sizeof(DWORD)) {
+        std::memcpy(&translation, translations, sizeof(DWORD));
+    }
+    auto text = [&](const wchar_t* name) {
+        void* value = nullptr;
+        UINT length = 0;
+        if (!queryValue(block.data(), StringInfoKey(translation, name).c_str(), &value, &length) || length == 0) {
+            return std::string();
+        }
+        return TextFromWide(
+            std::wstring(static_cast<const wchar_t*>(value), wcsnlen(static_cast<const wchar_t*>(value), length)));
+    };
+    return {text(L"FileDescription"), text(L"CompanyName")};
+}
+
+bool Win32ProcessSystem::ToLocalTime(uint64_t moment, LocalTime& local) {
+    FILETIME utcTime{static_cast<DWORD>(moment), static_cast<DWORD>(moment >> 32)};
+    SYSTEMTIME utc{};
+    SYSTEMTIME there{};
+    if (!FileTimeToSystemTime(&utcTime, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &there)) return false;
+    local = {there.wYear, there.wMonth, there.wDay, there.wHour, there.wMinute, there.wSecond};
+    return true;
+}

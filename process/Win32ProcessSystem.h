@@ -2,6 +2,9 @@
 // calls) behind the ProcessSystem seam.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "process/ProcessSystem.h"
 
 class Win32ProcessSystem : public ProcessSystem {
@@ -14,17 +17,28 @@ public:
     bool WaitForProcessEnd(uint32_t pid, uint32_t timeoutMs) override;
     FileDeletionResult DeleteFileNow(const std::string& path) override;
     uint32_t OwnPid() override;
+    // One NtQuerySystemInformation(SystemProcessInformation) call.
+    bool SampleProcesses(ProcessSample& sample) override;
+    ProgramFile LocateProgramFile(uint32_t pid) override;
+    ProgramVersion ReadProgramVersion(uint32_t pid) override;
+    bool ToLocalTime(uint64_t moment, LocalTime& local) override;
 
 protected:
     // The critical-process flag of an opened process, as TerminateByPid reads
     // it; a seam for tests, since not every system marks processes critical.
     virtual bool IsMarkedCritical(uint32_t pid, void* processHandle);
+
+private:
+    // Kept from look to look: after the first its size fits, and no look
+    // allocates it again.
+    std::vector<uint64_t> m_sampleBuffer;
+    std::wstring m_windowsFolder;  // full and long; found at the first need
 };
 
-// Full path of the process's program file as the system names it: the first
-// module of its module snapshot, or, where that cannot be read (a 64-bit
-// process seen from this 32-bit program), QueryFullProcessImageName when the
-// system has it. Empty when neither works.
+// Full path of the process's program file as the system names it:
+// QueryFullProcessImageName where the system has it (it also names a 64-bit
+// process's file to this 32-bit program), else the first module of its module
+// snapshot. Empty when neither works.
 std::wstring ProcessImagePath(uint32_t pid);
 
 // True when the system marks the process critical (its end would stop the

@@ -65,6 +65,25 @@ public:
         return deletionResult;
     }
     uint32_t OwnPid() override { return ownPid; }
+
+    ProcessSample sample;  // taken as it is once it has figures; a walk before
+    std::map<uint32_t, ProgramFile> files;
+    ProgramVersion version;
+    std::vector<uint32_t> located;
+    bool SampleProcesses(ProcessSample& look) override {
+        if (!sample.hasFigures) return ProcessSystem::SampleProcesses(look);
+        look = sample;
+        return true;
+    }
+    ProgramFile LocateProgramFile(uint32_t pid) override {
+        located.push_back(pid);
+        return files[pid];
+    }
+    ProgramVersion ReadProgramVersion(uint32_t) override { return version; }
+    bool ToLocalTime(uint64_t moment, LocalTime& local) override {
+        local = {2026, 12, 8, 10, 11, static_cast<int>(moment % 60)};
+        return true;
+    }
 };
 
 class ScriptedPrompt : public MessagePrompt {

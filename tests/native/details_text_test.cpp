@@ -87,3 +87,42 @@ TEST_F(DetailsTest, CommandShowsTheTextAndRefreshes) {
     EXPECT_EQ(0x2040u, prompt.shown[0].style);
     EXPECT_EQ(0u, prompt.shown[0].text.find(" 进程名: explorer.exe\n"));
 }
+
+// After the snapshot's text, byte for byte, the facts; each one that cannot
+// be read says so. The reason for suspicion gives way to the block list.
+TEST_F(DetailsTest, FactsFollowTheSnapshotText) {
+    SampledProcess explorer;
+    explorer.pid = 1234;
+    explorer.name = "explorer.exe";
+    explorer.cpuTime = 37230000000;  // 1 h 2 min 3 s
+    explorer.startTime = 7;
+    explorer.workingSet = 12345 * 1024;
+    explorer.privateBytes = 2048 * 1024;
+    system.sample = {true, 1, 1, {explorer}};
+    system.files[1234] = {"C:\\Temp\\explorer.exe", ProgramPlace::Elsewhere};
+    system.version = {"Windows 资源管理器", "Microsoft"};
+    const std::string snapshotText = BuildDetailsText(Context(5), {"explorer.exe", 1234});
+    RunDetailsCommand(Context(5), {"explorer.exe", 1234});
+    ASSERT_EQ(1u, prompt.shown.size());
+    const std::string& text = prompt.shown[0].text;
+    ASSERT_EQ(0u, text.find(snapshotText + "\n\n"));
+    const std::vector<std::string> facts = {" 程序文件: C:\\Temp\\explorer.exe",
+                                            " 启动时间: 2026-12-08 10:11:07",
+                                            " CPU 时间: 1:02:03",
+                                            " 工作集: 12,345 K",
+                                            " 专用字节: 2,048 K",
+                                            " 文件描述: Windows 资源管理器",
+                                            " 公司: Microsoft",
+                                            " 可疑进程: 程序文件不在系统目录中"};
+    EXPECT_EQ(facts, Lines(text.substr(snapshotText.size() + 2)));
+
+    BlockList blocked;
+    blocked.AddLoaded("explorer");
+    CommandContext context = Context(5);
+    context.blockList = &blocked;
+    EXPECT_EQ(std::string::npos, BuildDetailsFacts(context, {"explorer.exe", 1234}).find("可疑进程"));
+
+    const std::string ended = BuildDetailsFacts(Context(5), {"explorer.exe", 9999});
+    EXPECT_EQ(7u, Lines(ended).size());
+    for (const std::string& line : Lines(ended)) EXPECT_NE(std::string::npos, line.find(": 无法读取")) << line;
+}

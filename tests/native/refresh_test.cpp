@@ -119,6 +119,23 @@ TEST_F(RefreshFixture, OwnProcessIsNeverEndedByTheBlockList) {
     }
 }
 
+// A core Windows name run from outside the Windows folder is pointed out; the
+// block list wins, an unknown place changes nothing, and only core names cost
+// a look at the file.
+TEST_F(RefreshFixture, CoreNamesOutsideTheWindowsFolderAreSuspicious) {
+    blockList.AddLoaded("explorer");
+    system.processes = {Record(10, "svchost.exe"), Record(11, "SVCHOST.EXE"), Record(12, "svchost.exe"),
+                        Record(13, "notepad.exe"), Record(14, "explorer.exe")};
+    system.files = {{10, {"C:\\Temp\\svchost.exe", ProgramPlace::Elsewhere}},
+                    {11, {"C:\\Windows\\System32\\svchost.exe", ProgramPlace::InWindowsFolder}},
+                    {13, {"C:\\Temp\\notepad.exe", ProgramPlace::Elsewhere}},
+                    {14, {"C:\\Temp\\explorer.exe", ProgramPlace::Elsewhere}}};
+    const std::vector<ProcessRow> rows = Refresh(0);
+    const char* expected[] = {" 可疑进程", " 应用程序进程", " 应用程序进程", " 应用程序进程", " 系统进程"};
+    for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(expected[i], rows[i].word) << i;
+    EXPECT_EQ((std::vector<uint32_t>{10, 11, 12}), system.located);
+}
+
 TEST(CountText, FormatsTheNumber) {
     EXPECT_EQ("共有0个进程", CountText(0));
     EXPECT_EQ("共有37个进程", CountText(37));

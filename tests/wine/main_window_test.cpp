@@ -32,6 +32,18 @@ protected:
         }
         return pids;
     }
+    void Tick() const { dialog.SendMessage(WM_TIMER, kBlockCheckTimer, 0); }
+    void Select(int row) const {
+        LVITEMW state{};
+        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        dialog.m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+    }
+    RECT SubItemRect(int row, int column) const {
+        RECT rect{LVIR_BOUNDS, column, 0, 0};
+        dialog.m_list.SendMessage(LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect));
+        return rect;
+    }
     std::wstring WideText(HWND window) const {
         wchar_t buffer[256] = {};
         GetWindowTextW(window, buffer, 256);
@@ -56,10 +68,83 @@ TEST_F(MainWindowTest, ColumnsTakeTenthsOfTheListWidth) {
     Open();
     const RECT rect = dialog.m_list.GetWindowRect();
     const int width = rect.right - rect.left;
-    EXPECT_EQ(3, dialog.m_list.m_nColumnCount);
+    EXPECT_EQ(5, dialog.m_list.m_nColumnCount) << "CPU and 内存 follow";
     EXPECT_EQ(7 * width / 10, dialog.m_list.SendMessage(LVM_GETCOLUMNWIDTH, 0));
     EXPECT_EQ(3 * width / 10, dialog.m_list.SendMessage(LVM_GETCOLUMNWIDTH, 1));
     EXPECT_EQ(2 * width / 10, dialog.m_list.SendMessage(LVM_GETCOLUMNWIDTH, 2));
+    EXPECT_EQ(3 * width / 20, dialog.m_list.SendMessage(LVM_GETCOLUMNWIDTH, kCpuColumn));
+    EXPECT_EQ(5 * width / 20, dialog.m_list.SendMessage(LVM_GETCOLUMNWIDTH, kMemoryColumn));
+}
+
+// Each second's look changes the figures in place while the window is seen:
+// the same rows, selection and scroll position, and only the changed cells
+// wait to be drawn. While it is hidden the list is not touched.
+TEST_F(MainWindowTest, FiguresChangeInPlaceOnlyWhileTheWindowIsSeen) {
+    CountedSystem system(60);
+    constexpr uint32_t kPid = 60;
+    system.workingSet[kPid] = 2 << 20;
+    dialog.SetProcessSystem(&system);
+    Open();
+    dialog.ShowWindow(SW_SHOW);
+    const HWND list = dialog.m_list.m_hWnd;
+    const int row = RowOf(kPid);
+    ASSERT_NE(-1, row);
+    EXPECT_EQ("0", dialog.m_list.GetItemText(row, kCpuColumn)) << "a first look shows no share";
+    EXPECT_EQ("2,048 K", dialog.m_list.GetItemText(row, kMemoryColumn));
+    Select(row);
+    dialog.m_list.SendMessage(LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+    dialog.m_list.SendMessage(LVM_SCROLL, 1000, 0);  // the figure columns into view
+    const LRESULT top = dialog.m_list.SendMessage(LVM_GETTOPINDEX);
+    EnableWindow(dialog.GetDlgItem(IDC_TERMINATE), FALSE);
+
+    system.cpuTime[kPid] = 2500000;  // a quarter of the second
+    system.workingSet[kPid] = 3 << 20;
+    ValidateRect(list, nullptr);
+    Tick();
+    EXPECT_EQ("25", dialog.m_list.GetItemText(row, kCpuColumn));
+    EXPECT_EQ("3,072 K", dialog.m_list.GetItemText(row, kMemoryColumn));
+    EXPECT_EQ(row, dialog.m_list.GetFirstSelectedItem());
+    EXPECT_EQ(top, dialog.m_list.SendMessage(LVM_GETTOPINDEX));
+    EXPECT_FALSE(Enabled(IDC_TERMINATE)) << "no row notification reaches the window";
+    RECT update{};
+    GetUpdateRect(list, &update, FALSE);
+    RECT cells = SubItemRect(row, kCpuColumn);
+    const RECT memory = SubItemRect(row, kMemoryColumn);
+    UnionRect(&cells, &cells, &memory);
+    RECT outside{};
+    SubtractRect(&outside, &update, &cells);
+    EXPECT_FALSE(IsRectEmpty(&update));
+    EXPECT_TRUE(IsRectEmpty(&outside)) << "only the two changed cells are drawn again";
+
+    dialog.ShowWindow(SW_HIDE);
+    system.workingSet[kPid] = 4 << 20;
+    Tick();
+    EXPECT_EQ("3,072 K", dialog.m_list.GetItemText(row, kMemoryColumn));
+}
+
+// The figure headings sort largest first; each look then orders the list
+// again, the selected process staying selected wherever its row goes.
+TEST_F(MainWindowTest, FigureHeadingsSortLargestFirstAndLooksReorder) {
+    CountedSystem system(30);
+    for (int index = 0; index < system.count; ++index) system.workingSet[8 + 4 * index] = (index + 1) << 20;
+    dialog.SetProcessSystem(&system);
+    Open();
+    dialog.ShowWindow(SW_SHOW);
+    Notify(LVN_COLUMNCLICK, kMemoryColumn);
+    EXPECT_FALSE(dialog.m_list.m_bAscending);
+    EXPECT_EQ("30,720 K", dialog.m_list.GetItemText(0, kMemoryColumn));
+    const std::string largest = dialog.m_list.GetItemText(0, kPidColumn);
+    Select(0);
+
+    system.workingSet[std::stoul(largest)] = 1;
+    Tick();
+    const int selected = dialog.m_list.GetFirstSelectedItem();
+    EXPECT_EQ(largest, dialog.m_list.GetItemText(selected, kPidColumn));
+    EXPECT_EQ(system.count - 1, selected) << "now the smallest";
+    EXPECT_EQ("29,696 K", dialog.m_list.GetItemText(0, kMemoryColumn));
+
+    Notify(LVN_COLUMNCLICK, kMemoryColumn);
+    EXPECT_EQ("0 K", dialog.m_list.GetItemText(0, kMemoryColumn)) << "the second click: smallest first";
 }
 
 TEST_F(MainWindowTest, OneClassifiedRowPerProcessAndTheCount) {
@@ -232,10 +317,7 @@ TEST_F(MainWindowTest, RowButtonsFollowClicksAndRefreshes) {
     for (int id : kRowButtons) EXPECT_FALSE(Enabled(id)) << id;
 
     // Moving the selection (as the keyboard does) enables terminate only.
-    LVITEMW state{};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    dialog.m_list.SendMessage(LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
+    Select(0);
     EXPECT_TRUE(Enabled(IDC_TERMINATE));
     EXPECT_FALSE(Enabled(IDC_BLOCK));
     EXPECT_FALSE(Enabled(IDC_DETAILS));

@@ -38,3 +38,61 @@ TEST(Win32ProcessSystem, TerminateFailsOnMissingAndRefusedPids) {
     EXPECT_FALSE(system.TerminateByPid(0));
     EXPECT_FALSE(system.TerminateByPid(4));
 }
+
+// One look gives each process the name the refresh's walk gives it (else a
+// blocked survivor would look new every second), and real figures: a helper
+// holding 100 MB holds them in its working set, and one spinning on a
+// processor takes a share of at most one processor's.
+TEST(Win32ProcessSystem, LooksNameProcessesAsTheWalkDoesAndCarryFigures) {
+    HelperProcess holder("tvxhold.exe", 60, "hold 100");
+    HelperProcess spinner("tvxspin.exe", 10, "spin");
+    ASSERT_TRUE(holder.started() && spinner.started());
+    Sleep(1500);
+    Win32ProcessSystem system;
+    ProcessSample before;
+    ASSERT_TRUE(system.SampleProcesses(before));
+    Sleep(1000);
+    ProcessSample after;
+    ASSERT_TRUE(system.SampleProcesses(after));
+    ASSERT_TRUE(after.hasFigures);
+    int compared = 0;
+    system.WalkProcesses([&](const ProcessRecord& record) {
+        for (const SampledProcess& process : after.processes) {
+            if (process.pid != record.pid) continue;
+            EXPECT_EQ(record.name, process.name) << record.pid;
+            ++compared;
+        }
+        return true;
+    });
+    EXPECT_GE(compared, 2);
+    const std::vector<int> shares = CpuShares(before, after);
+    for (size_t index = 0; index < after.processes.size(); ++index) {
+        const SampledProcess& process = after.processes[index];
+        if (process.pid == holder.pid()) {
+            EXPECT_GE(process.workingSet, uint64_t{100} << 20);
+        }
+        if (process.pid == spinner.pid()) {
+            EXPECT_GT(shares[index], 0);
+            EXPECT_LE(shares[index], 100 / static_cast<int>(after.processors) + 1);
+        }
+    }
+}
+
+TEST(Win32ProcessSystem, CoreNameOutsideTheWindowsFolderAndVersionTexts) {
+    HelperProcess copy("svchost.exe");
+    ASSERT_TRUE(copy.started());
+    Win32ProcessSystem system;
+    EXPECT_EQ(ProgramPlace::Elsewhere, system.LocateProgramFile(copy.pid()).place);
+    int systemCopies = 0;
+    system.WalkProcesses([&](const ProcessRecord& record) {
+        if (record.name != "svchost.exe" || record.pid == copy.pid()) return true;
+        EXPECT_EQ(ProgramPlace::InWindowsFolder, system.LocateProgramFile(record.pid).place);
+        ++systemCopies;
+        return true;
+    });
+    EXPECT_GE(systemCopies, 1) << "Wine runs its own svchost.exe";
+    EXPECT_EQ(ProgramPlace::Unknown, system.LocateProgramFile(0x7ffffff0).place);
+    const ProgramVersion version = system.ReadProgramVersion(GetCurrentProcessId());
+    EXPECT_EQ("瓦诺德 进程管理器", version.description);
+    EXPECT_EQ("tarvemonix", version.company);
+}

@@ -42,10 +42,10 @@ void RemoveTree(const std::wstring& directory) {
 
 }  // namespace
 
-HelperProcess::HelperProcess(const std::string& exeName, int seconds)
+HelperProcess::HelperProcess(const std::string& exeName, int seconds, const std::string& mode)
     : m_directory(MakeTempDirectory()), m_path(m_directory + L"\\" + Widen(exeName)) {
     if (!CopyFileW(Widen(TVX_SLEEPER_PATH).c_str(), m_path.c_str(), FALSE)) return;
-    std::wstring commandLine = L"\"" + m_path + L"\" " + std::to_wstring(seconds);
+    std::wstring commandLine = L"\"" + m_path + L"\" " + std::to_wstring(seconds) + L" " + Widen(mode);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
@@ -158,6 +158,17 @@ void CountedSystem::WalkProcesses(const std::function<bool(const ProcessRecord&)
         const std::string name = "proc" + std::to_string((index * 7919) % count) + ".exe";
         if (!visit({static_cast<uint32_t>(8 + 4 * index), name})) return;
     }
+}
+
+bool CountedSystem::SampleProcesses(ProcessSample& sample) {
+    ProcessSystem::SampleProcesses(sample);
+    sample.hasFigures = true;
+    sample.takenAt = ++looks * 10000000;
+    for (SampledProcess& process : sample.processes) {
+        process.workingSet = workingSet[process.pid];
+        process.cpuTime = cpuTime[process.pid];
+    }
+    return true;
 }
 
 void PumpMessages(DWORD milliseconds) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,11 @@
 #include "process/ProcessSystem.h"
 
 // A copy of the sleeper program under a chosen file name, started as a
-// process; terminated and deleted when the object goes.
+// process (mode "spin" or "hold N", see the sleeper); terminated and deleted
+// when the object goes.
 class HelperProcess {
 public:
-    explicit HelperProcess(const std::string& exeName, int seconds = 60);
+    explicit HelperProcess(const std::string& exeName, int seconds = 60, const std::string& mode = "");
     ~HelperProcess();
     HelperProcess(const HelperProcess&) = delete;
     HelperProcess& operator=(const HelperProcess&) = delete;
@@ -86,12 +88,18 @@ int FindRowOfPid(const CListCtrl& list, uint32_t pid);
 void NotifyFromList(HWND dialog, HWND list, UINT code, int column);
 
 // A walk of as many processes as count says ("procN.exe" in a shuffled
-// order, pids 8, 12, ...), for lists of a chosen size; it ends nothing.
+// order, pids 8, 12, ...), for lists of a chosen size; it ends nothing. Its
+// looks carry the figures set here (0 where none is), one second apart on
+// one processor.
 class CountedSystem : public ProcessSystem {
 public:
     explicit CountedSystem(int processes) : count(processes) {}
     int count;
+    std::map<uint32_t, uint64_t> workingSet;
+    std::map<uint32_t, uint64_t> cpuTime;
+    uint64_t looks = 0;
     void WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) override;
+    bool SampleProcesses(ProcessSample& sample) override;
     bool TerminateByPid(uint32_t) override { return false; }
     bool EnableDebugPrivilege() override { return true; }
 };

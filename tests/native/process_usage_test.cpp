@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include "process/ProcessUsage.h"
+
+namespace {
+
+constexpr uint64_t kSecond = 10000000;
+
+SampledProcess Process(uint32_t pid, const char* name, uint64_t cpuTime, uint64_t startTime = 1) {
+    SampledProcess process;
+    process.pid = pid;
+    process.name = name;
+    process.cpuTime = cpuTime;
+    process.startTime = startTime;
+    process.workingSet = uint64_t{pid} << 20;
+    return process;
+}
+
+ProcessSample Sample(uint64_t seconds, std::vector<SampledProcess> processes) {
+    return {true, seconds * kSecond, 2, std::move(processes)};
+}
+
+// Two processors, two seconds apart: 4 seconds of processor time in all.
+const ProcessSample kBefore =
+    Sample(10, {Process(0, "[System Process]", 0), Process(100, "spin.exe", 50 * kSecond), Process(200, "calm.exe", 7),
+                Process(300, "gone.exe", 0), Process(400, "reused.exe", 0), Process(500, "wrapped.exe", kSecond)});
+const ProcessSample kAfter =
+    Sample(12, {Process(0, "[System Process]", 2 * kSecond), Process(100, "spin.exe", 52 * kSecond),
+                Process(200, "calm.exe", 7 + kSecond / 100), Process(400, "reused.exe", kSecond, 2),
+                Process(500, "wrapped.exe", 0), Process(600, "new.exe", 9 * kSecond)});
+
+}  // namespace
+
+// The idle entry and a process busy on one of two processors each show half;
+// a process new to the look, one whose pid now names a later start and one
+// whose time went back show 0, as do all when no time has passed.
+TEST(CpuShares, ShareOfAllProcessorsSinceTheLookBefore) {
+    EXPECT_EQ((std::vector<int>{50, 50, 0, 0, 0, 0}), CpuShares(kBefore, kAfter));
+    EXPECT_EQ(std::vector<int>(6, 0), CpuShares(kAfter, kAfter));
+    EXPECT_EQ(std::vector<int>(6, 0), CpuShares(ProcessSample{}, kAfter)) << "a first look";
+    ProcessSample flooded = kAfter;
+    flooded.processes[1].cpuTime = 90 * kSecond;
+    EXPECT_EQ(100, CpuShares(kBefore, flooded)[1]) << "more than the interval holds counts as all";
+}
+
+TEST(UsageTracker, TextsByPidAndNameFromTheLatestLook) {
+    EXPECT_EQ("0 K", KilobyteText(1023));
+    EXPECT_EQ("12,345 K", KilobyteText(12345 * 1024 + 1023));
+    EXPECT_EQ("1,205,632,705 K", KilobyteText(1234567890123));
+    UsageTracker tracker;
+    tracker.Add(kBefore);
+    EXPECT_EQ("0", tracker.TextsFor(100, "spin.exe").cpu) << "one look gives no share";
+    tracker.Add(kAfter);
+    EXPECT_EQ("50", tracker.TextsFor(100, "spin.exe").cpu);
+    EXPECT_EQ("102,400 K", tracker.TextsFor(100, "spin.exe").memory);
+    EXPECT_EQ("", tracker.TextsFor(100, "other.exe").memory) << "the pid names another program";
+    EXPECT_EQ("", tracker.TextsFor(300, "gone.exe").cpu) << "ended since";
+}

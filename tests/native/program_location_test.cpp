@@ -1,0 +1,29 @@
+#include <gtest/gtest.h>
+
+#include "process/ProgramLocation.h"
+
+TEST(ProgramLocation, BelowTheWindowsFolderByWholeFolderNames) {
+    const wchar_t* windows = L"C:\\Windows";
+    EXPECT_TRUE(IsInsideFolder(L"C:\\WINDOWS\\system32\\svchost.exe", windows));
+    EXPECT_TRUE(IsInsideFolder(L"\\\\?\\C:\\Windows\\explorer.exe", L"c:\\windows\\"));
+    EXPECT_TRUE(IsInsideFolder(L"C:/Windows/System32/conhost.exe", windows));
+    EXPECT_FALSE(IsInsideFolder(L"C:\\Windows2\\svchost.exe", windows));
+    EXPECT_FALSE(IsInsideFolder(L"C:\\Windows\\", windows)) << "the folder itself";
+    EXPECT_FALSE(IsInsideFolder(L"C:\\Windows\\..\\Temp\\svchost.exe", windows));
+    EXPECT_FALSE(IsInsideFolder(L"D:\\Windows\\svchost.exe", windows));
+    EXPECT_FALSE(IsInsideFolder(L"C:\\Users\\a\\AppData\\Local\\Temp\\svchost.exe", windows));
+}
+
+TEST(ProgramLocation, OnlyCoreNamesKnownToLieElsewhereAreSuspicious) {
+    for (const char* name :
+         {"smss.exe", "csrss.exe", "wininit.exe", "winlogon.exe", "services.exe", "lsass.exe", "svchost.exe",
+          "spoolsv.exe", "explorer.exe", "dwm.exe", "taskhostw.exe", "conhost.exe", "ctfmon.exe", "RunDll32.EXE"}) {
+        EXPECT_TRUE(IsSuspiciousLocation(name, ProgramPlace::Elsewhere)) << name;
+        EXPECT_FALSE(IsSuspiciousLocation(name, ProgramPlace::InWindowsFolder)) << name;
+        EXPECT_FALSE(IsSuspiciousLocation(name, ProgramPlace::Unknown)) << name;
+    }
+    EXPECT_FALSE(IsSuspiciousLocation("mysvchost.exe", ProgramPlace::Elsewhere));
+    EXPECT_EQ(ProgramPlace::Unknown, PlaceOf(L"", L"C:\\Windows"));
+    EXPECT_EQ(ProgramPlace::Unknown, PlaceOf(L"C:\\Temp\\svchost.exe", L""));
+    EXPECT_EQ(ProgramPlace::Elsewhere, PlaceOf(L"C:\\Temp\\svchost.exe", L"C:\\Windows"));
+}
