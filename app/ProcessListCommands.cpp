@@ -7,8 +7,10 @@
 #include <algorithm>
 
 #include "blocklist/BlockListCommands.h"
+#include "blocklist/BlockListDlg.h"
 #include "files/Win32FileStore.h"
 #include "framework/FileDialog.h"
+#include "framework/Text.h"
 #include "process/DetailsText.h"
 #include "process/ExportText.h"
 #include "process/ProcessCommands.h"
@@ -62,6 +64,15 @@ void CProcessListDlg::OnBlockProcess() {
     OnRefresh();
 }
 
+// The editor works on proc.dat alone; what it changed is enforced from the
+// moment it closes, and the list shows the new words at once.
+void CProcessListDlg::OnEditBlockList() {
+    RunBlockListEditor(m_startFolder);
+    const std::vector<std::string> before = m_blockList.names();
+    LoadBlockList();
+    if (m_blockList.names() != before) OnRefresh();
+}
+
 void CProcessListDlg::OnViewLog() {
     // The log is only made by the first end it records.
     if (GetFileAttributesW(m_endLog.path().c_str()) == INVALID_FILE_ATTRIBUTES) {
@@ -80,7 +91,7 @@ void CProcessListDlg::OnExport() {
     ExportTo(dialog.GetPathName());
 }
 
-void CProcessListDlg::ExportTo(const std::string& path) {
+void CProcessListDlg::ExportTo(const std::wstring& path) {
     // The rows as the list shows them now, in its display order.
     std::vector<std::string> names;
     const int count = m_list.GetItemCount();
@@ -90,7 +101,7 @@ void CProcessListDlg::ExportTo(const std::string& path) {
     // the new list only, and a failed write leaves the old file as it was.
     Win32FileStore files;
     std::string reason;
-    if (!SaveFileSafely(files, path, BuildExportBytes(names), reason)) {
-        m_prompt->Notify(ExportFailureText(path, reason), "提示");
+    if (!SaveFileSafely(files, Utf8FromWide(path), BuildExportBytes(names), reason)) {
+        m_prompt->Notify(ExportFailureText(TextFromWide(path), reason), "提示");
     }
 }

@@ -1,6 +1,5 @@
 #include "app/ProcessListDlg.h"
 
-#include "blocklist/BlockListDlg.h"
 #include "controls/AboutDlg.h"
 #include "files/Win32FileStore.h"
 #include "process/Refresh.h"
@@ -55,14 +54,15 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_QUERYDRAGICON: return reinterpret_cast<LRESULT>(m_hIcon);
     case WM_HOTKEY: return OnHotKey(wParam);
     case WM_TRAY_NOTIFY: return OnTrayNotify(wParam, lParam);
+    case WM_INITMENUPOPUP: OnInitMenuPopup(reinterpret_cast<HMENU>(wParam)); return 0;
+    case WM_WINDOWPOSCHANGING: OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam)); return 0;
     default:
         if (message == WM_TASKBAR_CREATED && WM_TASKBAR_CREATED != 0) {
             AddNotifyIcon();
             return 0;
         }
         if (message == ShowRunningCopyMessage() && message != 0) {
-            OnTrayShow();
-            SetForegroundWindow(m_hWnd);
+            OnShowRunningCopy();
             return 0;
         }
         return CDialog::WindowProc(message, wParam, lParam);
@@ -86,11 +86,13 @@ bool CProcessListDlg::OnCommand(UINT id, UINT code, HWND control) {
     case ID_MENU_SYSINFO:
     case ID_TRAY_SYSINFO: UnlessDialogIsOpen(RunSysInfoDialog); return true;
     case ID_MENU_BLOCKLIST:
-    case ID_TRAY_BLOCKLIST: UnlessDialogIsOpen([this] { RunBlockListEditor(m_startFolder); }); return true;
+    case ID_TRAY_BLOCKLIST: UnlessDialogIsOpen([this] { OnEditBlockList(); }); return true;
     case ID_MENU_HELP:
     case ID_TRAY_HELP: OpenHelpPage(); return true;
     case ID_MENU_VIEWLOG:
-    case ID_TRAY_VIEWLOG: OnViewLog(); return true;
+    case ID_TRAY_VIEWLOG: UnlessDialogIsOpen([this] { OnViewLog(); }); return true;
+    case ID_MENU_AUTORUN:
+    case ID_TRAY_AUTORUN: UnlessDialogIsOpen([this] { OnToggleAutorun(); }); return true;
     case ID_MENU_ABOUT:
     case ID_TRAY_ABOUT: UnlessDialogIsOpen(RunAboutDialog); return true;
     case ID_TRAY_SHOW: OnTrayShow(); return true;
@@ -118,7 +120,7 @@ int CProcessListDlg::OnCreate(CREATESTRUCTW* create) {
     SetTimer(kAdPageTimer, m_nAdPageDelayMs);
     SetTimer(kBlockCheckTimer, kBlockCheckPeriodMs);
     AddTrayIcon();
-    AnimateWindow(800, AW_CENTER);
+    if (!m_bKeepHidden) AnimateWindow(800, AW_CENTER);
     RegisterHotKeys();
     return 0;
 }

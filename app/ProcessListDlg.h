@@ -55,6 +55,9 @@ public:
     void SetShellOperations(ShellOperations* shell) { m_shell = shell; }
     // Delay of the one advertisement tick; set before the window is created.
     void SetAdPageDelay(UINT milliseconds) { m_nAdPageDelayMs = milliseconds; }
+    // Started in the tray ("/tray"): the window stays hidden until the user
+    // shows it; set before the window is created.
+    void StartInTray() { m_bKeepHidden = true; }
 
     // Commands of the window (see OnCommand for their sources).
     void OnRefresh();
@@ -63,9 +66,10 @@ public:
     void OnDeleteFile();
     void OnDetails();
     void OnBlockProcess();
+    void OnEditBlockList();
     void OnExport();
     // Writes the list's names to path as the export does, reporting a failure.
-    void ExportTo(const std::string& path);
+    void ExportTo(const std::wstring& path);
 
     void LoadBlockList();
     void LoadReferenceInfo();
@@ -76,6 +80,10 @@ public:
     LRESULT OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
     LRESULT OnHotKey(WPARAM hotKeyId);
     void OnTrayShow();
+    // Shows the window, also one started in the tray.
+    void ShowMainWindow();
+    // A second start of the program asks this copy to show itself.
+    void OnShowRunningCopy();
     void OnExit();
     void OpenHelpPage();
     void OpenAdPage();
@@ -108,6 +116,9 @@ private:
     void OnTimer(UINT_PTR id);
     void OnBlockCheck();
     void OnViewLog();
+    void OnToggleAutorun();
+    void OnInitMenuPopup(HMENU menu);
+    void OnWindowPosChanging(WINDOWPOS* position);
     void ShowBlockNotice();
     void OnClose();
     void OnDestroy();
@@ -164,4 +175,5 @@ private:
     bool m_bRefreshing = false;
     bool m_bRefreshPending = false;
     bool m_bFillingList = false;  // the refresh is putting the rows in
+    bool m_bKeepHidden = false;   // started in the tray and not shown yet
 };

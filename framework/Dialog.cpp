@@ -48,8 +48,17 @@ void DDX_Text(CDataExchange* pDX, int id, std::string& value) {
     }
 }
 
+bool IsDialogWindowBeingCreated(HWND window) {
+    // Input-method windows (class style CS_IME) can be made on the thread
+    // along with its first top-level window; only the dialog's own window,
+    // of the dialog class, is bound.
+    const ULONG_PTR style = GetClassLongPtrW(window, GCL_STYLE);
+    const ATOM atom = static_cast<ATOM>(GetClassLongPtrW(window, GCW_ATOM));
+    return (style & CS_IME) == 0 && atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(WC_DIALOG));
+}
+
 LRESULT CALLBACK CDialog::CreationHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND && g_dialogBeingCreated) {
+    if (code == HCBT_CREATEWND && g_dialogBeingCreated && IsDialogWindowBeingCreated(reinterpret_cast<HWND>(wParam))) {
         CDialog* dialog = g_dialogBeingCreated;
         const HHOOK hook = g_creationHook;
         EndCreation();

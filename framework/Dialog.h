@@ -13,6 +13,11 @@
 
 class CDialog;
 
+// Whether a window whose creation the dialog hook sees is a dialog's own
+// window (dialog class), not one made along with it such as an input-method
+// window.
+bool IsDialogWindowBeingCreated(HWND window);
+
 // Data exchange between members and controls (direction: save = from controls).
 class CDataExchange {
 public:

@@ -59,6 +59,7 @@
 #define ID_TRAY_HELP      32777
 #define ID_TRAY_BLOCKLIST 32778
 #define ID_TRAY_VIEWLOG   32779
+#define ID_TRAY_AUTORUN   32780
 #define ID_MENU_SYSINFO   32781
 #define ID_MENU_EXPORT    32782
 #define ID_MENU_EXIT      32783
@@ -66,6 +67,7 @@
 #define ID_MENU_HELP      32785
 #define ID_MENU_ABOUT     32786
 #define ID_MENU_VIEWLOG   32787
+#define ID_MENU_AUTORUN   32788
 #define IDM_ABOUTBOX      0x0010
 
 #ifndef IDC_STATIC
