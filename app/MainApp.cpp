@@ -22,20 +22,23 @@ std::vector<std::wstring> CommandLineArguments() {
 }  // namespace
 
 BOOL CMainApp::InitInstance() {
-    const bool startInTray = AsksToStartInTray(CommandLineArguments());
+    const StartRequest request = ReadStartArguments(CommandLineArguments());
+    // A copy restarted with administrator rights may start elsewhere: it
+    // works in the folder of the copy it replaces, where proc.dat lives.
+    if (!request.folder.empty()) SetCurrentDirectoryW(request.folder.c_str());
     // A second start shows the running copy's window, as its tray item
     // "进程信息" does, and ends; one started in the tray (at logon, say) ends
     // without a word.
-    const RunningCopyMark mark;
+    const RunningCopyMark mark(kRunningCopyMarkName, request.takeOverFromPid);
     if (mark.AnotherCopyRuns()) {
-        if (!startInTray) {
+        if (!request.inTray) {
             AllowSetForegroundWindow(ASFW_ANY);
             PostMessageW(HWND_BROADCAST, ShowRunningCopyMessage(), 0, 0);
         }
         return FALSE;
     }
     CProcessListDlg dialog;
-    if (startInTray) dialog.StartInTray();
+    if (request.inTray) dialog.StartInTray();
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;

@@ -18,17 +18,22 @@
 
 void CProcessListDlg::OnTerminate() {
     const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog};
-    if (RunTerminateCommand(context, {SelectedName(), SelectedPid()})) OnRefresh();
+    if (RunTerminateCommand(context, {SelectedName(), SelectedPid()}) && !OfferAdministratorRestart(false)) OnRefresh();
 }
 
 void CProcessListDlg::OnSlim() {
     const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog};
-    if (RunSlimCommand(context)) OnRefresh();
+    const bool refresh = RunSlimCommand(context);
+    // Slim down ends what it can; it offers no restart for what it cannot.
+    m_system->TakeDeniedEnds();
+    if (refresh) OnRefresh();
 }
 
 void CProcessListDlg::OnDeleteFile() {
     const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog};
-    if (RunDeleteFileCommand(context, {SelectedName(), SelectedPid()})) OnRefresh();
+    if (RunDeleteFileCommand(context, {SelectedName(), SelectedPid()}) && !OfferAdministratorRestart(false)) {
+        OnRefresh();
+    }
 }
 
 void CProcessListDlg::OnDetails() {

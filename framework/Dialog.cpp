@@ -10,12 +10,25 @@ thread_local CDialog* g_dialogBeingCreated = nullptr;
 thread_local HHOOK g_creationHook = nullptr;
 // The dialogs whose DoModal runs on this thread, outermost first.
 thread_local std::vector<CDialog*> g_modalDialogs;
+// Sees the messages of every dialog box loop on the thread while the
+// outermost DoModal runs.
+thread_local HHOOK g_keyFilter = nullptr;
 
 // Keeps a dialog on the modal stack while its DoModal runs.
 class ModalEntry {
 public:
-    explicit ModalEntry(CDialog* dialog) { g_modalDialogs.push_back(dialog); }
-    ~ModalEntry() { g_modalDialogs.pop_back(); }
+    ModalEntry(CDialog* dialog, HOOKPROC keyFilter) {
+        if (g_modalDialogs.empty())
+            g_keyFilter = SetWindowsHookExW(WH_MSGFILTER, keyFilter, nullptr, GetCurrentThreadId());
+        g_modalDialogs.push_back(dialog);
+    }
+    ~ModalEntry() {
+        g_modalDialogs.pop_back();
+        if (g_modalDialogs.empty() && g_keyFilter) {
+            UnhookWindowsHookEx(g_keyFilter);
+            g_keyFilter = nullptr;
+        }
+    }
     ModalEntry(const ModalEntry&) = delete;
     ModalEntry& operator=(const ModalEntry&) = delete;
 };
@@ -74,6 +87,19 @@ bool CDialog::BeginCreation() {
     return g_creationHook != nullptr;
 }
 
+LRESULT CALLBACK CDialog::KeyFilter(int code, WPARAM wParam, LPARAM lParam) {
+    const MSG* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && (message->message == WM_KEYDOWN || message->message == WM_SYSKEYDOWN)) {
+        for (CDialog* dialog : g_modalDialogs) {
+            const HWND window = dialog->m_hWnd;
+            const bool inDialog = window && (message->hwnd == window || IsChild(window, message->hwnd));
+            // A disabled dialog has a box or another dialog over it: its keys wait.
+            if (inDialog && ::IsWindowEnabled(window) && dialog->OnDialogKey(*message)) return TRUE;
+        }
+    }
+    return CallNextHookEx(g_keyFilter, code, wParam, lParam);
+}
+
 CDialog* CDialog::InnermostModal() { return g_modalDialogs.empty() ? nullptr : g_modalDialogs.back(); }
 
 INT_PTR CDialog::DoModal() {
@@ -91,7 +117,7 @@ INT_PTR CDialog::DoModal() {
     }
     if (!BeginCreation()) return -1;
     m_bModal = true;
-    const ModalEntry entry(this);
+    const ModalEntry entry(this, &CDialog::KeyFilter);
     const INT_PTR result =
         DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nTemplateId), owner, &CDialog::NoDialogProc, 0);
     EndCreation();

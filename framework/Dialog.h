@@ -55,6 +55,10 @@ protected:
     virtual bool OnNotify(NMHDR* header, LRESULT* result);
     virtual void OnOK();
     virtual void OnCancel();
+    // A key pressed in this modal dialog while it is enabled, before the
+    // dialog manager sees it: true when handled (the key then goes no
+    // further). Dialogs without keys of their own leave it.
+    virtual bool OnDialogKey(const MSG& /*key*/) { return false; }
 
     const UINT m_nTemplateId;
     const HWND m_hParent;
@@ -62,6 +66,7 @@ protected:
 private:
     bool BeginCreation();
     static LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK KeyFilter(int code, WPARAM wParam, LPARAM lParam);
     static INT_PTR CALLBACK NoDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
     bool m_bModal = false;

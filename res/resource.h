@@ -12,6 +12,7 @@
 // Menus, strings, icon, cursor
 #define IDR_TRAYMENU  130
 #define IDR_MAINMENU  141
+#define IDR_ROWMENU   142
 #define IDS_ABOUTBOX  101
 #define IDR_MAINFRAME 128
 #define IDC_LINKHAND  129
@@ -68,6 +69,9 @@
 #define ID_MENU_ABOUT     32786
 #define ID_MENU_VIEWLOG   32787
 #define ID_MENU_AUTORUN   32788
+#define ID_ROW_OPENFOLDER 32790
+#define ID_ROW_COPYNAME   32791
+#define ID_ROW_COPYPATH   32792
 #define IDM_ABOUTBOX      0x0010
 
 #ifndef IDC_STATIC

@@ -2,11 +2,19 @@
 
 #include "app/StartupRules.h"
 
-TEST(StartupRules, OnlyTrayArgumentsAskToStartInTheTray) {
-    EXPECT_TRUE(AsksToStartInTray({L"/TRAY"}));
-    EXPECT_TRUE(AsksToStartInTray({L"other", L"-Tray"}));
-    EXPECT_FALSE(AsksToStartInTray({}));
-    EXPECT_FALSE(AsksToStartInTray({L"/tray2", L"tray", L"/ tray"}));
+TEST(StartupRules, ReadsTrayTakeOverAndFolderAndIgnoresTheRest) {
+    EXPECT_TRUE(ReadStartArguments({L"/TRAY"}).inTray);
+    EXPECT_TRUE(ReadStartArguments({L"other", L"-Tray"}).inTray);
+    EXPECT_FALSE(ReadStartArguments({}).inTray);
+    EXPECT_FALSE(ReadStartArguments({L"/tray2", L"tray", L"/ tray"}).inTray);
+    EXPECT_EQ(0u, ReadStartArguments({L"/takeover:", L"/takeover:12x", L"/takeover:99999999999"}).takeOverFromPid);
+    // What one copy passes, the next reads back, a folder ending in a backslash too.
+    for (const std::wstring folder : {L"C:\\", L"D:\\带 空格\\x"}) {
+        const StartRequest request = ReadStartArguments({L"/takeover:4294967295", L"/folder:" + folder});
+        EXPECT_EQ(4294967295u, request.takeOverFromPid);
+        EXPECT_EQ(folder, request.folder);
+    }
+    EXPECT_EQ(L"/takeover:42 \"/folder:C:\\\\\"", TakeOverArguments(42, L"C:\\"));
 }
 
 TEST(StartupRules, TheLogonEntryNamesTheQuotedProgram) {

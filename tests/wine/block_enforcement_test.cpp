@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/ProcessListDlg.h"
@@ -234,4 +235,17 @@ TEST(RunningCopyMark, AMarkThatCannotBeOpenedIsARunningCopy) {
     const UniqueHandle guarded(CreateMutexW(&attributes, FALSE, L"Local\\tvx-test-guarded"));
     ASSERT_TRUE(guarded);
     EXPECT_TRUE(RunningCopyMark(L"Local\\tvx-test-guarded").AnotherCopyRuns());
+}
+
+// A copy restarted as administrator takes the mark over as the copy it
+// replaces ends, instead of handing back to it.
+TEST(RunningCopyMark, ATakeOverWaitsForTheMarkOfTheCopyItReplaces) {
+    auto replaced = std::make_unique<RunningCopyMark>(L"Local\\tvx-test-takeover");
+    std::thread ending([&] {
+        Sleep(300);
+        replaced.reset();
+    });
+    const RunningCopyMark successor(L"Local\\tvx-test-takeover", GetCurrentProcessId());
+    ending.join();
+    EXPECT_FALSE(successor.AnotherCopyRuns());
 }

@@ -178,3 +178,55 @@ TEST_F(DialogNestingTest, ADialogOpenedFromADialogIsOwnedByIt) {
     EXPECT_TRUE(editorEnabledAfterTheAddBox);
     EXPECT_TRUE(mainEnabledAfterTheEditor);
 }
+
+// The window's keys act while it is enabled and wait while a dialog of the
+// program is open over it.
+TEST_F(DialogNestingTest, KeysActOnlyWhileNoDialogIsOpen) {
+    HelperProcess helper("tvxkeys.exe");
+    ASSERT_TRUE(helper.started());
+    const auto key = [&](WPARAM virtualKey) { PostMessageW(dialog.m_list.m_hWnd, WM_KEYDOWN, virtualKey, 0); };
+    const auto select = [&] {
+        LVITEMW item{};
+        item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        dialog.m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(FindRowOfPid(dialog.m_list, helper.pid())),
+                                  reinterpret_cast<LPARAM>(&item));
+    };
+    const auto withControl = [](bool down) {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = down ? 0x80 : 0;
+        SetKeyboardState(keys);
+    };
+    bool listedAfterF5 = false;
+    prompt.answers = {kIdNo, kIdYes};
+    g_steps = {
+        [&] { key(VK_F5); },
+        [&] {
+            listedAfterF5 = FindRowOfPid(dialog.m_list, helper.pid()) >= 0;
+            select();
+            key(VK_DELETE);  // asked, answered No
+        },
+        [&] {
+            select();
+            withControl(true);
+            key('C');
+        },
+        [&] {
+            withControl(false);
+            Post(dialog.m_hWnd, ID_TRAY_SYSINFO);
+        },
+        [&] {
+            select();
+            dialog.m_btnTerminate.EnableWindow(true);
+            key(VK_DELETE);  // the system information dialog is open: nothing
+        },
+        [&] { Post(WindowCaptioned("系统信息 "), IDOK); },
+    };
+    PostExit();
+    EXPECT_TRUE(RunSteps());
+    EXPECT_TRUE(listedAfterF5);
+    ASSERT_EQ(2u, prompt.shown.size());
+    EXPECT_EQ("真的要终止tvxkeys.exe吗？", prompt.shown[0].text);
+    EXPECT_EQ("   真的要退出吗？", prompt.shown[1].text);
+    EXPECT_EQ(0u, ClipboardText().find(L"tvxkeys.exe\t"));
+}
