@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "process/ProcessRules.h"
 #include "process/ProcessUsage.h"
@@ -72,6 +73,9 @@ public:
     virtual ProgramVersion ReadProgramVersion(uint32_t /*pid*/) { return {}; }
     // A moment (100-ns units since 1601, UTC) in the local time of that day.
     virtual bool ToLocalTime(uint64_t /*moment*/, LocalTime& /*local*/) { return false; }
+    // The pids whose end TerminateByPid was refused for want of rights since
+    // the last call, in order; administrator rights might end them.
+    virtual std::vector<uint32_t> TakeDeniedEnds() { return {}; }
 };
 
 // Pids 0 and 4 and processes the system marks critical are never terminated.

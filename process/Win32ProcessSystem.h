@@ -22,6 +22,7 @@ public:
     ProgramFile LocateProgramFile(uint32_t pid) override;
     ProgramVersion ReadProgramVersion(uint32_t pid) override;
     bool ToLocalTime(uint64_t moment, LocalTime& local) override;
+    std::vector<uint32_t> TakeDeniedEnds() override;
 
 protected:
     // The critical-process flag of an opened process, as TerminateByPid reads
@@ -33,6 +34,7 @@ private:
     // allocates it again.
     std::vector<uint64_t> m_sampleBuffer;
     std::wstring m_windowsFolder;  // full and long; found at the first need
+    std::vector<uint32_t> m_deniedEnds;
 };
 
 // Full path of the process's program file as the system names it:

@@ -210,8 +210,8 @@ TEST_F(MainWindowTest, ColumnWidthsRoundTripOnlyForTheSameColumnCount) {
     ByteArchive stored;
     header.Serialize(stored);
     const int count = header.GetItemCount();
-    ASSERT_EQ(3, count);
-    ASSERT_EQ(4u * (1 + 3), stored.bytes().size());
+    ASSERT_EQ(5, count);
+    ASSERT_EQ(4u * (1 + 5), stored.bytes().size());
     auto width = [&](int column) {
         HDITEMW item{};
         item.mask = HDI_WIDTH;
