@@ -1,7 +1,5 @@
 #include "app/ProcessListDlg.h"
 
-#include <algorithm>
-
 #include "controls/AboutDlg.h"
 #include "files/Win32FileStore.h"
 #include "process/Refresh.h"
@@ -353,17 +351,10 @@ void CProcessListDlg::OnBlockCheck() {
 // Rows stay where they are (selection and scroll with them); a row is found
 // by its pid and name, and a process the look no longer has shows no figures.
 void CProcessListDlg::UpdateUsageColumns() {
-    std::vector<CSortableListCtrl::CellText> cells;
-    const int count = m_list.GetItemCount();
-    cells.reserve(2 * static_cast<size_t>(std::max(count, 0)));
-    for (int row = 0; row < count; ++row) {
-        const std::vector<std::string>* texts = m_list.RowCells(row);
-        if (!texts || texts->size() <= static_cast<size_t>(kMemoryColumn)) continue;
-        UsageTexts usage = m_usage.TextsFor(static_cast<uint32_t>(AtoiPrefix((*texts)[kPidColumn])), (*texts)[0]);
-        cells.push_back({row, kCpuColumn, std::move(usage.cpu)});
-        cells.push_back({row, kMemoryColumn, std::move(usage.memory)});
-    }
     m_bFillingList = true;
-    if (m_list.UpdateCells(cells) > 0 && m_list.IsFigureColumn(m_list.m_nSortColumn)) m_list.SortAgainIfOutOfOrder();
+    m_list.UpdateFigures([this](const std::vector<std::string>& cells, int column) {
+        UsageTexts usage = m_usage.TextsFor(static_cast<uint32_t>(AtoiPrefix(cells[kPidColumn])), cells[0]);
+        return column == kCpuColumn ? std::move(usage.cpu) : std::move(usage.memory);
+    });
     m_bFillingList = false;
 }

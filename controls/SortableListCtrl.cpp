@@ -23,18 +23,23 @@ int CSortableListCtrl::InsertRow(const std::vector<std::string>& cells) {
     // the data and DeleteAllRows releases it.
     const int row = InsertItem(GetItemCount(), cells[0], reinterpret_cast<LPARAM>(data.get()));
     if (row == -1) return -1;
-    const RowData* owned = data.release();
-    for (int column = 1; column < m_nColumnCount; ++column) SetItemText(row, column, owned->cells[column]);
+    RowData* owned = data.release();
+    m_rows.push_back(owned);
+    for (int column = 1; column < m_nColumnCount; ++column) {
+        if (IsFigureColumn(column)) {
+            SetItemTextAsked(row, column);
+        } else {
+            SetItemText(row, column, owned->cells[column]);
+        }
+    }
     return row;
 }
 
 void CSortableListCtrl::DeleteAllRows() {
-    // The data is taken before the rows go and released after: no row is
-    // changed one by one (each change would notify the parent).
+    // The data is released after the rows go: no row is changed one by one
+    // (each change would notify the parent).
     std::vector<RowData*> owned;
-    const int count = GetItemCount();
-    owned.reserve(static_cast<size_t>(std::max(count, 0)));
-    for (int row = 0; row < count; ++row) owned.push_back(reinterpret_cast<RowData*>(GetItemData(row)));
+    owned.swap(m_rows);
     DeleteAllItems();
     for (RowData* data : owned) delete data;
 }
@@ -43,7 +48,13 @@ void CSortableListCtrl::SortByColumn(int column, bool ascending) {
     m_bAscending = ascending;
     m_nSortColumn = column;
     m_header.SetSortIndicator(column, ascending);
+    SortRows();
+}
+
+void CSortableListCtrl::SortRows() {
     SortItems(&CSortableListCtrl::CompareRows, reinterpret_cast<LPARAM>(this));
+    // The list view's order, known without asking it row by row.
+    if (IsFigureColumn(m_nSortColumn)) std::sort(m_rows.begin(), m_rows.end(), RowBefore(this));
 }
 
 void CSortableListCtrl::SetFigureColumn(int column) {
@@ -62,44 +73,46 @@ const std::vector<std::string>* CSortableListCtrl::RowCells(int row) const {
     return data ? &data->cells : nullptr;
 }
 
-int CSortableListCtrl::UpdateCells(const std::vector<CellText>& cells) {
-    // What waited to be drawn before still does; the list view's own
-    // invalidation of each changed row is narrowed to the changed cells.
-    const GdiObject<HRGN> redrawn(CreateRectRgn(0, 0, 0, 0));
-    GetUpdateRgn(m_hWnd, redrawn.get(), FALSE);
+int CSortableListCtrl::UpdateFigures(const FigureText& figureText) {
+    std::vector<RowData*> changedRows;
     int changed = 0;
-    for (const CellText& update : cells) {
-        auto* data = reinterpret_cast<RowData*>(GetItemData(update.row));
-        if (!data || update.column < 0 || static_cast<size_t>(update.column) >= data->cells.size()) continue;
-        std::string& cell = data->cells[static_cast<size_t>(update.column)];
-        if (cell == update.text) continue;
-        cell = update.text;
-        SetItemText(update.row, update.column, update.text);
-        ++changed;
-        RECT bounds{LVIR_BOUNDS, update.column, 0, 0};
-        SendMessage(LVM_GETSUBITEMRECT, static_cast<WPARAM>(update.row), reinterpret_cast<LPARAM>(&bounds));
-        const GdiObject<HRGN> cellRegion(CreateRectRgnIndirect(&bounds));
-        CombineRgn(redrawn.get(), redrawn.get(), cellRegion.get(), RGN_OR);
+    for (RowData* row : m_rows) {
+        for (size_t column = 0; column < row->cells.size(); ++column) {
+            if (!IsFigureColumn(static_cast<int>(column))) continue;
+            std::string text = figureText(row->cells, static_cast<int>(column));
+            if (text == row->cells[column]) continue;
+            row->cells[column] = std::move(text);
+            if (row->changedColumns == 0) changedRows.push_back(row);
+            row->changedColumns |= 1u << column;
+            ++changed;
+        }
     }
-    if (changed > 0) {
-        ValidateRect(m_hWnd, nullptr);
-        InvalidateRgn(m_hWnd, redrawn.get(), TRUE);
+    if (changed == 0) return 0;
+    if (IsFigureColumn(m_nSortColumn) && !std::is_sorted(m_rows.begin(), m_rows.end(), RowBefore(this))) {
+        SortRows();  // rows move: the list view draws them all again
+    } else {
+        DrawChangedCellsInView();
     }
+    for (RowData* row : changedRows) row->changedColumns = 0;
     return changed;
 }
 
-void CSortableListCtrl::SortAgainIfOutOfOrder() {
-    if (m_nSortColumn < 0) return;
-    const int count = GetItemCount();
-    LPARAM previous = count > 0 ? GetItemData(0) : 0;
-    for (int row = 1; row < count; ++row) {
-        const LPARAM current = GetItemData(row);
-        if (CompareRows(previous, current, reinterpret_cast<LPARAM>(this)) > 0) {
-            SortItems(&CSortableListCtrl::CompareRows, reinterpret_cast<LPARAM>(this));
-            return;
+// Only the rows in view are asked for, the rest of the list is not drawn.
+void CSortableListCtrl::DrawChangedCellsInView() const {
+    const GdiObject<HRGN> changedCells(CreateRectRgn(0, 0, 0, 0));
+    const int top = static_cast<int>(SendMessage(LVM_GETTOPINDEX));
+    const int end = std::min(GetItemCount(), top + static_cast<int>(SendMessage(LVM_GETCOUNTPERPAGE)) + 1);
+    for (int row = top; row < end; ++row) {
+        const auto* data = reinterpret_cast<const RowData*>(GetItemData(row));
+        for (int column = 0; data && (data->changedColumns >> column) != 0; ++column) {
+            if (!(data->changedColumns & (1u << column))) continue;
+            RECT bounds{LVIR_BOUNDS, column, 0, 0};
+            SendMessage(LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
+            const GdiObject<HRGN> cell(CreateRectRgnIndirect(&bounds));
+            CombineRgn(changedCells.get(), changedCells.get(), cell.get(), RGN_OR);
         }
-        previous = current;
     }
+    InvalidateRgn(m_hWnd, changedCells.get(), TRUE);
 }
 
 int CALLBACK CSortableListCtrl::CompareRows(LPARAM first, LPARAM second, LPARAM control) {
@@ -137,10 +150,24 @@ void CSortableListCtrl::PreSubclassWindow() {
 }
 
 bool CSortableListCtrl::OnChildNotify(UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
-    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (message != WM_NOTIFY || header->code != LVN_COLUMNCLICK) return false;
-    OnColumnClick(reinterpret_cast<const NMLISTVIEW*>(lParam), result);
-    return true;
+    if (message != WM_NOTIFY) return false;
+    switch (reinterpret_cast<const NMHDR*>(lParam)->code) {
+    case LVN_COLUMNCLICK: OnColumnClick(reinterpret_cast<const NMLISTVIEW*>(lParam), result); return true;
+    case LVN_GETDISPINFOW:
+        OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(lParam));
+        *result = 0;
+        return true;
+    default: return false;
+    }
+}
+
+void CSortableListCtrl::OnGetDispInfo(NMLVDISPINFOW* request) const {
+    LVITEMW& item = request->item;
+    if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
+    const std::vector<std::string>* cells = RowCells(item.iItem);
+    const auto column = static_cast<size_t>(item.iSubItem);
+    const std::wstring text = cells && column < cells->size() ? WideFromText((*cells)[column]) : std::wstring();
+    lstrcpynW(item.pszText, text.c_str(), item.cchTextMax);
 }
 
 LRESULT CSortableListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -2,6 +2,7 @@
 // cell texts, and sorting by a clicked column.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,23 +27,17 @@ public:
 
     // A column of figures that change while the rows stay: it sorts by value,
     // largest first on its first click, and rows of equal value keep the
-    // order they were added in.
+    // order they were added in. Its cells are asked of the row data when
+    // shown, so a change costs the list view nothing but the drawing.
+    // Set before rows are added.
     void SetFigureColumn(int column);
     bool IsFigureColumn(int column) const;
-    // The row's cell texts as added or updated; null for a row without them.
-    const std::vector<std::string>* RowCells(int row) const;
-    struct CellText {
-        int row;
-        int column;
-        std::string text;
-    };
-    // Changes cells in place. Only a changed text reaches the list view, and
-    // only the changed cells are drawn again (the list view would draw their
-    // whole rows). Returns how many changed.
-    int UpdateCells(const std::vector<CellText>& cells);
-    // Sorts by the current column again when updated cells put rows out of
-    // its order; an ordered list is left alone, so nothing is redrawn.
-    void SortAgainIfOutOfOrder();
+    // The texts figureText(cells, column) gives each row's figure cells, in
+    // place: rows stay where they are unless the list is sorted by a figure
+    // column and a change puts them out of its order, and otherwise only the
+    // changed cells in view are drawn again. Returns how many cells changed.
+    using FigureText = std::function<std::string(const std::vector<std::string>& cells, int column)>;
+    int UpdateFigures(const FigureText& figureText);
 
 protected:
     void PreSubclassWindow() override;
@@ -53,9 +48,27 @@ private:
     struct RowData {
         std::vector<std::string> cells;
         unsigned long long addedAs = 0;  // rows added before have lower numbers
+        unsigned changedColumns = 0;     // bit per column, during UpdateFigures
     };
     static int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM control);
+    // CompareRows as the order of row data for the standard algorithms.
+    struct RowBefore {
+        explicit RowBefore(const CSortableListCtrl* control) : control(control) {}
+        bool operator()(const RowData* a, const RowData* b) const {
+            return CompareRows(reinterpret_cast<LPARAM>(a), reinterpret_cast<LPARAM>(b),
+                               reinterpret_cast<LPARAM>(control)) < 0;
+        }
+        const CSortableListCtrl* control;
+    };
+    void SortRows();
+    const std::vector<std::string>* RowCells(int row) const;
+    void DrawChangedCellsInView() const;
     std::vector<bool> m_figureColumns;
     unsigned long long m_nRowsAdded = 0;
+    // Every row's data, reached without a message to the list view (each
+    // costs a round trip under Wine); in display order while the list is
+    // sorted by a figure column, whose order has no ties.
+    std::vector<RowData*> m_rows;
     void OnColumnClick(const NMLISTVIEW* notification, LRESULT* result);
+    void OnGetDispInfo(NMLVDISPINFOW* request) const;
 };

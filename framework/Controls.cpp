@@ -42,6 +42,13 @@ void CListCtrl::SetItemText(int row, int column, const std::string& text) const 
     SendMessage(LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
+void CListCtrl::SetItemTextAsked(int row, int column) const {
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = LPSTR_TEXTCALLBACKW;
+    SendMessage(LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
 std::string CListCtrl::GetItemText(int row, int column) const {
     if (row < 0) return std::string();
     // Grow the buffer until the text fits with room to spare; a text that

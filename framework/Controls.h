@@ -29,6 +29,8 @@ public:
     // Inserts a row with its text and its item data in one message.
     int InsertItem(int row, const std::string& text, LPARAM data) const;
     void SetItemText(int row, int column, const std::string& text) const;
+    // The cell's text is asked of the owner (LVN_GETDISPINFO) whenever it is shown.
+    void SetItemTextAsked(int row, int column) const;
     // The cell's whole text; empty for a row that does not exist.
     std::string GetItemText(int row, int column) const;
     bool SetItemData(int row, LPARAM data) const;

@@ -1,24 +1,37 @@
 #include "framework/Wnd.h"
 
+#include <unordered_map>
 #include <vector>
 
 #include "framework/Text.h"
 
 namespace {
-const wchar_t kObjectProperty[] = L"tarvemonix.CWnd";
+
+// The objects bound to this thread's windows (a window's messages all arrive
+// on the thread that made it). Every message of a bound window looks its
+// object up; a window property would do the same, but under Wine each
+// property read is a round trip to the server.
+std::unordered_map<HWND, CWnd*>& BoundObjects() {
+    thread_local std::unordered_map<HWND, CWnd*> objects;
+    return objects;
 }
+
+}  // namespace
 
 CWnd::~CWnd() {
     if (m_hWnd) Unbind();
 }
 
-CWnd* CWnd::FromHandle(HWND hwnd) { return hwnd ? static_cast<CWnd*>(GetPropW(hwnd, kObjectProperty)) : nullptr; }
+CWnd* CWnd::FromHandle(HWND hwnd) {
+    const auto found = BoundObjects().find(hwnd);
+    return found == BoundObjects().end() ? nullptr : found->second;
+}
 
 bool CWnd::SubclassWindow(HWND hwnd) {
     if (!hwnd || m_hWnd || FromHandle(hwnd)) return false;
     m_hWnd = hwnd;
     PreSubclassWindow();
-    SetPropW(hwnd, kObjectProperty, this);
+    BoundObjects()[hwnd] = this;
     m_previousProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::SubclassProc)));
     return true;
@@ -28,7 +41,7 @@ bool CWnd::SubclassDlgItem(int id, CWnd& parent) { return SubclassWindow(::GetDl
 
 void CWnd::Unbind() {
     if (m_previousProc) SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previousProc));
-    RemovePropW(m_hWnd, kObjectProperty);
+    BoundObjects().erase(m_hWnd);
     m_previousProc = nullptr;
     m_hWnd = nullptr;
 }

@@ -252,9 +252,15 @@ std::wstring StringInfoKey(DWORD translation, const wchar_t* name) {
 }  // namespace
 
 ProgramFile Win32ProcessSystem::LocateProgramFile(uint32_t pid) {
-    const std::wstring path = FullLongPath(ProcessImagePath(pid));
+    const std::wstring imagePath = ProcessImagePath(pid);
+    if (imagePath.empty()) return {};
+    const auto known = m_programFiles.find(imagePath);
+    if (known != m_programFiles.end()) return known->second;
     if (m_windowsFolder.empty()) m_windowsFolder = WindowsFolder();
-    return {TextFromWide(path), PlaceOf(path, m_windowsFolder)};
+    const std::wstring path = FullLongPath(imagePath);
+    constexpr size_t kRemembered = 1024;
+    if (m_programFiles.size() >= kRemembered) m_programFiles.clear();
+    return m_programFiles[imagePath] = {TextFromWide(path), PlaceOf(path, m_windowsFolder)};
 }
 
 ProgramVersion Win32ProcessSystem::ReadProgramVersion(uint32_t pid) {

@@ -2,6 +2,7 @@
 // calls) behind the ProcessSystem seam.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ private:
     // allocates it again.
     std::vector<uint64_t> m_sampleBuffer;
     std::wstring m_windowsFolder;  // full and long; found at the first need
+    // The places of program files by the path the system gives: finding a
+    // path's long form reads every folder on the way.
+    std::map<std::wstring, ProgramFile> m_programFiles;
     std::vector<uint32_t> m_deniedEnds;
 };
 

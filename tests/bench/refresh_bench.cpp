@@ -1,7 +1,10 @@
 // Speed of the main window under the real platform: the refresh against a
 // floor (a bare process walk plus the fill of a plain, hidden report list with
 // the same texts), the sort of a large list, start-up to the first filled
-// list, and the block-list editor's fill and the export at two sizes each.
+// list, and the block-list editor's fill and the export at two sizes each;
+// the work of each second (one look at the processes, the block check and the
+// figure columns) against a bare look, and the real program's own processor
+// use while it waits hidden in the tray.
 // Prints one line per figure, "name value unit", each the median of several
 // runs.
 //
@@ -21,8 +24,10 @@
 #include "app/ProcessListDlg.h"
 #include "blocklist/BlockListDlg.h"
 #include "framework/Handle.h"
+#include "framework/SystemFunction.h"
 #include "framework/Text.h"
 #include "process/ProcessSystem.h"
+#include "process/Win32ProcessSystem.h"
 #include "res/resource.h"
 #include "tests/wine/support/WineTestSupport.h"
 
@@ -112,6 +117,24 @@ private:
     HWND m_window;
 };
 
+// One NtQuerySystemInformation(SystemProcessInformation) call into a buffer
+// kept between calls: the floor of each second's look.
+class BareProcessLook {
+public:
+    void Take() {
+        using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+        static const auto query = FindSystemFunction<Query>(L"ntdll.dll", "NtQuerySystemInformation");
+        constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+        ULONG needed = 0;
+        while (query(5, m_buffer.data(), static_cast<ULONG>(m_buffer.size() * 8), &needed) == kInfoLengthMismatch) {
+            m_buffer.resize(2 * m_buffer.size());
+        }
+    }
+
+private:
+    std::vector<uint64_t> m_buffer = std::vector<uint64_t>(8192);
+};
+
 // The rows a process walk gives, as the floor's fill takes them.
 std::vector<Row> RowsOf(ProcessSystem& system) {
     std::vector<Row> rows;
@@ -166,15 +189,25 @@ void BenchRefresh(int extraProcesses) {
     });
     const double unpainted = MedianMs(kRuns, [&] { window.Refresh(); });
     FinishPainting(window.dialog.m_hWnd);
-    // The one-second block check finds nothing new here: a look, no refresh.
-    const double check = MedianMs(kRuns, [&] { window.dialog.SendMessage(WM_TIMER, kBlockCheckTimer, 0); });
+    // Each second's work finds nothing new here: a look, no refresh; with the
+    // window hidden the list is not touched.
+    auto second = [&] { window.dialog.SendMessage(WM_TIMER, kBlockCheckTimer, 0); };
+    const double check = MedianMs(kRuns, second);
+    window.dialog.ShowWindow(SW_HIDE);
+    const double hidden = MedianMs(kRuns, second);
+    window.dialog.ShowWindow(SW_SHOW);
+    BareProcessLook bare;
+    const double look = MedianMs(kRuns, [&] { bare.Take(); });
     PlainList plain;
     const double floor = MedianMs(kRuns, [&] {
         std::vector<Row> walked = WalkRows();
         plain.Fill(walked);
     });
     const std::string suffix = "_" + std::to_string(extraProcesses) + "_extra";
-    Print("block_check" + suffix, check, "ms");
+    Print("second_shown" + suffix, check, "ms");
+    Print("second_hidden" + suffix, hidden, "ms");
+    Print("bare_look" + suffix, look, "ms");
+    Print("second_hidden_ratio" + suffix, hidden / look, "x");
     Print("refresh" + suffix, unpainted, "ms");
     Print("refresh_painted" + suffix, refresh, "ms");
     Print("refresh_floor" + suffix, floor, "ms");
@@ -204,6 +237,60 @@ void BenchLargeList() {
         });
         Print("sort_2000_rows_column_" + std::to_string(column), sort, "ms");
     }
+}
+
+// Each second's update of the figure columns with 300 rows shown, every
+// figure changed: in the list's order, and sorted by CPU so that every
+// second orders the rows again.
+void BenchColumnUpdate() {
+    CountedSystem system(300);
+    MainWindow window(&system);
+    int second = 0;
+    auto update = [&] {
+        ++second;
+        for (int index = 0; index < system.count; ++index) {
+            const auto pid = static_cast<uint32_t>(8 + 4 * index);
+            system.workingSet[pid] += 4096 * static_cast<uint64_t>(index + 1);
+            system.cpuTime[pid] += static_cast<uint64_t>((index * 31 + second * 17) % 101) * 100000;
+        }
+        window.dialog.SendMessage(WM_TIMER, kBlockCheckTimer, 0);
+    };
+    Print("column_update_300_rows", MedianMs(kRuns, update), "ms");
+    window.ClickHeading(kCpuColumn);
+    Print("column_update_300_rows_sorted_by_cpu", MedianMs(kRuns, update), "ms");
+}
+
+// Black-box: the real program's own processor time while it waits hidden in
+// the tray (its refreshes included), as a share of one processor, read from the system's process list
+// (under Wine GetProcessTimes on another process gives the caller's own).
+void BenchHiddenProcessorUse(int extraProcesses, int seconds) {
+    std::vector<std::unique_ptr<HelperProcess>> helpers;
+    for (int index = 0; index < extraProcesses; ++index) {
+        helpers.push_back(std::make_unique<HelperProcess>("tvxidle" + std::to_string(index) + ".exe", 600));
+    }
+    ScratchDirectory directory;
+    RunningProgram program(directory.path());
+    const HWND window = program.MainWindow(15000);
+    if (!window) return;
+    PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    // Past the one advertisement page, 60 s after start: the program as it
+    // waits nearly all the time.
+    Sleep(65000);
+    Win32ProcessSystem system;
+    auto processorTime = [&] {
+        ProcessSample sample;
+        system.SampleProcesses(sample);
+        for (const SampledProcess& process : sample.processes) {
+            if (process.pid == program.pid()) return static_cast<double>(process.cpuTime);
+        }
+        return 0.0;
+    };
+    const double before = processorTime();
+    const double start = NowMs();
+    Sleep(static_cast<DWORD>(seconds) * 1000);
+    const double used = processorTime() - before;
+    const double elapsed = NowMs() - start;
+    Print("hidden_processor_use_" + std::to_string(extraProcesses) + "_extra", 100.0 * used / (elapsed * 10000.0), "%");
 }
 
 // Black-box: how long a program on the block list, started at a random
@@ -277,10 +364,12 @@ int main(int argc, char** argv) {
     for (int index = 1; index < argc; ++index) extras.push_back(std::atoi(argv[index]));
     if (extras.empty()) extras = {0};
     for (int extra : extras) BenchRefresh(extra);
+    BenchColumnUpdate();
     BenchLargeList();
     BenchEditorFill();
     BenchExport();
     BenchStartUp();
     BenchBlockedLifetime(15);
+    BenchHiddenProcessorUse(*std::max_element(extras.begin(), extras.end()), 60);
     return 0;
 }

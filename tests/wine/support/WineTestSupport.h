@@ -50,6 +50,7 @@ public:
     RunningProgram& operator=(const RunningProgram&) = delete;
 
     bool Ended(DWORD timeoutMs) const;
+    DWORD pid() const { return m_pid; }
     // The program's main window, once it exists (waits up to timeoutMs).
     HWND MainWindow(DWORD timeoutMs) const;
 
