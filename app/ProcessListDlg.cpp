@@ -322,10 +322,18 @@ void CProcessListDlg::RefreshOnce() {
 
 // Every second one look at the processes (one system query) serves both the
 // block check and the figures; the list is only touched while it is seen.
+// Hidden in the tray, where the program waits nearly all the time, a cheap
+// probe stands in for the look while the process list stays the same (a new
+// process on the block list changes it).
 void CProcessListDlg::OnSampleTick() {
+    const bool seen = IsWindowVisible();
+    if (!seen && !m_system->ProcessListMayHaveChanged() && ++m_nSecondsWithoutLook < kLongestHiddenSecondsWithoutLook) {
+        return;
+    }
+    m_nSecondsWithoutLook = 0;
     if (!TakeSample()) return;
     OnBlockCheck();
-    if (IsWindowVisible()) UpdateUsageColumns();
+    if (seen) UpdateUsageColumns();
 }
 
 bool CProcessListDlg::TakeSample() {

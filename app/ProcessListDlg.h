@@ -28,6 +28,9 @@ constexpr UINT_PTR kAdPageTimer = 4;
 // window is seen, the CPU and 内存 columns.
 constexpr UINT_PTR kBlockCheckTimer = 11;
 constexpr UINT kBlockCheckPeriodMs = 1000;
+// While the window is hidden a look is only taken when the process list may
+// have changed, and after this many seconds without one all the same.
+constexpr int kLongestHiddenSecondsWithoutLook = 5;
 constexpr UINT kAdPageDelayMs = 60000;
 
 // Columns of the process list: the three every row has had, then the figures.
@@ -203,6 +206,7 @@ private:
     BlockWatch m_blockWatch;
     // The latest look with its figures, for the columns.
     UsageTracker m_usage;
+    int m_nSecondsWithoutLook = 0;
     ShellOperations* m_shell = &m_ownShell;
     UINT m_nAdPageDelayMs = kAdPageDelayMs;
     // A refresh asked for while one runs (from a question box's loop) runs

@@ -69,6 +69,10 @@ public:
     // One look at every process, with its figures where the system gives
     // them; false when the look failed. By default a walk: names and pids.
     virtual bool SampleProcesses(ProcessSample& sample);
+    // False only when the system's list of processes has surely not changed
+    // since the last call (a new process always changes it): a probe far
+    // cheaper than a look, for when no figures are shown.
+    virtual bool ProcessListMayHaveChanged() { return true; }
     virtual ProgramFile LocateProgramFile(uint32_t /*pid*/) { return {}; }
     virtual ProgramVersion ReadProgramVersion(uint32_t /*pid*/) { return {}; }
     // A moment (100-ns units since 1601, UTC) in the local time of that day.

@@ -94,11 +94,26 @@ uint32_t ProcessorCount() {
     return system.dwNumberOfProcessors > 0 ? system.dwNumberOfProcessors : 1;
 }
 
+using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+
+Query SystemQuery() {
+    static const auto query = FindSystemFunction<Query>(L"ntdll.dll", "NtQuerySystemInformation");
+    return query;
+}
+
 }  // namespace
 
+bool Win32ProcessSystem::ProcessListMayHaveChanged() {
+    const Query query = SystemQuery();
+    ULONG size = 0;
+    if (!query || query(kSystemProcessInformation, nullptr, 0, &size) != kInfoLengthMismatch || size == 0) return true;
+    const bool changed = size != m_listSize;
+    m_listSize = size;
+    return changed;
+}
+
 bool Win32ProcessSystem::SampleProcesses(ProcessSample& sample) {
-    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-    static const auto query = FindSystemFunction<Query>(L"ntdll.dll", "NtQuerySystemInformation");
+    const Query query = SystemQuery();
     static const uint32_t processors = ProcessorCount();
     if (!query) return ProcessSystem::SampleProcesses(sample);
     if (m_sampleBuffer.empty()) m_sampleBuffer.resize((64u << 10) / sizeof(uint64_t));

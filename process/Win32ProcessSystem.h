@@ -20,6 +20,9 @@ public:
     uint32_t OwnPid() override;
     // One NtQuerySystemInformation(SystemProcessInformation) call.
     bool SampleProcesses(ProcessSample& sample) override;
+    // The size the same call asks for its answer, which every process and
+    // thread (and name) adds to.
+    bool ProcessListMayHaveChanged() override;
     ProgramFile LocateProgramFile(uint32_t pid) override;
     ProgramVersion ReadProgramVersion(uint32_t pid) override;
     bool ToLocalTime(uint64_t moment, LocalTime& local) override;
@@ -34,6 +37,7 @@ private:
     // Kept from look to look: after the first its size fits, and no look
     // allocates it again.
     std::vector<uint64_t> m_sampleBuffer;
+    unsigned long m_listSize = 0;  // at the last probe
     std::wstring m_windowsFolder;  // full and long; found at the first need
     // The places of program files by the path the system gives: finding a
     // path's long form reads every folder on the way.

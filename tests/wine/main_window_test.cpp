@@ -122,6 +122,28 @@ TEST_F(MainWindowTest, FiguresChangeInPlaceOnlyWhileTheWindowIsSeen) {
     EXPECT_EQ("3,072 K", dialog.m_list.GetItemText(row, kMemoryColumn));
 }
 
+// Hidden, the probe stands in for the look while the process list stays the
+// same, but not for longer than a few seconds; in view, a look every second.
+TEST_F(MainWindowTest, HiddenALookOnlyWhenTheProcessListMayHaveChanged) {
+    CountedSystem system(3);
+    system.listChanged = false;
+    dialog.SetProcessSystem(&system);
+    Open();
+    dialog.ShowWindow(SW_HIDE);
+    const uint64_t before = system.looks;
+    for (int second = 1; second < kLongestHiddenSecondsWithoutLook; ++second) Tick();
+    EXPECT_EQ(before, system.looks);
+    Tick();
+    EXPECT_EQ(before + 1, system.looks) << "the longest wait";
+    system.listChanged = true;
+    Tick();
+    EXPECT_EQ(before + 2, system.looks) << "the list changed";
+    system.listChanged = false;
+    dialog.ShowWindow(SW_SHOW);
+    Tick();
+    EXPECT_EQ(before + 3, system.looks) << "in view";
+}
+
 // The figure headings sort largest first; each look then orders the list
 // again, the selected process staying selected wherever its row goes.
 TEST_F(MainWindowTest, FigureHeadingsSortLargestFirstAndLooksReorder) {

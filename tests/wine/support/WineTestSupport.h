@@ -99,8 +99,10 @@ public:
     std::map<uint32_t, uint64_t> workingSet;
     std::map<uint32_t, uint64_t> cpuTime;
     uint64_t looks = 0;
+    bool listChanged = true;  // what the cheap probe says
     void WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) override;
     bool SampleProcesses(ProcessSample& sample) override;
+    bool ProcessListMayHaveChanged() override { return listChanged; }
     bool TerminateByPid(uint32_t) override { return false; }
     bool EnableDebugPrivilege() override { return true; }
 };
