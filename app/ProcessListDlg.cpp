@@ -322,12 +322,16 @@ void CProcessListDlg::RefreshOnce() {
 
 // Every second one look at the processes (one system query) serves both the
 // block check and the figures; the list is only touched while it is seen.
-// Hidden in the tray, where the program waits nearly all the time, a cheap
-// probe stands in for the look while the process list stays the same (a new
-// process on the block list changes it).
+// Hidden in the tray, where the program waits nearly all the time and no
+// figure is shown, a cheap probe stands in for the look while the processes
+// stay calm: the last two looks found the same ones and the probe finds the
+// list unchanged (a new process changes it). A program ended and started
+// again at once under its own name can leave the probe as it was, but not
+// the looks, which then go on every second.
 void CProcessListDlg::OnSampleTick() {
     const bool seen = IsWindowVisible();
-    if (!seen && !m_system->ProcessListMayHaveChanged() && ++m_nSecondsWithoutLook < kLongestHiddenSecondsWithoutLook) {
+    if (!seen && m_usage.SameProcessesAsBefore() && !m_system->ProcessListMayHaveChanged() &&
+        ++m_nSecondsWithoutLook < kLongestHiddenSecondsWithoutLook) {
         return;
     }
     m_nSecondsWithoutLook = 0;

@@ -1,6 +1,7 @@
 #include "process/ProcessUsage.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -50,13 +51,19 @@ std::string KilobyteText(uint64_t bytes) { return GroupedNumber(bytes / 1024) + 
 
 void UsageTracker::Add(ProcessSample sample) {
     const std::vector<int> shares = CpuShares(m_latest, sample);
-    m_latest = std::move(sample);
+    const ProcessSample previous = std::exchange(m_latest, std::move(sample));
+    const std::vector<Entry> previousByPid = std::move(m_byPid);
     m_byPid.clear();
     m_byPid.reserve(m_latest.processes.size());
     for (size_t index = 0; index < m_latest.processes.size(); ++index) {
         m_byPid.push_back({m_latest.processes[index].pid, index, shares[index]});
     }
     std::sort(m_byPid.begin(), m_byPid.end(), [](const Entry& a, const Entry& b) { return a.pid < b.pid; });
+    m_bSameAsBefore = !previousByPid.empty() &&
+                      std::equal(m_byPid.begin(), m_byPid.end(), previousByPid.begin(), previousByPid.end(),
+                                 [&](const Entry& a, const Entry& b) {
+                                     return SameProcess(m_latest.processes[a.index], previous.processes[b.index]);
+                                 });
 }
 
 UsageTexts UsageTracker::TextsFor(uint32_t pid, std::string_view name) const {

@@ -53,6 +53,8 @@ public:
     // The texts for the process of that pid and name in the latest look.
     UsageTexts TextsFor(uint32_t pid, std::string_view name) const;
     const ProcessSample& latest() const { return m_latest; }
+    // True when the latest look found the very processes of the look before.
+    bool SameProcessesAsBefore() const { return m_bSameAsBefore; }
 
 private:
     struct Entry {
@@ -62,4 +64,5 @@ private:
     };
     ProcessSample m_latest;
     std::vector<Entry> m_byPid;  // sorted by pid
+    bool m_bSameAsBefore = false;
 };

@@ -55,4 +55,11 @@ TEST(UsageTracker, TextsByPidAndNameFromTheLatestLook) {
     EXPECT_EQ("102,400 K", tracker.TextsFor(100, "spin.exe").memory);
     EXPECT_EQ("", tracker.TextsFor(100, "other.exe").memory) << "the pid names another program";
     EXPECT_EQ("", tracker.TextsFor(300, "gone.exe").cpu) << "ended since";
+    EXPECT_FALSE(tracker.SameProcessesAsBefore());
+    tracker.Add(kAfter);
+    EXPECT_TRUE(tracker.SameProcessesAsBefore());
+    ProcessSample respawned = kAfter;
+    respawned.processes[1].startTime = 3;  // ended and started again at once, under its pid
+    tracker.Add(respawned);
+    EXPECT_FALSE(tracker.SameProcessesAsBefore());
 }
