@@ -1,26 +1,44 @@
 #include "app/MainApp.h"
 
+#include <shellapi.h>
+
 #include "app/ProcessListDlg.h"
-#include "framework/Handle.h"
+#include "app/RunningCopy.h"
+#include "app/StartupRules.h"
 
 namespace {
 
-// One copy a user session: the first start holds this mutex as long as it runs.
-const wchar_t* const kInstanceMutexName = L"Local\\tarvemonix.running";
+// The command line's arguments after the program's own path.
+std::vector<std::wstring> CommandLineArguments() {
+    std::vector<std::wstring> arguments;
+    int count = 0;
+    wchar_t** split = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!split) return arguments;
+    for (int index = 1; index < count; ++index) arguments.emplace_back(split[index]);
+    LocalFree(split);
+    return arguments;
+}
 
 }  // namespace
 
 BOOL CMainApp::InitInstance() {
+    const StartRequest request = ReadStartArguments(CommandLineArguments());
+    // A copy restarted with administrator rights may start elsewhere: it
+    // works in the folder of the copy it replaces, where proc.dat lives.
+    if (!request.folder.empty()) SetCurrentDirectoryW(request.folder.c_str());
     // A second start shows the running copy's window, as its tray item
-    // "进程信息" does, and ends: one block-list enforcer, tray icon and
-    // hot-key owner. Where no mutex can be made, the program runs all the same.
-    const UniqueHandle instance(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
-    if (instance && GetLastError() == ERROR_ALREADY_EXISTS) {
-        AllowSetForegroundWindow(ASFW_ANY);
-        PostMessageW(HWND_BROADCAST, ShowRunningCopyMessage(), 0, 0);
+    // "进程信息" does, and ends; one started in the tray (at logon, say) ends
+    // without a word.
+    const RunningCopyMark mark(kRunningCopyMarkName, request.takeOverFromPid);
+    if (mark.AnotherCopyRuns()) {
+        if (!request.inTray) {
+            AllowSetForegroundWindow(ASFW_ANY);
+            PostMessageW(HWND_BROADCAST, ShowRunningCopyMessage(), 0, 0);
+        }
         return FALSE;
     }
     CProcessListDlg dialog;
+    if (request.inTray) dialog.StartInTray();
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;

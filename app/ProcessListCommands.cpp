@@ -7,8 +7,10 @@
 #include <algorithm>
 
 #include "blocklist/BlockListCommands.h"
+#include "blocklist/BlockListDlg.h"
 #include "files/Win32FileStore.h"
 #include "framework/FileDialog.h"
+#include "framework/Text.h"
 #include "process/DetailsText.h"
 #include "process/ExportText.h"
 #include "process/ProcessCommands.h"
@@ -16,17 +18,22 @@
 
 void CProcessListDlg::OnTerminate() {
     const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog};
-    if (RunTerminateCommand(context, {SelectedName(), SelectedPid()})) OnRefresh();
+    if (RunTerminateCommand(context, {SelectedName(), SelectedPid()}) && !OfferAdministratorRestart(false)) OnRefresh();
 }
 
 void CProcessListDlg::OnSlim() {
     const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog};
-    if (RunSlimCommand(context)) OnRefresh();
+    const bool refresh = RunSlimCommand(context);
+    // Slim down ends what it can; it offers no restart for what it cannot.
+    m_system->TakeDeniedEnds();
+    if (refresh) OnRefresh();
 }
 
 void CProcessListDlg::OnDeleteFile() {
     const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog};
-    if (RunDeleteFileCommand(context, {SelectedName(), SelectedPid()})) OnRefresh();
+    if (RunDeleteFileCommand(context, {SelectedName(), SelectedPid()}) && !OfferAdministratorRestart(false)) {
+        OnRefresh();
+    }
 }
 
 void CProcessListDlg::OnDetails() {
@@ -62,6 +69,15 @@ void CProcessListDlg::OnBlockProcess() {
     OnRefresh();
 }
 
+// The editor works on proc.dat alone; what it changed is enforced from the
+// moment it closes, and the list shows the new words at once.
+void CProcessListDlg::OnEditBlockList() {
+    RunBlockListEditor(m_startFolder);
+    const std::vector<std::string> before = m_blockList.names();
+    LoadBlockList();
+    if (m_blockList.names() != before) OnRefresh();
+}
+
 void CProcessListDlg::OnViewLog() {
     // The log is only made by the first end it records.
     if (GetFileAttributesW(m_endLog.path().c_str()) == INVALID_FILE_ATTRIBUTES) {
@@ -80,7 +96,7 @@ void CProcessListDlg::OnExport() {
     ExportTo(dialog.GetPathName());
 }
 
-void CProcessListDlg::ExportTo(const std::string& path) {
+void CProcessListDlg::ExportTo(const std::wstring& path) {
     // The rows as the list shows them now, in its display order.
     std::vector<std::string> names;
     const int count = m_list.GetItemCount();
@@ -90,7 +106,7 @@ void CProcessListDlg::ExportTo(const std::string& path) {
     // the new list only, and a failed write leaves the old file as it was.
     Win32FileStore files;
     std::string reason;
-    if (!SaveFileSafely(files, path, BuildExportBytes(names), reason)) {
-        m_prompt->Notify(ExportFailureText(path, reason), "提示");
+    if (!SaveFileSafely(files, Utf8FromWide(path), BuildExportBytes(names), reason)) {
+        m_prompt->Notify(ExportFailureText(TextFromWide(path), reason), "提示");
     }
 }

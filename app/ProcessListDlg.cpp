@@ -1,6 +1,5 @@
 #include "app/ProcessListDlg.h"
 
-#include "blocklist/BlockListDlg.h"
 #include "controls/AboutDlg.h"
 #include "files/Win32FileStore.h"
 #include "process/Refresh.h"
@@ -26,7 +25,8 @@ CProcessListDlg::CProcessListDlg(HWND parent)
       m_endLog(m_startFolder),
       m_ownSystem(std::make_unique<Win32ProcessSystem>()),
       m_ownPrompt(std::make_unique<Win32MessagePrompt>(*this)),
-      m_system(m_ownSystem.get()) {
+      m_system(m_ownSystem.get()),
+      m_bRunsAsAdministrator(RunsWithAdministratorRights()) {
     m_questions.inner = m_ownPrompt.get();
 }
 
@@ -55,14 +55,19 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_QUERYDRAGICON: return reinterpret_cast<LRESULT>(m_hIcon);
     case WM_HOTKEY: return OnHotKey(wParam);
     case WM_TRAY_NOTIFY: return OnTrayNotify(wParam, lParam);
+    case WM_CONTEXTMENU:
+        // From the keyboard (-1) the key itself has opened the menu already.
+        if (lParam != -1) OnContextMenu(reinterpret_cast<HWND>(wParam), lParam);
+        return 0;
+    case WM_INITMENUPOPUP: OnInitMenuPopup(reinterpret_cast<HMENU>(wParam)); return 0;
+    case WM_WINDOWPOSCHANGING: OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam)); return 0;
     default:
         if (message == WM_TASKBAR_CREATED && WM_TASKBAR_CREATED != 0) {
             AddNotifyIcon();
             return 0;
         }
         if (message == ShowRunningCopyMessage() && message != 0) {
-            OnTrayShow();
-            SetForegroundWindow(m_hWnd);
+            OnShowRunningCopy();
             return 0;
         }
         return CDialog::WindowProc(message, wParam, lParam);
@@ -86,14 +91,19 @@ bool CProcessListDlg::OnCommand(UINT id, UINT code, HWND control) {
     case ID_MENU_SYSINFO:
     case ID_TRAY_SYSINFO: UnlessDialogIsOpen(RunSysInfoDialog); return true;
     case ID_MENU_BLOCKLIST:
-    case ID_TRAY_BLOCKLIST: UnlessDialogIsOpen([this] { RunBlockListEditor(m_startFolder); }); return true;
+    case ID_TRAY_BLOCKLIST: UnlessDialogIsOpen([this] { OnEditBlockList(); }); return true;
     case ID_MENU_HELP:
     case ID_TRAY_HELP: OpenHelpPage(); return true;
     case ID_MENU_VIEWLOG:
-    case ID_TRAY_VIEWLOG: OnViewLog(); return true;
+    case ID_TRAY_VIEWLOG: UnlessDialogIsOpen([this] { OnViewLog(); }); return true;
+    case ID_MENU_AUTORUN:
+    case ID_TRAY_AUTORUN: UnlessDialogIsOpen([this] { OnToggleAutorun(); }); return true;
     case ID_MENU_ABOUT:
     case ID_TRAY_ABOUT: UnlessDialogIsOpen(RunAboutDialog); return true;
     case ID_TRAY_SHOW: OnTrayShow(); return true;
+    case ID_ROW_OPENFOLDER: OnOpenFileLocation(); return true;
+    case ID_ROW_COPYNAME: OnCopyName(); return true;
+    case ID_ROW_COPYPATH: OnCopyPath(); return true;
     default: return CDialog::OnCommand(id, code, control);
     }
 }
@@ -118,7 +128,7 @@ int CProcessListDlg::OnCreate(CREATESTRUCTW* create) {
     SetTimer(kAdPageTimer, m_nAdPageDelayMs);
     SetTimer(kBlockCheckTimer, kBlockCheckPeriodMs);
     AddTrayIcon();
-    AnimateWindow(800, AW_CENTER);
+    if (!m_bKeepHidden) AnimateWindow(800, AW_CENTER);
     RegisterHotKeys();
     return 0;
 }
@@ -136,6 +146,7 @@ BOOL CProcessListDlg::OnInitDialog() {
             AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about.c_str());
         }
     }
+    if (m_bRunsAsAdministrator) SetWindowText(GetWindowText() + "（管理员）");
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
@@ -272,6 +283,7 @@ void CProcessListDlg::OnRefresh() {
         RefreshOnce();
     } while (m_bRefreshPending && m_hWnd);
     m_bRefreshing = false;
+    OfferAdministratorRestart(true);
 }
 
 void CProcessListDlg::RefreshOnce() {

@@ -41,6 +41,10 @@ constexpr int kHotKeyHideH = 1004;
 // Broadcast by a second start of the program: the running copy shows its window.
 UINT ShowRunningCopyMessage();
 
+// Whether this process runs with administrator rights (an elevated token).
+bool RunsWithAdministratorRights();
+extern const char* const kAdministratorRestartQuestion;
+
 extern const char* const kHelpPageFile;
 extern const char* const kAdPageAddress;
 
@@ -53,8 +57,14 @@ public:
     void SetProcessSystem(ProcessSystem* system) { m_system = system; }
     void SetMessagePrompt(MessagePrompt* prompt) { m_questions.inner = prompt; }
     void SetShellOperations(ShellOperations* shell) { m_shell = shell; }
+    // Whether the program runs with administrator rights; read from the
+    // process's token, set by tests before the window is created.
+    void SetRunsAsAdministrator(bool administrator) { m_bRunsAsAdministrator = administrator; }
     // Delay of the one advertisement tick; set before the window is created.
     void SetAdPageDelay(UINT milliseconds) { m_nAdPageDelayMs = milliseconds; }
+    // Started in the tray ("/tray"): the window stays hidden until the user
+    // shows it; set before the window is created.
+    void StartInTray() { m_bKeepHidden = true; }
 
     // Commands of the window (see OnCommand for their sources).
     void OnRefresh();
@@ -63,9 +73,15 @@ public:
     void OnDeleteFile();
     void OnDetails();
     void OnBlockProcess();
+    void OnEditBlockList();
     void OnExport();
+    // The row menu's own commands and Ctrl+C.
+    void OnOpenFileLocation();
+    void OnCopyName();
+    void OnCopyPath();
+    void OnCopyRow();
     // Writes the list's names to path as the export does, reporting a failure.
-    void ExportTo(const std::string& path);
+    void ExportTo(const std::wstring& path);
 
     void LoadBlockList();
     void LoadReferenceInfo();
@@ -76,6 +92,10 @@ public:
     LRESULT OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
     LRESULT OnHotKey(WPARAM hotKeyId);
     void OnTrayShow();
+    // Shows the window, also one started in the tray.
+    void ShowMainWindow();
+    // A second start of the program asks this copy to show itself.
+    void OnShowRunningCopy();
     void OnExit();
     void OpenHelpPage();
     void OpenAdPage();
@@ -103,11 +123,15 @@ protected:
     bool OnCommand(UINT id, UINT code, HWND control) override;
     bool OnNotify(NMHDR* header, LRESULT* result) override;
     void OnCancel() override;
+    bool OnDialogKey(const MSG& key) override;
 
 private:
     void OnTimer(UINT_PTR id);
     void OnBlockCheck();
     void OnViewLog();
+    void OnToggleAutorun();
+    void OnInitMenuPopup(HMENU menu);
+    void OnWindowPosChanging(WINDOWPOS* position);
     void ShowBlockNotice();
     void OnClose();
     void OnDestroy();
@@ -117,6 +141,15 @@ private:
     void OnListClick();
     void OnListItemChanged();
     void OnListDblClk();
+    // The row menu: a right click on a row, the menu key or Shift+F10.
+    void OnContextMenu(HWND window, LPARAM position);
+    void ShowRowMenu(POINT screenPoint);
+    // The selected process's program file, when its pid still names it.
+    std::wstring SelectedProcessPath() const;
+    // After an end refused for want of rights, offers to start again as
+    // administrator; true when this copy is ending for the new one. The block
+    // list asks once per process: its refresh tries again every 20 seconds.
+    bool OfferAdministratorRestart(bool forBlockList);
     int GetOsClass();
     void AddNotifyIcon();
     void RegisterHotKeys();
@@ -164,4 +197,8 @@ private:
     bool m_bRefreshing = false;
     bool m_bRefreshPending = false;
     bool m_bFillingList = false;  // the refresh is putting the rows in
+    bool m_bKeepHidden = false;   // started in the tray and not shown yet
+    bool m_bRunsAsAdministrator;
+    std::vector<uint32_t> m_askedBlockedPids;  // denied block-list ends already asked about
+    std::wstring m_rowMenuPath;                // the file of the row whose menu was opened last
 };

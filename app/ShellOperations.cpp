@@ -30,6 +30,26 @@ void ShellOperations::Open(HWND owner, const std::string& target, const std::wst
     ShellExecuteW(owner, L"open", file.c_str(), L"", L"", SW_SHOW);
 }
 
+void ShellOperations::ShowInFolder(HWND owner, const std::wstring& file) {
+    const std::wstring parameters = L"/select,\"" + file + L"\"";
+    ShellExecuteW(owner, L"open", L"explorer.exe", parameters.c_str(), nullptr, SW_SHOWNORMAL);
+}
+
+bool ShellOperations::RunAsAdministrator(HWND owner, const std::wstring& program, const std::wstring& parameters,
+                                         const std::wstring& folder) {
+    SHELLEXECUTEINFOW start{};
+    start.cbSize = sizeof(start);
+    // Returns once the process has started, not while the shell still works.
+    start.fMask = SEE_MASK_NOASYNC;
+    start.hwnd = owner;
+    start.lpVerb = L"runas";
+    start.lpFile = program.c_str();
+    start.lpParameters = parameters.c_str();
+    start.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+    start.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExW(&start) != FALSE;
+}
+
 namespace {
 
 // Balloons came with the shell of version 5.

@@ -23,4 +23,11 @@ public:
     // The shell's "open" on a file or address (code page 936), shown normally.
     // With a folder, target is a file name taken in that folder.
     virtual void Open(HWND owner, const std::string& target, const std::wstring& folder);
+    // A window of the file's folder with the file selected.
+    virtual void ShowInFolder(HWND owner, const std::wstring& file);
+    // Starts program with administrator rights (the "runas" verb), in folder.
+    // True once the new process has started; false when it could not, or the
+    // user refused the elevation.
+    virtual bool RunAsAdministrator(HWND owner, const std::wstring& program, const std::wstring& parameters,
+                                    const std::wstring& folder);
 };

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/Autorun.h"
 #include "framework/App.h"
 #include "res/resource.h"
 
@@ -80,7 +81,7 @@ LRESULT CProcessListDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
         DestroyMenu(menu);
         break;
     }
-    case WM_LBUTTONDBLCLK: ShowWindow(SW_SHOW); break;
+    case WM_LBUTTONDBLCLK: ShowMainWindow(); break;
     default: break;
     }
     return 0;
@@ -89,7 +90,7 @@ LRESULT CProcessListDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
 LRESULT CProcessListDlg::OnHotKey(WPARAM hotKeyId) {
     switch (hotKeyId) {
     case kHotKeyShowF11:
-    case kHotKeyShowZ: ShowWindow(SW_SHOW); break;
+    case kHotKeyShowZ: ShowMainWindow(); break;
     case kHotKeyHideNumpad8:
     case kHotKeyHideH: ShowWindow(SW_HIDE); break;
     default: break;
@@ -99,7 +100,41 @@ LRESULT CProcessListDlg::OnHotKey(WPARAM hotKeyId) {
 
 void CProcessListDlg::OnTrayShow() {
     AnimateWindow(1000, AW_HIDE | AW_CENTER);
+    ShowMainWindow();
+}
+
+void CProcessListDlg::ShowMainWindow() {
+    m_bKeepHidden = false;
     ShowWindow(SW_SHOW);
+}
+
+// The dialog's own showing at its creation (and the modal loop's) is held
+// back while the program was started in the tray.
+void CProcessListDlg::OnWindowPosChanging(WINDOWPOS* position) {
+    if (m_bKeepHidden) position->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+    Default();
+}
+
+// The tick of "开机时自动运行" is read whenever a menu opens: the entry can be
+// changed from outside while the program runs.
+void CProcessListDlg::OnInitMenuPopup(HMENU menu) {
+    const UINT check = IsAutorunSetForThisProgram() ? MF_CHECKED : MF_UNCHECKED;
+    for (UINT command : {ID_MENU_AUTORUN, ID_TRAY_AUTORUN}) CheckMenuItem(menu, command, MF_BYCOMMAND | check);
+    Default();
+}
+
+void CProcessListDlg::OnToggleAutorun() {
+    std::string reason;
+    if (!SetAutorunForThisProgram(!IsAutorunSetForThisProgram(), reason)) {
+        m_prompt->Notify("无法设置开机时自动运行。\n" + reason, "提示");
+    }
+}
+
+void CProcessListDlg::OnShowRunningCopy() {
+    UnlessDialogIsOpen([this] {
+        OnTrayShow();
+        SetForegroundWindow(m_hWnd);
+    });
 }
 
 void CProcessListDlg::OnExit() {

@@ -83,10 +83,14 @@ void CBlockListDlg::OnAdd() {
 }
 
 void CBlockListDlg::OnDelete() {
-    // The topmost selected row; with none the text is empty and the rewrite
-    // only brings the file into form.
+    // The topmost selected row's name as the file holds it (the rows show the
+    // names newest first); the text read back from the row can differ from
+    // bytes that are not code page 936. With no row the name is empty and the
+    // rewrite only brings the file into form.
     const int row = m_nameList.GetFirstSelectedItem();
-    const std::string taken = row >= 0 ? m_nameList.GetItemText(row, 0) : std::string();
+    const size_t count = m_entries.size();
+    const std::string taken =
+        row >= 0 && static_cast<size_t>(row) < count ? m_entries[count - 1 - static_cast<size_t>(row)] : std::string();
     LoadEntries();
     Win32FileStore store(m_folder);
     if (!RemoveBlockName(taken, *m_prompt, store)) return;

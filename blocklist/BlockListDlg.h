@@ -1,5 +1,5 @@
 // The block list editor "编辑封锁列表" and its add box "添加封锁进程". Both work
-// on proc.dat alone; the main window takes their changes at its next load.
+// on proc.dat alone; the main window loads it again when the editor closes.
 #pragma once
 
 #include <memory>

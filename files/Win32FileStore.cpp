@@ -86,7 +86,7 @@ std::wstring InFolder(const std::wstring& folder, const std::wstring& name) {
 }
 
 std::wstring Win32FileStore::Resolve(const std::string& path) const {
-    const std::wstring wide = WideFromText(path);
+    const std::wstring wide = WideFromUtf8(path);
     return PathIsRelativeW(wide.c_str()) ? InFolder(m_folder, wide) : wide;
 }
 
@@ -166,13 +166,26 @@ bool Win32FileStore::Replace(const std::string& temporaryPath, const std::string
 
 void Win32FileStore::Remove(const std::string& path) { DeleteFileW(Resolve(path).c_str()); }
 
+namespace {
+
+// A full log makes way for a new one; the one before it goes. An older log
+// the move cannot replace (an empty folder of that name, say) is removed
+// first; a folder with files in it is never touched.
+bool MoveFullLogAside(const std::wstring& path) {
+    const std::wstring older = path + L".1";
+    if (MoveFileExW(path.c_str(), older.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    if (!DeleteFileW(older.c_str()) && !RemoveDirectoryW(older.c_str())) return false;
+    return MoveFileExW(path.c_str(), older.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+}  // namespace
+
 bool AppendLogLine(const std::wstring& path, std::string_view line, uint64_t limitBytes) {
     WIN32_FILE_ATTRIBUTE_DATA attributes{};
     if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes)) {
         const uint64_t size = (uint64_t{attributes.nFileSizeHigh} << 32) | attributes.nFileSizeLow;
-        // A full log makes way for a new one; the one before it goes.
-        if (size + line.size() > limitBytes)
-            MoveFileExW(path.c_str(), (path + L".1").c_str(), MOVEFILE_REPLACE_EXISTING);
+        // A log that cannot make way stops growing rather than fill the disk.
+        if (size + line.size() > limitBytes && !MoveFullLogAside(path)) return false;
     }
     UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

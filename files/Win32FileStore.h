@@ -1,5 +1,5 @@
-// The file seam on the platform's file functions. Paths are code page 936
-// text and are passed to the wide functions.
+// The file seam on the platform's file functions. Paths are UTF-8 text and
+// are passed to the wide functions; the program's own file names are ASCII.
 #pragma once
 
 #include <cstdint>
@@ -35,7 +35,8 @@ std::wstring InFolder(const std::wstring& folder, const std::wstring& name);
 
 // Appends one line (a few hundred bytes at most) to the log at path. When the
 // line would take the log past limitBytes, the log first moves to path + ".1",
-// replacing an older one. False when the line could not be written.
+// replacing an older one; when it cannot move, nothing is appended. False when
+// the line could not be written.
 bool AppendLogLine(const std::wstring& path, std::string_view line, uint64_t limitBytes);
 
 // The system's text for an error code (code page 936), with the code itself.

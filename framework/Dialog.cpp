@@ -10,12 +10,25 @@ thread_local CDialog* g_dialogBeingCreated = nullptr;
 thread_local HHOOK g_creationHook = nullptr;
 // The dialogs whose DoModal runs on this thread, outermost first.
 thread_local std::vector<CDialog*> g_modalDialogs;
+// Sees the messages of every dialog box loop on the thread while the
+// outermost DoModal runs.
+thread_local HHOOK g_keyFilter = nullptr;
 
 // Keeps a dialog on the modal stack while its DoModal runs.
 class ModalEntry {
 public:
-    explicit ModalEntry(CDialog* dialog) { g_modalDialogs.push_back(dialog); }
-    ~ModalEntry() { g_modalDialogs.pop_back(); }
+    ModalEntry(CDialog* dialog, HOOKPROC keyFilter) {
+        if (g_modalDialogs.empty())
+            g_keyFilter = SetWindowsHookExW(WH_MSGFILTER, keyFilter, nullptr, GetCurrentThreadId());
+        g_modalDialogs.push_back(dialog);
+    }
+    ~ModalEntry() {
+        g_modalDialogs.pop_back();
+        if (g_modalDialogs.empty() && g_keyFilter) {
+            UnhookWindowsHookEx(g_keyFilter);
+            g_keyFilter = nullptr;
+        }
+    }
     ModalEntry(const ModalEntry&) = delete;
     ModalEntry& operator=(const ModalEntry&) = delete;
 };
@@ -48,8 +61,17 @@ void DDX_Text(CDataExchange* pDX, int id, std::string& value) {
     }
 }
 
+bool IsDialogWindowBeingCreated(HWND window) {
+    // Input-method windows (class style CS_IME) can be made on the thread
+    // along with its first top-level window; only the dialog's own window,
+    // of the dialog class, is bound.
+    const ULONG_PTR style = GetClassLongPtrW(window, GCL_STYLE);
+    const ATOM atom = static_cast<ATOM>(GetClassLongPtrW(window, GCW_ATOM));
+    return (style & CS_IME) == 0 && atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(WC_DIALOG));
+}
+
 LRESULT CALLBACK CDialog::CreationHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND && g_dialogBeingCreated) {
+    if (code == HCBT_CREATEWND && g_dialogBeingCreated && IsDialogWindowBeingCreated(reinterpret_cast<HWND>(wParam))) {
         CDialog* dialog = g_dialogBeingCreated;
         const HHOOK hook = g_creationHook;
         EndCreation();
@@ -63,6 +85,19 @@ bool CDialog::BeginCreation() {
     g_dialogBeingCreated = this;
     g_creationHook = SetWindowsHookExW(WH_CBT, &CDialog::CreationHook, nullptr, GetCurrentThreadId());
     return g_creationHook != nullptr;
+}
+
+LRESULT CALLBACK CDialog::KeyFilter(int code, WPARAM wParam, LPARAM lParam) {
+    const MSG* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && (message->message == WM_KEYDOWN || message->message == WM_SYSKEYDOWN)) {
+        for (CDialog* dialog : g_modalDialogs) {
+            const HWND window = dialog->m_hWnd;
+            const bool inDialog = window && (message->hwnd == window || IsChild(window, message->hwnd));
+            // A disabled dialog has a box or another dialog over it: its keys wait.
+            if (inDialog && ::IsWindowEnabled(window) && dialog->OnDialogKey(*message)) return TRUE;
+        }
+    }
+    return CallNextHookEx(g_keyFilter, code, wParam, lParam);
 }
 
 CDialog* CDialog::InnermostModal() { return g_modalDialogs.empty() ? nullptr : g_modalDialogs.back(); }
@@ -82,7 +117,7 @@ INT_PTR CDialog::DoModal() {
     }
     if (!BeginCreation()) return -1;
     m_bModal = true;
-    const ModalEntry entry(this);
+    const ModalEntry entry(this, &CDialog::KeyFilter);
     const INT_PTR result =
         DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nTemplateId), owner, &CDialog::NoDialogProc, 0);
     EndCreation();

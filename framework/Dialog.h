@@ -13,6 +13,11 @@
 
 class CDialog;
 
+// Whether a window whose creation the dialog hook sees is a dialog's own
+// window (dialog class), not one made along with it such as an input-method
+// window.
+bool IsDialogWindowBeingCreated(HWND window);
+
 // Data exchange between members and controls (direction: save = from controls).
 class CDataExchange {
 public:
@@ -50,6 +55,10 @@ protected:
     virtual bool OnNotify(NMHDR* header, LRESULT* result);
     virtual void OnOK();
     virtual void OnCancel();
+    // A key pressed in this modal dialog while it is enabled, before the
+    // dialog manager sees it: true when handled (the key then goes no
+    // further). Dialogs without keys of their own leave it.
+    virtual bool OnDialogKey(const MSG& /*key*/) { return false; }
 
     const UINT m_nTemplateId;
     const HWND m_hParent;
@@ -57,6 +66,7 @@ protected:
 private:
     bool BeginCreation();
     static LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK KeyFilter(int code, WPARAM wParam, LPARAM lParam);
     static INT_PTR CALLBACK NoDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
     bool m_bModal = false;

@@ -32,6 +32,6 @@ INT_PTR CFileDialog::DoModal() {
     dialog.Flags = m_flags | OFN_EXPLORER;
     const BOOL chosen = m_bOpenFileDialog ? GetOpenFileNameW(&dialog) : GetSaveFileNameW(&dialog);
     if (!chosen) return IDCANCEL;
-    m_pathName = TextFromWide(file.data());
+    m_pathName = file.data();
     return IDOK;
 }

@@ -14,8 +14,8 @@ public:
 
     // IDOK when the user chose a file, IDCANCEL otherwise.
     INT_PTR DoModal();
-    // The chosen full path, of any length the dialog allows.
-    std::string GetPathName() const { return m_pathName; }
+    // The chosen full path, of any length the dialog allows, as the user chose it.
+    const std::wstring& GetPathName() const { return m_pathName; }
 
 private:
     const bool m_bOpenFileDialog;
@@ -24,5 +24,5 @@ private:
     const DWORD m_flags;
     std::wstring m_filter;
     const HWND m_hParent;
-    std::string m_pathName;
+    std::wstring m_pathName;
 };

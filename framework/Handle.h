@@ -1,4 +1,4 @@
-// Owners for kernel handles, so every path closes them.
+// Owners for kernel handles and menus, so every path releases them.
 #pragma once
 
 #include <windows.h>
@@ -30,4 +30,19 @@ public:
 
 private:
     HANDLE m_handle = nullptr;
+};
+
+// A menu loaded from the resources, destroyed with the object.
+class UniqueMenu {
+public:
+    explicit UniqueMenu(HMENU menu) : m_menu(menu) {}
+    ~UniqueMenu() {
+        if (m_menu) DestroyMenu(m_menu);
+    }
+    UniqueMenu(const UniqueMenu&) = delete;
+    UniqueMenu& operator=(const UniqueMenu&) = delete;
+    HMENU get() const { return m_menu; }
+
+private:
+    HMENU m_menu;
 };

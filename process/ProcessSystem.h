@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "process/ProcessRules.h"
 
@@ -45,6 +46,9 @@ public:
     virtual FileDeletionResult DeleteFileNow(const std::string& /*path*/) { return FileDeletionResult::Failed; }
     // Pid of the program's own process.
     virtual uint32_t OwnPid() { return 0; }
+    // The pids whose end TerminateByPid was refused for want of rights since
+    // the last call, in order; administrator rights might end them.
+    virtual std::vector<uint32_t> TakeDeniedEnds() { return {}; }
 };
 
 // Pids 0 and 4 and processes the system marks critical are never terminated.

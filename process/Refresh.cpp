@@ -1,24 +1,46 @@
 #include "process/Refresh.h"
 
+#include "process/ProcessCommands.h"
+
 namespace {
 
-bool EndBlocked(const RefreshContext& context, const ProcessRecord& record, const std::string& entry) {
-    const bool ended = context.system.TerminateByPid(record.pid);
-    if (context.log) context.log->Record({EndReason::BlockList, record.name, record.pid, ended, entry, {}, {}});
+// Every entry that matched, for the log and the tray notice: one process is
+// one end, however many entries name it.
+std::string JoinedEntries(const std::vector<std::string>& entries) {
+    std::string joined;
+    for (const std::string& entry : entries) {
+        if (!joined.empty()) joined += "、";
+        joined += entry;
+    }
+    return joined;
+}
+
+bool EndBlocked(const RefreshContext& context, const SelectedProcess& process, const std::string& entries) {
+    const bool ended = context.system.TerminateByPid(process.pid);
+    if (context.log) context.log->Record({EndReason::BlockList, process.name, process.pid, ended, entries, {}, {}});
     return ended;
 }
 
 void HandleBlockedProcess(const RefreshContext& context, const ProcessRecord& record) {
-    for (const std::string& entry : context.blockList.Matches(record.name)) {
-        if (context.promptDangerous != 1) {
-            EndBlocked(context, record, entry);
-            continue;
-        }
-        // The question and the result name the block-list entry, not the process.
-        if (context.prompt.AskYesNo(FormatText("发现危险进程%s,是否中止？", entry.c_str()), "提示") &&
-            EndBlocked(context, record, entry)) {
+    const std::vector<std::string> entries = context.blockList.Matches(record.name);
+    if (entries.empty()) return;
+    // A copy: the walk's record is not ours to keep across a question.
+    const SelectedProcess process{record.name, record.pid};
+    if (context.promptDangerous != 1) {
+        EndBlocked(context, process, JoinedEntries(entries));
+        return;
+    }
+    // One question per matching entry until the user says Yes; the question and
+    // the result name the block-list entry, not the process.
+    for (const std::string& entry : entries) {
+        if (!context.prompt.AskYesNo(FormatText("发现危险进程%s,是否中止？", entry.c_str()), "提示")) continue;
+        // The question may have stayed open for minutes: the pid is ended only
+        // while it still names the process that was asked about.
+        if (IsStillTheSelectedProcess(context.system, process) &&
+            EndBlocked(context, process, JoinedEntries(entries))) {
             context.prompt.Notify(FormatText("中止%s成功", entry.c_str()), "提示");
         }
+        return;
     }
 }
 

@@ -47,8 +47,16 @@ bool Win32ProcessSystem::IsMarkedCritical(uint32_t /*pid*/, void* processHandle)
 bool Win32ProcessSystem::TerminateByPid(uint32_t pid) {
     if (IsTerminationRefused(pid, false)) return false;
     UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid));
-    if (!process || IsTerminationRefused(pid, IsMarkedCritical(pid, process.get()))) return false;
-    return TerminateProcess(process.get(), 1) != FALSE;
+    if (process && IsTerminationRefused(pid, IsMarkedCritical(pid, process.get()))) return false;
+    if (process && TerminateProcess(process.get(), 1)) return true;
+    if (GetLastError() == ERROR_ACCESS_DENIED) m_deniedEnds.push_back(pid);
+    return false;
+}
+
+std::vector<uint32_t> Win32ProcessSystem::TakeDeniedEnds() {
+    std::vector<uint32_t> denied;
+    denied.swap(m_deniedEnds);
+    return denied;
 }
 
 bool Win32ProcessSystem::EnableDebugPrivilege() {

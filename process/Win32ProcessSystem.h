@@ -14,11 +14,15 @@ public:
     bool WaitForProcessEnd(uint32_t pid, uint32_t timeoutMs) override;
     FileDeletionResult DeleteFileNow(const std::string& path) override;
     uint32_t OwnPid() override;
+    std::vector<uint32_t> TakeDeniedEnds() override;
 
 protected:
     // The critical-process flag of an opened process, as TerminateByPid reads
     // it; a seam for tests, since not every system marks processes critical.
     virtual bool IsMarkedCritical(uint32_t pid, void* processHandle);
+
+private:
+    std::vector<uint32_t> m_deniedEnds;
 };
 
 // Full path of the process's program file as the system names it: the first

@@ -12,6 +12,7 @@
 // Menus, strings, icon, cursor
 #define IDR_TRAYMENU  130
 #define IDR_MAINMENU  141
+#define IDR_ROWMENU   142
 #define IDS_ABOUTBOX  101
 #define IDR_MAINFRAME 128
 #define IDC_LINKHAND  129
@@ -59,6 +60,7 @@
 #define ID_TRAY_HELP      32777
 #define ID_TRAY_BLOCKLIST 32778
 #define ID_TRAY_VIEWLOG   32779
+#define ID_TRAY_AUTORUN   32780
 #define ID_MENU_SYSINFO   32781
 #define ID_MENU_EXPORT    32782
 #define ID_MENU_EXIT      32783
@@ -66,6 +68,10 @@
 #define ID_MENU_HELP      32785
 #define ID_MENU_ABOUT     32786
 #define ID_MENU_VIEWLOG   32787
+#define ID_MENU_AUTORUN   32788
+#define ID_ROW_OPENFOLDER 32790
+#define ID_ROW_COPYNAME   32791
+#define ID_ROW_COPYPATH   32792
 #define IDM_ABOUTBOX      0x0010
 
 #ifndef IDC_STATIC

@@ -144,7 +144,10 @@ BOOL CSysInfoDlg::OnInitDialog() {
     SetDlgItemText(IDC_CPUSPEED, ClockLinePrefix());
     ShowCpuIdentity();
     UpdateMemoryInfo();
-    return TRUE;
+    // The focus on 确 定: on the read-only processor line it would select the
+    // line and scroll its start away.
+    ::SetFocus(GetDlgItem(IDOK));
+    return FALSE;
 }
 
 void CSysInfoDlg::ShowCpuIdentity() {

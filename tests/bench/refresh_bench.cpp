@@ -257,7 +257,7 @@ void BenchExport() {
     for (int rows : {200, kLargeListRows}) {
         CountedSystem system(rows);
         MainWindow window(&system);
-        const double written = MedianMs(kRuns, [&] { window.dialog.ExportTo("tvxbench_export.txt"); });
+        const double written = MedianMs(kRuns, [&] { window.dialog.ExportTo(L"tvxbench_export.txt"); });
         Print("export_" + std::to_string(rows) + "_rows", written, "ms");
     }
 }

@@ -78,7 +78,14 @@ private:
             store_.files[path_] += bytes;
             return true;
         }
-        bool Flush(std::string& reason) override { return Fails(FailAt::Flush, reason); }
+        bool Flush(std::string& reason) override {
+            // A closed handle cannot be flushed: the real file fails here too.
+            if (!open_) {
+                reason = "invalid handle";
+                return false;
+            }
+            return Fails(FailAt::Flush, reason);
+        }
         bool Close(std::string& reason) override {
             if (open_) --store_.openFiles;
             open_ = false;

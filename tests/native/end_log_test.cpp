@@ -100,4 +100,9 @@ TEST(BlockNotice, NamesTheFirstFewWithTheirEntriesAndTheCount) {
     EXPECT_EQ("flcss.exe（匹配 FLCSS）", BlockNoticeText({ends[0]}));
     EXPECT_EQ("flcss.exe（匹配 FLCSS）\r\nb.exe（匹配 FLCSS）\r\nc.exe（匹配 FLCSS）\r\n等，共4个进程",
               BlockNoticeText(ends));
+    // Three are all named, without a count.
+    EXPECT_EQ("flcss.exe（匹配 FLCSS）\r\nb.exe（匹配 FLCSS）\r\nc.exe（匹配 FLCSS）",
+              BlockNoticeText({ends.begin(), ends.begin() + 3}));
 }
+
+TEST(EndLog, MovesAsideAtOneMebibyte) { EXPECT_EQ(uint64_t{1048576}, kEndLogLimitBytes); }

@@ -73,6 +73,9 @@ TEST(CompareCells, KindChosenFromFirstOperandOnly) {
     EXPECT_GT(CompareCells("10", "9x", true, Strcmp), 0);
     EXPECT_GT(CompareCells("b.exe", "a.exe", true, Strcmp), 0);
     EXPECT_LT(CompareCells("b.exe", "a.exe", false, Strcmp), 0);
+    // Descending swaps the operands, yet the kind still comes from the first.
+    EXPECT_LT(CompareCells("10", "9x", false, Strcmp), 0);
+    EXPECT_LT(CompareCells("abc", "", false, Strcmp), 0);
 }
 
 TEST(CompareCells, DatesByYearMonthDay) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "process/ProcessRules.h"
 
 TEST(ContainsNoCase, FoldsOnlyAsciiCapitals) {
@@ -14,6 +16,18 @@ TEST(ContainsNoCase, FoldsOnlyAsciiCapitals) {
     // Byte-wise search ignores character boundaries: the second byte of one
     // character and the first of the next form a match.
     EXPECT_TRUE(ContainsNoCase("\xB0\xA1\xB0\xA1", "\xA1\xB0"));
+    // Every capital from A to Z, in the plain test and in the indexed tables;
+    // '@' and '[' just outside the range stay as they are.
+    const std::string capitals = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    const std::string smalls = "abcdefghijklmnopqrstuvwxyz";
+    EXPECT_TRUE(ContainsNoCase(capitals, smalls));
+    EXPECT_TRUE(ContainsNoCase(smalls, capitals));
+    EXPECT_FALSE(ContainsNoCase("@", "`"));
+    EXPECT_FALSE(ContainsNoCase("[", "{"));
+    BlockList blockList;
+    blockList.AddLoaded(smalls);
+    EXPECT_EQ(std::vector<std::string>{smalls}, blockList.Matches(capitals));
+    EXPECT_TRUE(PreparedReference({capitals}).Names(smalls));
 }
 
 TEST(ContainsNoCase, EmptyNeedleOccursEverywhere) {
@@ -35,6 +49,21 @@ TEST(ClassifyProcess, SixProcessExample) {
     };
     for (const Case& c : cases) {
         EXPECT_STREQ(c.word, CategoryWord(ClassifyProcess(c.name, blockList, reference))) << c.name;
+    }
+}
+
+TEST(ClassifyProcess, EverySystemNameAsWritten) {
+    const char* const names[] = {"RUNDLL32.EXE", "TASKMON.EXE", "KERNEL32.DLL",    "mmtask.tsk", "SPOOL32.EXE",
+                                 "MSGSRV32.EXE", "MDM.EXE",     "MPREXE.EXE",      "DDHELP.EXE", "RPCSS.EXE",
+                                 "IEXPLORE.EXE", "System",      "[System Process]"};
+    ASSERT_EQ(std::size(names), SystemProcessNames.size());
+    const BlockList blockList;
+    const std::vector<std::string> noLines;
+    for (size_t i = 0; i < std::size(names); ++i) {
+        EXPECT_STREQ(names[i], SystemProcessNames[i]);
+        EXPECT_EQ(ProcessCategory::CategorySystem, ClassifyProcess(names[i], blockList, noLines)) << names[i];
+        EXPECT_EQ(ProcessCategory::CategorySystem, ClassifyProcess(names[i], blockList, PreparedReference(noLines)))
+            << names[i];
     }
 }
 
@@ -91,4 +120,8 @@ TEST(AtoiPrefix, ReadsLikeTheCLibrary) {
 TEST(PidText, DecimalWithoutPadding) {
     EXPECT_EQ("0", PidText(0));
     EXPECT_EQ("1234", PidText(1234));
+    // Read as a signed 32-bit number, as "%d" shows it.
+    EXPECT_EQ("2147483647", PidText(2147483647u));
+    EXPECT_EQ("-2147483648", PidText(2147483648u));
+    EXPECT_EQ("-1", PidText(4294967295u));
 }

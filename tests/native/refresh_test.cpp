@@ -85,6 +85,34 @@ TEST_F(RefreshFixture, TwoMatchingEntriesGiveTwoQuestions) {
     EXPECT_EQ((std::vector<uint32_t>{3000}), system.terminated);
 }
 
+// One process is one end and one log line, however many entries match it.
+TEST_F(RefreshFixture, TwoMatchingEntriesEndTheProcessOnceAndLogBothEntries) {
+    blockList.AddLoaded("virus");
+    system.processes = {Record(3000, "VIRUS-FLCSS.EXE")};
+    RecordingEndLog log;
+    BuildProcessRows({blockList, reference, 0, system, prompt, &log});
+    EXPECT_EQ((std::vector<uint32_t>{3000}), system.terminated);
+    ASSERT_EQ(1u, log.records.size());
+    EXPECT_EQ("FLCSS.EXE、virus", log.records[0].entry);
+}
+
+// The pid asked about is given to another program while the question is open.
+TEST_F(RefreshFixture, AnswerAfterThePidWasReusedEndsNothing) {
+    struct ReusingPrompt : ScriptedPrompt {
+        ScriptedSystem* system = nullptr;
+        int Show(const std::string& text, const std::string& caption, unsigned style) override {
+            system->processes[0].name = "word.exe";
+            return ScriptedPrompt::Show(text, caption, style);
+        }
+    } reusing;
+    reusing.system = &system;
+    reusing.answers = {kIdYes};
+    system.processes = {Record(2000, "flcss.exe")};
+    BuildProcessRows({blockList, reference, 1, system, reusing});
+    EXPECT_TRUE(system.terminated.empty());
+    EXPECT_EQ(1u, reusing.shown.size()) << "no success box";
+}
+
 TEST_F(RefreshFixture, PromptFlagOtherThanOneTerminatesSilently) {
     system.processes = {Record(2000, "flcss.exe")};
     Refresh(2);

@@ -163,7 +163,9 @@ bool IsDialogOf(HWND window, DWORD pid, const std::wstring& caption) {
     // Class names are at most 256 characters long.
     std::wstring className(257, L'\0');
     className.resize(static_cast<size_t>(GetClassNameW(window, &className[0], static_cast<int>(className.size()))));
-    return owner == pid && className == L"#32770" && CaptionOf(window) == caption;
+    // The main window's caption ends in "（管理员）" when the program runs with
+    // administrator rights, as everything does under Wine.
+    return owner == pid && className == L"#32770" && CaptionOf(window).compare(0, caption.size(), caption) == 0;
 }
 
 struct DialogQuery {

@@ -4,9 +4,11 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/ProcessListDlg.h"
+#include "app/RunningCopy.h"
 #include "files/Win32FileStore.h"
 #include "framework/Text.h"
 #include "res/resource.h"
@@ -204,4 +206,46 @@ TEST(EndLogFile, RotatesBeforeTheLineThatWouldPassTheLimit) {
     EXPECT_TRUE(AppendLogLine(L"x.log", first, 100));
     EXPECT_EQ(second + third, ReadFileBytes(L"x.log.1")) << "the older .1 is replaced";
     EXPECT_EQ(first, ReadFileBytes(L"x.log"));
+
+    // A ".1" that cannot be replaced: the log stops growing.
+    DeleteFileW(L"x.log.1");
+    ASSERT_TRUE(CreateDirectoryW(L"x.log.1", nullptr));
+    WriteFileBytes(L"x.log.1\\kept.txt", "kept");
+    EXPECT_FALSE(AppendLogLine(L"x.log", second, 100));
+    EXPECT_EQ(first, ReadFileBytes(L"x.log"));
+    EXPECT_EQ("kept", ReadFileBytes(L"x.log.1\\kept.txt"));
+    DeleteFileW(L"x.log.1\\kept.txt");
+    RemoveDirectoryW(L"x.log.1");
+}
+
+// A copy running as administrator holds a mark that a normal start may not
+// even open: that is a running copy all the same.
+TEST(RunningCopyMark, AMarkThatCannotBeOpenedIsARunningCopy) {
+    {
+        const RunningCopyMark first(L"Local\\tvx-test-mark");
+        EXPECT_FALSE(first.AnotherCopyRuns());
+        EXPECT_TRUE(RunningCopyMark(L"Local\\tvx-test-mark").AnotherCopyRuns());
+    }
+    SECURITY_DESCRIPTOR descriptor{};
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    ACL noAccess{};  // an empty list: nobody is granted anything
+    InitializeAcl(&noAccess, sizeof(noAccess), ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, &noAccess, FALSE);
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
+    const UniqueHandle guarded(CreateMutexW(&attributes, FALSE, L"Local\\tvx-test-guarded"));
+    ASSERT_TRUE(guarded);
+    EXPECT_TRUE(RunningCopyMark(L"Local\\tvx-test-guarded").AnotherCopyRuns());
+}
+
+// A copy restarted as administrator takes the mark over as the copy it
+// replaces ends, instead of handing back to it.
+TEST(RunningCopyMark, ATakeOverWaitsForTheMarkOfTheCopyItReplaces) {
+    auto replaced = std::make_unique<RunningCopyMark>(L"Local\\tvx-test-takeover");
+    std::thread ending([&] {
+        Sleep(300);
+        replaced.reset();
+    });
+    const RunningCopyMark successor(L"Local\\tvx-test-takeover", GetCurrentProcessId());
+    ending.join();
+    EXPECT_FALSE(successor.AnotherCopyRuns());
 }

@@ -415,3 +415,30 @@ TEST(BlockListEditor, RunsModallyUntilClosed) {
     // Opening the editor never creates the file.
     EXPECT_FALSE(FileExists(kProcDat));
 }
+
+// A name whose bytes are not code page 936 (saved as UTF-8 by another
+// editor, say) is deleted by what the file holds, not by the row's text.
+TEST(BlockListEditor, DeletesANameWhoseBytesAreNotCodePage936) {
+    ScratchDirectory directory;
+    WriteFileBytes(kProcDat, "a.exe\r\nbad\xff.exe\r\nEOF");
+    ScriptedPrompt prompt;
+    Editor editor(prompt);
+    ASSERT_TRUE(editor.created);
+    SelectRows(editor.dialog.m_nameList, {0});
+    PressDelete(editor);
+    EXPECT_EQ("a.exe\r\nEOF", ReadFileBytes(kProcDat));
+}
+
+// What the editor changed is enforced from the moment it closes.
+TEST(BlockListEditor, ChangesReachTheRunningBlockListWhenItCloses) {
+    ScratchDirectory directory;
+    ScriptedPrompt prompt;
+    MainWindow window(prompt);
+    ASSERT_TRUE(window.created);
+    HelperProcess helper("tvxedited.exe");
+    ASSERT_TRUE(helper.started());
+    WriteFileBytes(kProcDat, "tvxedited.exe\r\nEOF");  // as the editor's add leaves it
+    EXPECT_TRUE(WithDialogAnswered({"编辑封锁列表", false, "", IDCANCEL},
+                                   [&] { window.dialog.SendMessage(WM_COMMAND, ID_MENU_BLOCKLIST, 0); }));
+    EXPECT_TRUE(helper.WaitForExit(3000));
+}

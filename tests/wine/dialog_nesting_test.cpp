@@ -91,6 +91,7 @@ TEST_F(DialogNestingTest, CommandsWhileADialogIsOpenOpenNoSecondOne) {
     size_t aboutWindows = 0;
     bool mainDisabled = false;
     bool mainEnabledAfter = false;
+    bool sysInfoInFront = false;
     g_steps = {
         [&] { Post(dialog.m_hWnd, ID_TRAY_SYSINFO); },
         [&] {
@@ -98,8 +99,12 @@ TEST_F(DialogNestingTest, CommandsWhileADialogIsOpenOpenNoSecondOne) {
             Post(dialog.m_hWnd, ID_MENU_SYSINFO);
             Post(dialog.m_hWnd, ID_TRAY_ABOUT);
             Post(dialog.m_hWnd, ID_TRAY_BLOCKLIST);
+            // A second start of the program, and the log's notice (there is no log yet).
+            PostMessageW(dialog.m_hWnd, ShowRunningCopyMessage(), 0, 0);
+            Post(dialog.m_hWnd, ID_TRAY_VIEWLOG);
         },
         [&] {
+            sysInfoInFront = GetForegroundWindow() == WindowCaptioned("系统信息 ");
             sysInfoWindows = WindowsCaptioned("系统信息 ").size();
             aboutWindows = WindowsCaptioned("关于 tarvemonix").size() + WindowsCaptioned("编辑封锁列表").size();
             mainDisabled = !IsWindowEnabled(dialog.m_hWnd);
@@ -112,8 +117,27 @@ TEST_F(DialogNestingTest, CommandsWhileADialogIsOpenOpenNoSecondOne) {
     EXPECT_EQ(1u, sysInfoWindows);
     EXPECT_EQ(0u, aboutWindows) << "no other dialog opened over the open one";
     EXPECT_TRUE(mainDisabled);
+    EXPECT_TRUE(sysInfoInFront);
     EXPECT_TRUE(mainEnabledAfter);
     EXPECT_EQ(1u, prompt.shown.size()) << "only the exit question";
+}
+
+// Only the dialog's own window is bound by the creation hook, never an
+// input-method window made along with it.
+TEST(DialogCreationHook, BindsOnlyDialogClassWindows) {
+    WNDCLASSW imeClass{};
+    imeClass.style = CS_IME;
+    imeClass.lpfnWndProc = DefWindowProcW;
+    imeClass.lpszClassName = L"tvx-test-ime";
+    ASSERT_NE(0, RegisterClassW(&imeClass));
+    HWND imeWindow =
+        CreateWindowExW(0, imeClass.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_FALSE(IsDialogWindowBeingCreated(imeWindow));
+    DestroyWindow(imeWindow);
+    UnregisterClassW(imeClass.lpszClassName, nullptr);
+    HWND dialogWindow = CreateWindowExW(0, WC_DIALOG, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_TRUE(IsDialogWindowBeingCreated(dialogWindow));
+    DestroyWindow(dialogWindow);
 }
 
 // The add box opened from the editor belongs to the editor: the editor is
@@ -153,4 +177,56 @@ TEST_F(DialogNestingTest, ADialogOpenedFromADialogIsOwnedByIt) {
     EXPECT_TRUE(mainDisabledAfterTheAddBox) << "the editor's modal loop still runs";
     EXPECT_TRUE(editorEnabledAfterTheAddBox);
     EXPECT_TRUE(mainEnabledAfterTheEditor);
+}
+
+// The window's keys act while it is enabled and wait while a dialog of the
+// program is open over it.
+TEST_F(DialogNestingTest, KeysActOnlyWhileNoDialogIsOpen) {
+    HelperProcess helper("tvxkeys.exe");
+    ASSERT_TRUE(helper.started());
+    const auto key = [&](WPARAM virtualKey) { PostMessageW(dialog.m_list.m_hWnd, WM_KEYDOWN, virtualKey, 0); };
+    const auto select = [&] {
+        LVITEMW item{};
+        item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        dialog.m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(FindRowOfPid(dialog.m_list, helper.pid())),
+                                  reinterpret_cast<LPARAM>(&item));
+    };
+    const auto withControl = [](bool down) {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = down ? 0x80 : 0;
+        SetKeyboardState(keys);
+    };
+    bool listedAfterF5 = false;
+    prompt.answers = {kIdNo, kIdYes};
+    g_steps = {
+        [&] { key(VK_F5); },
+        [&] {
+            listedAfterF5 = FindRowOfPid(dialog.m_list, helper.pid()) >= 0;
+            select();
+            key(VK_DELETE);  // asked, answered No
+        },
+        [&] {
+            select();
+            withControl(true);
+            key('C');
+        },
+        [&] {
+            withControl(false);
+            Post(dialog.m_hWnd, ID_TRAY_SYSINFO);
+        },
+        [&] {
+            select();
+            dialog.m_btnTerminate.EnableWindow(true);
+            key(VK_DELETE);  // the system information dialog is open: nothing
+        },
+        [&] { Post(WindowCaptioned("系统信息 "), IDOK); },
+    };
+    PostExit();
+    EXPECT_TRUE(RunSteps());
+    EXPECT_TRUE(listedAfterF5);
+    ASSERT_EQ(2u, prompt.shown.size());
+    EXPECT_EQ("真的要终止tvxkeys.exe吗？", prompt.shown[0].text);
+    EXPECT_EQ("   真的要退出吗？", prompt.shown[1].text);
+    EXPECT_EQ(0u, ClipboardText().find(L"tvxkeys.exe\t"));
 }

@@ -288,7 +288,7 @@ TEST_F(MainWindowTest, EscapeAsksBeforeClosing) {
 TEST_F(MainWindowTest, TextsReadTheSameOnAnyCodePage) {
     HelperProcess application("tvxtext.exe");
     Open();
-    EXPECT_EQ(L"瓦诺德 V2.8", WideText(dialog.m_hWnd));
+    EXPECT_EQ(RunsWithAdministratorRights() ? L"瓦诺德 V2.8（管理员）" : L"瓦诺德 V2.8", WideText(dialog.m_hWnd));
     EXPECT_EQ(L"刷新进程", WideText(dialog.GetDlgItem(IDC_REFRESH)));
     EXPECT_EQ(L"提示关闭危险进程", WideText(dialog.GetDlgItem(IDC_PROMPTCHECK)));
     const std::wstring count = WideText(dialog.GetDlgItem(IDC_COUNTTEXT));

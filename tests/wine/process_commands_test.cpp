@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <set>
 #include <thread>
+#include <utility>
 
 #include "app/ProcessListDlg.h"
 #include "framework/Text.h"
@@ -450,4 +452,92 @@ TEST(Win32ProcessOperations, ThreadWalkFindsTheOwnThread) {
     });
     EXPECT_TRUE(found);
     EXPECT_EQ(GetCurrentProcessId(), system.OwnPid());
+}
+
+namespace {
+
+// Reads the open row menu's item states, then chooses an item with the keys.
+struct RowMenuUser {
+    static std::map<UINT, bool> enabled;
+    static int downs;
+    static void CALLBACK Use(HWND, UINT, UINT_PTR timer, DWORD) {
+        HWND popup = FindWindowW(L"#32768", nullptr);
+        if (!popup) return;
+        KillTimer(nullptr, timer);
+        HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+        for (UINT id : {IDC_TERMINATE, IDC_BLOCK, IDC_DETAILS, IDC_DELETEFILE, ID_ROW_OPENFOLDER, ID_ROW_COPYPATH})
+            enabled[id] = (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) == 0;
+        for (int press = 0; press < downs; ++press) PostMessageW(popup, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
+    }
+};
+std::map<UINT, bool> RowMenuUser::enabled;
+int RowMenuUser::downs = 0;
+
+}  // namespace
+
+TEST_F(ProcessCommandsTest, RowMenuOfARightClickedRowPostsTheRowCommands) {
+    HelperProcess helper("tvxmenu.exe");
+    ASSERT_TRUE(helper.started());
+    Open();
+    const auto rightClick = [&](int row) {
+        RECT bounds{LVIR_LABEL, 0, 0, 0};
+        dialog.m_list.SendMessage(LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
+        POINT point{bounds.left + 2, row < 0 ? 10000 : bounds.top + 2};
+        ClientToScreen(dialog.m_list.m_hWnd, &point);
+        SetTimer(nullptr, 0, 200, &RowMenuUser::Use);
+        SendMessageW(dialog.m_hWnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(dialog.m_list.m_hWnd),
+                     MAKELPARAM(point.x, point.y));
+        PumpMessages(300);  // the chosen command, posted
+    };
+    RowMenuUser::downs = 6;  // 复制进程名, past the separator
+    rightClick(RowOf(helper.pid()));
+    for (const auto& item : RowMenuUser::enabled) EXPECT_TRUE(item.second) << item.first;
+    EXPECT_EQ(L"tvxmenu.exe", ClipboardText());
+
+    RowMenuUser::downs = 1;  // 中止进程, with its question
+    prompt.answers = {kIdNo};
+    rightClick(RowOf(helper.pid()));
+    EXPECT_EQ(std::vector<std::string>{"真的要终止tvxmenu.exe吗？"}, Texts());
+
+    RowMenuUser::enabled.clear();
+    rightClick(-1);  // empty space below the rows
+    EXPECT_TRUE(RowMenuUser::enabled.empty());
+    PumpMessages(300);
+}
+
+// An end refused for want of rights is followed by the offer to start again
+// as administrator: No leaves everything, Yes starts the program with "runas"
+// and ends this copy.
+TEST_F(ProcessCommandsTest, DeniedEndOffersARestartAsAdministrator) {
+    struct DeniedSystem : Win32ProcessSystem {
+        std::vector<uint32_t> denied;
+        bool TerminateByPid(uint32_t pid) override {
+            denied.push_back(pid);
+            return false;
+        }
+        std::vector<uint32_t> TakeDeniedEnds() override { return std::exchange(denied, {}); }
+    } system;
+    struct ElevatingShell : SilentShell {
+        std::wstring arguments;
+        bool RunAsAdministrator(HWND, const std::wstring&, const std::wstring& given, const std::wstring&) override {
+            arguments = given;
+            return true;
+        }
+    } shell;
+    HelperProcess helper("tvxdenied.exe");
+    ASSERT_TRUE(helper.started());
+    dialog.SetShellOperations(&shell);
+    dialog.SetRunsAsAdministrator(false);
+    Open(&system);
+    for (int answer : {kIdNo, kIdYes}) {
+        prompt.shown.clear();
+        ASSERT_TRUE(Select(helper.pid()));
+        prompt.answers = {kIdYes, answer};
+        Command(IDC_TERMINATE);
+        EXPECT_EQ((std::vector<std::string>{"真的要终止tvxdenied.exe吗？", "中止失败", kAdministratorRestartQuestion}),
+                  Texts());
+        EXPECT_EQ(answer == kIdNo, IsWindow(dialog.m_hWnd) != FALSE);
+    }
+    EXPECT_EQ(0u, shell.arguments.find(L"/takeover:" + std::to_wstring(GetCurrentProcessId()) + L" "));
 }

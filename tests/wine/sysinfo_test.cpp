@@ -158,6 +158,11 @@ TEST_F(SysInfoTest, ShowsTheRealNamesProcessorAndMemoryFigures) {
 
     EXPECT_EQ(CpuIdentityLine(RegistryProcessorValue("Identifier"), RegistryProcessorValue("VendorIdentifier")),
               ItemText(dialog, IDC_CPUIDENTITY));
+    EXPECT_EQ(dialog.GetDlgItem(IDOK), GetFocus());
+    DWORD selectionStart = 1, selectionEnd = 1;
+    SendMessageW(dialog.GetDlgItem(IDC_CPUIDENTITY), EM_GETSEL, reinterpret_cast<WPARAM>(&selectionStart),
+                 reinterpret_cast<LPARAM>(&selectionEnd));
+    EXPECT_EQ(selectionStart, selectionEnd) << "nothing of the processor line is selected";
     // Until the first tick the clock line holds its prefix alone.
     EXPECT_EQ("CPU 频率测定 :", ItemText(dialog, IDC_CPUSPEED));
 

@@ -2,6 +2,9 @@
 
 #include <vector>
 
+#include <shlwapi.h>
+
+#include "app/Autorun.h"
 #include "app/ProcessListDlg.h"
 #include "files/Win32FileStore.h"
 #include "framework/Text.h"
@@ -187,7 +190,7 @@ TEST_F(TrayTest, TrayMenuItemsAndNoDefault) {
     ASSERT_NE(nullptr, menu);
     EXPECT_EQ(L"菜单", MenuText(menu, 0));
     HMENU popup = GetSubMenu(menu, 0);
-    ASSERT_EQ(13, GetMenuItemCount(popup));
+    ASSERT_EQ(14, GetMenuItemCount(popup));
     const struct {
         const wchar_t* text;
         UINT id;
@@ -200,6 +203,8 @@ TEST_F(TrayTest, TrayMenuItemsAndNoDefault) {
         {L"退        出", 32774},
         {L"查看拦截记录", ID_TRAY_VIEWLOG},
     };
+    EXPECT_EQ(L"开机时自动运行", MenuText(popup, 13));
+    EXPECT_EQ(static_cast<UINT>(ID_TRAY_AUTORUN), GetMenuItemID(popup, 13));
     for (UINT i = 0; i < 7; ++i) {
         EXPECT_EQ(items[i].text, MenuText(popup, 2 * i));
         EXPECT_EQ(items[i].id, GetMenuItemID(popup, static_cast<int>(2 * i)));
@@ -226,6 +231,7 @@ TEST_F(TrayTest, MenuBarTexts) {
     EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(GetSubMenu(bar, 1), 3, MF_BYPOSITION) & MF_SEPARATOR);
     EXPECT_EQ(L"查看拦截记录", MenuText(GetSubMenu(bar, 1), 4));
     EXPECT_EQ(static_cast<UINT>(ID_MENU_VIEWLOG), GetMenuItemID(GetSubMenu(bar, 1), 4));
+    EXPECT_EQ(static_cast<UINT>(ID_MENU_AUTORUN), GetMenuItemID(GetSubMenu(bar, 1), 5));
     EXPECT_EQ(L"帮     助(&H)", MenuText(GetSubMenu(bar, 2), 0));
     EXPECT_EQ(L"关\x3000于(&B)", MenuText(GetSubMenu(bar, 2), 2));
     HMENU system = GetSystemMenu(dialog.m_hWnd, FALSE);
@@ -336,4 +342,45 @@ TEST_F(TrayTest, ExitAnsweredNoKeepsEverythingAndYesEndsTheLoop) {
     OtherWindow other;
     EXPECT_TRUE(other.Register(1, 'Z')) << "hot keys were given back";
     EXPECT_TRUE(other.Register(2, 'H'));
+}
+
+// The logon entry: the item writes and removes it, and its tick follows the
+// entry, also one changed from outside.
+TEST_F(TrayTest, StartAtLogonItemWritesTheRunValueAndTicksWithIt) {
+    Open();
+    const auto ticked = [&] {
+        HMENU tools = GetSubMenu(GetMenu(dialog.m_hWnd), 1);
+        SendMessageW(dialog.m_hWnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tools), 1);
+        return (GetMenuState(tools, ID_MENU_AUTORUN, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    };
+    const wchar_t* runKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const auto runValue = [&] {
+        wchar_t value[1024] = {};
+        DWORD size = sizeof(value) - sizeof(wchar_t);
+        SHGetValueW(HKEY_CURRENT_USER, runKey, L"tarvemonix", nullptr, value, &size);
+        return std::wstring(value);
+    };
+    EXPECT_FALSE(ticked());
+    SendMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_AUTORUN, 0);
+    EXPECT_EQ(L"\"" + ThisProgramPath() + L"\" /tray", runValue());
+    EXPECT_TRUE(ticked());
+    const std::wstring other = L"\"C:\\other\\tarvemonix.exe\" /tray";
+    SHSetValueW(HKEY_CURRENT_USER, runKey, L"tarvemonix", REG_SZ, other.c_str(),
+                static_cast<DWORD>((other.size() + 1) * sizeof(wchar_t)));
+    EXPECT_FALSE(ticked()) << "another copy's entry";
+    SendMessageW(dialog.m_hWnd, WM_COMMAND, ID_MENU_AUTORUN, 0);
+    EXPECT_TRUE(ticked());
+    SendMessageW(dialog.m_hWnd, WM_COMMAND, ID_MENU_AUTORUN, 0);
+    EXPECT_EQ(L"", runValue());
+    EXPECT_TRUE(prompt.shown.empty());
+    SHDeleteValueW(HKEY_CURRENT_USER, runKey, L"tarvemonix");  // whatever happened above
+}
+
+TEST_F(TrayTest, StartedInTheTrayStaysHiddenUntilShown) {
+    dialog.StartInTray();
+    Open();
+    PumpMessages(300);
+    EXPECT_FALSE(Visible());
+    SendMessageW(dialog.m_hWnd, WM_HOTKEY, kHotKeyShowZ, 0);
+    EXPECT_TRUE(Visible());
 }

@@ -92,7 +92,8 @@ struct MainWindowSearch {
         auto* search = reinterpret_cast<MainWindowSearch*>(data);
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
-        if (owner != search->pid || GetWindowTextOf(window) != "瓦诺德 V2.8") return TRUE;
+        // The caption ends in "（管理员）" with administrator rights.
+        if (owner != search->pid || GetWindowTextOf(window).rfind("瓦诺德 V2.8", 0) != 0) return TRUE;
         search->found = window;
         return FALSE;
     }
@@ -210,3 +211,16 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring ClipboardText() {
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* locked = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = locked;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}

@@ -121,3 +121,5 @@ private:
 std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
+// The clipboard's Unicode text; empty when it holds none.
+std::wstring ClipboardText();

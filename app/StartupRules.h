@@ -1,0 +1,30 @@
+// Plain rules of how the program starts: what its command line asks for, and
+// the logon entry that starts it in the tray.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct StartRequest {
+    bool inTray = false;           // "/tray" or "-tray", any letter case
+    uint32_t takeOverFromPid = 0;  // "/takeover:PID": a copy restarted with other rights
+    std::wstring folder;           // "/folder:PATH": the start folder of that copy
+};
+
+// Reads the arguments after the program's own path; any other text is ignored.
+StartRequest ReadStartArguments(const std::vector<std::wstring>& arguments);
+
+// The arguments a copy passes to the copy that takes over from it, quoted so
+// that the folder reads back whole (a trailing backslash included).
+std::wstring TakeOverArguments(uint32_t pid, const std::wstring& folder);
+
+// The name of the logon entry under the user's Run key.
+constexpr const wchar_t* kAutorunValueName = L"tarvemonix";
+
+// The entry's text: the program's full path in double quotes, then " /tray".
+std::wstring AutorunValue(const std::wstring& programPath);
+
+// The program an entry's text starts: the quoted path, or without quotes the
+// text up to the first blank.
+std::wstring AutorunProgramPath(const std::wstring& value);
