@@ -6,6 +6,7 @@
 
 #include "app/Autorun.h"
 #include "framework/App.h"
+#include "framework/Handle.h"
 #include "res/resource.h"
 
 const char* const kHelpPageFile = "tarvemonix_help.htm";
@@ -65,9 +66,8 @@ LRESULT CProcessListDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
     HWND owner = mainWindow ? mainWindow->m_hWnd : m_hWnd;
     switch (LOWORD(mouseMessage)) {
     case WM_RBUTTONUP: {
-        HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAYMENU));
-        if (!menu) return 0;
-        HMENU popup = GetSubMenu(menu, 0);
+        const UniqueMenu menu(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAYMENU)));
+        HMENU popup = menu.get() ? GetSubMenu(menu.get(), 0) : nullptr;
         if (popup) {
             // No item carries this identifier, so no item is shown bold.
             SetMenuDefaultItem(popup, IDR_TRAYMENU, FALSE);
@@ -78,7 +78,6 @@ LRESULT CProcessListDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
             TrackPopupMenu(popup, 0, cursor.x, cursor.y, 0, owner, nullptr);
             ::PostMessageW(owner, WM_NULL, 0, 0);
         }
-        DestroyMenu(menu);
         break;
     }
     case WM_LBUTTONDBLCLK: ShowMainWindow(); break;

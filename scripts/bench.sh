@@ -16,22 +16,9 @@
 # Further sections go in their own functions, called at the bottom.
 set -euo pipefail
 
-ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 BUILD_BENCH="$ROOT/build/bench"
 BENCH_REPETITIONS="${TVX_BENCH_REPETITIONS:-7}"
-
-ensure_packages() {
-  local missing=()
-  for package in "$@"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "== installing: ${missing[*]}" >&2
-  local sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-}
 
 # Prints "figure value unit" for each median row of the benchmark's CSV.
 # Benchmark names map to figure names here; a name missing from the map is
@@ -60,10 +47,9 @@ print_medians() {
 }
 
 bench_native() {
-  ensure_packages cmake make g++ libbenchmark-dev
   echo "== native benchmark (Release, $BUILD_BENCH)" >&2
   nice -n 10 cmake -S "$ROOT" -B "$BUILD_BENCH" -DCMAKE_BUILD_TYPE=Release -DTVX_BUILD_TESTS=ON >/dev/null
-  nice -n 10 cmake --build "$BUILD_BENCH" -j1 --target plain_rules_bench >/dev/null
+  nice -n 10 cmake --build "$BUILD_BENCH" -j "$(build_jobs)" --target plain_rules_bench >/dev/null
   local log="$BUILD_BENCH/plain_rules_bench.log"
   if ! "$BUILD_BENCH/tests/plain_rules_bench" --benchmark_repetitions="$BENCH_REPETITIONS" \
       --benchmark_report_aggregates_only=true --benchmark_format=csv 2>"$log" | print_medians; then
@@ -73,18 +59,16 @@ bench_native() {
 }
 
 bench_wine() {
-  source "$ROOT/scripts/setup.sh"
-  install_packages
-  use_arch 64
   echo "== Wine benchmark (64-bit build, one core)" >&2
-  cmake -S "$ROOT" -B "$BUILD_WIN" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$BUILD_WIN" -j "$(nproc)" --target refresh_bench >/dev/null
-  prepare_prefix
+  configure_windows 64 >&2
+  cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target refresh_bench >/dev/null
+  claim_prefix >&2
   start_xvfb
   trap stop_wine_and_xvfb EXIT
   (cd "${TMPDIR:-/tmp}" && taskset -c 0 "${WINE_LOCALE[@]}" "$WINE" "$BUILD_WIN/tests/refresh_bench.exe" 0 100 300)
 }
 
+# GoogleTest as well: the native build configures the tests.
+install_packages libbenchmark-dev >&2
 bench_native
 bench_wine

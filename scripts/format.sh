@@ -2,8 +2,10 @@
 # Formats every C++ source of the project with .clang-format; with --check,
 # changes nothing and fails on the first file that is not formatted.
 set -euo pipefail
-cd "$(dirname "${BASH_SOURCE[0]}")/.."
-mapfile -t sources < <(git ls-files --cached --others --exclude-standard '*.cpp' '*.h')
+source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
+cd "$ROOT"
+listed="$(project_files '*.cpp' '*.h')"
+mapfile -t sources <<<"$listed"
 if [ "${1:-}" = "--check" ]; then
   clang-format-14 --dry-run -Werror "${sources[@]}"
 else

@@ -7,7 +7,7 @@
 #   scripts/fuzz.sh --smoke     a fixed number of runs per target from the
 #                               committed corpus, for the test script
 # Exits non-zero on a finding. Inputs that fail are kept in build/fuzz/findings.
-# TVX_JOBS sets the build's parallel jobs (default: every core).
+# TVX_BUILD_JOBS sets the build's parallel jobs (default: every core).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
@@ -30,7 +30,7 @@ fi
 
 install_packages
 CXX=clang++-14 cmake -S "$ROOT/tests/fuzz" -B "$BUILD_FUZZ" >/dev/null
-cmake --build "$BUILD_FUZZ" -j "${TVX_JOBS:-$(nproc)}" >/dev/null
+cmake --build "$BUILD_FUZZ" -j "$(build_jobs)" >/dev/null
 
 mkdir -p "$FINDINGS"
 work="$(mktemp -d)"

@@ -10,14 +10,17 @@ cd "$ROOT"
 status=0
 echo "== format check (clang-format-14)"
 if ! scripts/format.sh --check; then
-  echo "!! files above are not formatted: run scripts/format.sh" >&2
+  echo "!! the format check failed (above); scripts/format.sh formats the files" >&2
   status=1
 fi
 
+sources="$(project_files '*.cpp')"
+# Whether a build's compile commands (BUILD SOURCE) compile the source.
+compiled_in() { grep -q "\"file\": \"$ROOT/$2\"" "$1/compile_commands.json"; }
+
 echo "== clang-tidy on the plain rules"
-mapfile -t plain < <(git ls-files --cached --others --exclude-standard '*.cpp' |
-  while read -r source; do grep -q "\"file\": \"$ROOT/$source\"" "$BUILD_NATIVE/compile_commands.json" && echo "$source"; done |
-  grep -v '^tests/')
+mapfile -t plain < <(grep -v '^tests/' <<<"$sources" |
+  while read -r source; do compiled_in "$BUILD_NATIVE" "$source" && echo "$source"; done)
 if ! clang-tidy-14 -p "$BUILD_NATIVE" --quiet "${plain[@]}" 2>/dev/null; then
   echo "!! clang-tidy findings above" >&2
   status=1
@@ -31,11 +34,9 @@ while read -r folder; do
 done < <(x86_64-w64-mingw32-g++-posix -E -x c++ - -v </dev/null 2>&1 |
   sed -n '/#include <...> search starts here/,/End of search list/p' | grep '^ ' |
   grep -v -e '-posix/include$' -e 'include-fixed')
-mapfile -t win32 < <(git ls-files --cached --others --exclude-standard 'app/*.cpp' 'blocklist/*.cpp' 'controls/*.cpp' \
-  'files/*.cpp' 'framework/*.cpp' 'process/*.cpp' 'sysinfo/*.cpp' |
+mapfile -t win32 < <(grep -E '^(app|blocklist|controls|files|framework|process|sysinfo)/' <<<"$sources" |
   while read -r source; do
-    grep -q "\"file\": \"$ROOT/$source\"" "$BUILD_WIN64/compile_commands.json" &&
-      ! grep -q "\"file\": \"$ROOT/$source\"" "$BUILD_NATIVE/compile_commands.json" && echo "$source"
+    compiled_in "$BUILD_WIN64" "$source" && ! compiled_in "$BUILD_NATIVE" "$source" && echo "$source"
   done)
 if ! clang-tidy-14 -p "$BUILD_WIN64" --quiet --extra-arg=--target=x86_64-w64-mingw32 \
     --extra-arg=-fexec-charset=UTF-8 --extra-arg=-nostdinc++ "${mingw_includes[@]}" "${win32[@]}" 2>/dev/null; then

@@ -1,5 +1,5 @@
-# Shared set-up of run.sh, test.sh and package.sh: packages, builds and the
-# Wine prefixes. Sourced, not run.
+# Shared set-up of the scripts: packages, builds, the Wine prefixes, the
+# private display and the program's start. Sourced, not run.
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_NATIVE="$ROOT/build/native"
@@ -31,13 +31,30 @@ install_packages() {
   $sudo apt-get update -qq
   local log
   log="$(mktemp)"
-  if ! DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >"$log" 2>&1; then
+  # env carries the variable through sudo, which would drop it.
+  if ! $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >"$log" 2>&1; then
     echo "!! apt-get install failed:" >&2
     tail -n 30 "$log" >&2
     rm -f "$log"
     return 1
   fi
   rm -f "$log"
+}
+
+# The project's files matching the git patterns, committed or new and not
+# ignored. Fails, saying why, when git lists none (a tree without .git, or a
+# checkout git refuses as of "dubious ownership"): the format and lint checks
+# would otherwise pass without checking anything.
+project_files() {
+  local listed
+  listed="$(git -C "$ROOT" ls-files --cached --others --exclude-standard "$@" 2>/dev/null)" || listed=""
+  if [ -z "$listed" ]; then
+    echo "!! git lists no project files ($*) in $ROOT, so nothing can be checked. git says:" >&2
+    git -C "$ROOT" ls-files >/dev/null || true
+    echo "   In a checkout of another user: git config --global --add safe.directory $ROOT" >&2
+    return 1
+  fi
+  printf '%s\n' "$listed"
 }
 
 # Whether this machine's kernel runs 32-bit programs, and so Wine's 32-bit
@@ -62,15 +79,25 @@ find_runnable_arches() {
   fi
 }
 
-# Points the Wine variables at one architecture: its build folder, its own
-# prefix and its loader.
-use_arch() {
+# Points the Wine variables at one architecture: its build folder, its loader
+# and a prefix of that architecture. The runs the scripts start and end
+# themselves (tests, screenshots, soak, benchmark) use the test prefix in build/
+# (TVX_WINEPREFIX32 / TVX_WINEPREFIX64 choose another); the program run.sh leaves
+# running for its user has one of its own in run/ ("use_arch 32 run"), so those
+# runs neither meet it (one copy runs per prefix) nor end it.
+use_arch() {  # use_arch 32|64 [test|run]
+  local test_prefix
   case "$1" in
     32) BUILD_WIN="$BUILD_WIN32"; WINE="$WINE32_LOADER"; export WINEARCH=win32
-        export WINEPREFIX="${TVX_WINEPREFIX32:-$ROOT/build/wineprefix32}" ;;
+        test_prefix="${TVX_WINEPREFIX32:-$ROOT/build/wineprefix32}" ;;
     64) BUILD_WIN="$BUILD_WIN64"; WINE="$WINE64_LOADER"; export WINEARCH=win64
-        export WINEPREFIX="${TVX_WINEPREFIX64:-$ROOT/build/wineprefix64}" ;;
+        test_prefix="${TVX_WINEPREFIX64:-$ROOT/build/wineprefix64}" ;;
     *) echo "!! unknown architecture $1" >&2; return 1 ;;
+  esac
+  case "${2:-test}" in
+    test) export WINEPREFIX="$test_prefix" ;;
+    run) export WINEPREFIX="$ROOT/run/wineprefix$1" ;;
+    *) echo "!! unknown kind of prefix $2" >&2; return 1 ;;
   esac
 }
 
@@ -108,16 +135,42 @@ build_all() {
 }
 
 # A prefix of the current architecture with "宋体" mapped to an installed
-# Song-style font, and windows not managed by the X window manager: without a
-# window manager on Xvfb every hidden or destroyed managed window would cost a
-# two-second wait.
-PREFIX_MARK=".tvx-ready-3"
+# Song-style font; Wine's Marlett font in its Fonts folder, where Wine looks for
+# it (it draws the caption buttons with it; without it they show as letters);
+# and windows not managed by the X window manager: without a window manager on
+# Xvfb every hidden or destroyed managed window would cost a two-second wait.
+#
+# The scripts delete no folder they did not make. They write PREFIX_OWNED_MARK
+# into the empty folder before making a prefix there, and PREFIX_MARK once it
+# is ready (earlier versions wrote only a ".tvx-ready*" mark, and only into
+# prefixes they had made). A prefix of theirs that is not ready, or was made by
+# an earlier version, is made again; a folder that is not empty and carries
+# neither mark is refused and left as it is.
+PREFIX_MARK=".tvx-ready-4"
+PREFIX_OWNED_MARK=".tvx-made"
+MARLETT_FONT=/usr/share/wine/fonts/marlett.ttf
 prepare_prefix() {
   [ -f "$WINEPREFIX/$PREFIX_MARK" ] && return 0
-  echo "== preparing the $WINEARCH Wine prefix ${WINEPREFIX#"$ROOT"/}"
-  rm -rf "$WINEPREFIX"
-  mkdir -p "$(dirname "$WINEPREFIX")"
-  local log="$WINEPREFIX.log"
+  local shown="${WINEPREFIX#"$ROOT"/}"
+  if prefix_made_by_scripts; then
+    if ! prefix_idle; then
+      echo "!! the Wine prefix $shown is made again for this version, but Wine programs still run in it: end them first" >&2
+      return 1
+    fi
+    rm -rf "$WINEPREFIX"
+  elif [ -e "$WINEPREFIX" ] && { [ ! -d "$WINEPREFIX" ] || [ -n "$(ls -A "$WINEPREFIX")" ]; }; then
+    echo "!! $WINEPREFIX is not empty and has no $PREFIX_OWNED_MARK: these scripts did not make it, so they" >&2
+    echo "   neither use nor delete it. Point TVX_WINEPREFIX${WINEARCH#win} at a new or empty folder, or move it away." >&2
+    return 1
+  fi
+  if [ ! -f "$MARLETT_FONT" ]; then
+    echo "!! Wine's Marlett font $MARLETT_FONT is missing (package fonts-wine)" >&2
+    return 1
+  fi
+  echo "== preparing the $WINEARCH Wine prefix $shown"
+  mkdir -p "$WINEPREFIX"
+  touch "$WINEPREFIX/$PREFIX_OWNED_MARK"
+  local log="$WINEPREFIX/tvx-prepare.log"
   "${WINE_LOCALE[@]}" "$WINE" wineboot -i >"$log" 2>&1 || true
   wineserver -w
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -125,6 +178,7 @@ prepare_prefix() {
     tail -n 30 "$log" >&2
     return 1
   fi
+  cp "$MARLETT_FONT" "$WINEPREFIX/drive_c/windows/Fonts/"
   local reg="$WINEPREFIX/tvx-settings.reg"
   printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
@@ -143,29 +197,105 @@ prepare_prefix() {
   touch "$WINEPREFIX/$PREFIX_MARK"
 }
 
+prefix_made_by_scripts() {
+  [ -f "$WINEPREFIX/$PREFIX_OWNED_MARK" ] || compgen -G "$WINEPREFIX/.tvx-ready*" >/dev/null
+}
+
+# Whether no Wine program runs in the current prefix: waits up to 15 s for its
+# server to end (a server stays a few seconds after its last program).
+prefix_idle() { timeout 15 wineserver -w >/dev/null 2>&1; }
+
+# The prefixes this run took: its clean-up ends the programs in these alone.
+CLAIMED_PREFIXES=()
+
+# Prepares the current prefix and takes it for this run, whose clean-up ends
+# the Wine programs left in it; refused while another run's programs are in it.
+claim_prefix() {
+  prepare_prefix || return 1
+  if ! prefix_idle; then
+    echo "!! Wine programs of another run are in the prefix ${WINEPREFIX#"$ROOT"/}: this run leaves them alone and" >&2
+    echo "   stops. Let that run end, or end them yourself: WINEPREFIX=$WINEPREFIX wineserver -k" >&2
+    return 1
+  fi
+  CLAIMED_PREFIXES+=("$WINEPREFIX")
+}
+
+# Starts a private Xvfb and points DISPLAY at it; says why when it fails.
 XVFB_PID=""
 start_xvfb() {
-  local fifo
-  fifo="$(mktemp -u)"
-  mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  local scratch display=""
+  scratch="$(mktemp -d)"
+  mkfifo "$scratch/display"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$scratch/display" >"$scratch/output" 2>&1 &
   XVFB_PID=$!
-  local display
-  read -r display <"$fifo"
-  rm -f "$fifo"
+  # Xvfb writes its display number once it is ready; one that fails closes the pipe.
+  read -r -t 30 display <"$scratch/display" || true
+  if [ -z "$display" ]; then
+    echo "!! Xvfb did not start; its output:" >&2
+    tail -n 20 "$scratch/output" >&2
+    kill "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=""
+    rm -rf "$scratch"
+    return 1
+  fi
+  rm -rf "$scratch"
   export DISPLAY=":$display"
 }
 
-# Ends the Wine processes of every prefix this run used, then the Xvfb.
+# Ends the Wine programs left in the prefixes this run took, then its Xvfb.
 stop_wine_and_xvfb() {
   local prefix
   # A prefix whose server has already ended answers with a failure: that is fine.
-  for prefix in "${TVX_WINEPREFIX32:-$ROOT/build/wineprefix32}" "${TVX_WINEPREFIX64:-$ROOT/build/wineprefix64}"; do
-    if [ -d "$prefix" ]; then WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true; fi
+  for prefix in "${CLAIMED_PREFIXES[@]}"; do
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
   done
+  CLAIMED_PREFIXES=()
   if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
   XVFB_PID=""
   return 0
+}
+
+# Starts tarvemonix.exe of the current folder under Wine on $DISPLAY and waits
+# up to 30 s for its main window (PROGRAM_PID, PROGRAM_WINDOW); says what
+# failed when the program ends first or shows no window.
+PROGRAM_PID=""
+PROGRAM_WINDOW=""
+start_program() {
+  local output status=0
+  output="$(mktemp)"
+  "${WINE_LOCALE[@]}" "$WINE" tarvemonix.exe >"$output" 2>&1 &
+  PROGRAM_PID=$!
+  PROGRAM_WINDOW=""
+  for _ in {1..60}; do
+    PROGRAM_WINDOW="$(xdotool search --name 'V2\.8' 2>/dev/null | head -n 1)" || true
+    if [ -n "$PROGRAM_WINDOW" ] || ! kill -0 "$PROGRAM_PID" 2>/dev/null; then break; fi
+    sleep 0.5
+  done
+  if [ -n "$PROGRAM_WINDOW" ] && kill -0 "$PROGRAM_PID" 2>/dev/null; then
+    rm -f "$output"
+    return 0
+  fi
+  if kill -0 "$PROGRAM_PID" 2>/dev/null; then
+    echo "!! the program showed no window within 30 s; Wine's output:" >&2
+  else
+    wait "$PROGRAM_PID" || status=$?
+    echo "!! the program ended (exit status $status) without a window; Wine's output:" >&2
+  fi
+  tail -n 20 "$output" >&2
+  rm -f "$output"
+  return 1
+}
+
+# Where a window is on the screen, as an ImageMagick crop geometry (WxH+X+Y).
+window_area() {
+  local X Y WIDTH HEIGHT WINDOW SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  echo "${WIDTH}x${HEIGHT}+${X}+${Y}"
+}
+
+# Whether the program start_program started still runs and has its window.
+program_running() {
+  kill -0 "$PROGRAM_PID" 2>/dev/null && xdotool getwindowname "$PROGRAM_WINDOW" >/dev/null 2>&1
 }
 
 # ---- Runs of the real program driven from outside (soak.sh, hostile.sh) -----
@@ -175,17 +305,15 @@ prepare_driven_runs() {
   install_packages
   configure_windows 64
   cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target tarvemonix tvx_sleeper tvx_soak_driver
-  prepare_prefix
+  claim_prefix
 }
 
 # A Unix path as the programs under Wine name it (Z: is the Unix root).
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 # Lets the prefix's Wine processes end by themselves once the driver has ended
-# what it started, ends them if they do not, then stops the Xvfb.
+# what it started, then ends those that did not and stops the Xvfb.
 finish_driven_run() {
-  timeout 60 wineserver -w >/dev/null 2>&1 || wineserver -k >/dev/null 2>&1 || true
-  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
-  XVFB_PID=""
-  return 0
+  timeout 60 wineserver -w >/dev/null 2>&1 || true
+  stop_wine_and_xvfb
 }

@@ -24,14 +24,15 @@ status=0
 bash "$ROOT/scripts/lint.sh" || status=1
 echo "== script tests"
 bash "$ROOT/tests/scripts/arch_detection_test.sh" || status=1
+bash "$ROOT/tests/scripts/setup_test.sh" || status=1
 echo "== native tests"
 (cd "$BUILD_NATIVE" && ctest --output-on-failure) || status=1
 echo "== fuzz targets, a short run from their seeds"
 bash "$ROOT/scripts/fuzz.sh" --smoke || status=1
 for arch in "${RUNNABLE_ARCHES[@]}"; do
   use_arch "$arch"
-  if ! prepare_prefix; then
-    echo "!! the ${arch}-bit Win32 tests did not run: no Wine prefix" >&2
+  if ! claim_prefix; then
+    echo "!! the ${arch}-bit Win32 tests did not run: their Wine prefix is not ready (see above)" >&2
     status=1
     continue
   fi

@@ -3,13 +3,7 @@
 # starts, the 64-bit one alone (with the reason) where the kernel refuses it.
 set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-scratch="$(mktemp -d)"
-trap 'rm -rf "$scratch"' EXIT
-passed=0 failed=0
-check() {  # check DESCRIPTION CONDITION...
-  local description="$1"; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $description"; fi
-}
+source "$here/checks.sh"
 
 # A file the kernel cannot execute stands for the 32-bit loader on a machine
 # without 32-bit emulation: executing it fails with "Exec format error".
@@ -30,5 +24,4 @@ check "a missing loader leaves the 64-bit build alone (got '$result')" test "${r
 result="$(arches_with_loader /bin/true)"
 check "a loader that starts gives both builds (got '$result')" test "$result" = "32 64|"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish_checks

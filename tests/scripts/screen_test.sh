@@ -10,13 +10,12 @@ set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/setup.sh"
 
 use_arch "${1:-64}"
-prepare_prefix >/dev/null || { echo "FAILED: no Wine prefix for the ${1:-64}-bit build"; exit 1; }
+claim_prefix >/dev/null || { echo "FAILED: no Wine prefix of its own for the ${1:-64}-bit build"; exit 1; }
+start_xvfb || { echo "FAILED: no display"; exit 1; }
 run_dir="$(mktemp -d)"
-start_xvfb
 sleepers=()
 finish() {
   kill "${sleepers[@]}" 2>/dev/null
-  wineserver -k >/dev/null 2>&1
   stop_wine_and_xvfb
   rm -rf "$run_dir"
 }
@@ -28,10 +27,8 @@ rm -f "$ROOT"/build/screen_test_failure_*.png
 passed=0 failed=0
 # Share of pure white pixels in the program's window, 0 to 1.
 white_share() {
-  local X Y WIDTH HEIGHT WINDOW SCREEN
-  eval "$(xdotool getwindowgeometry --shell "$window")"
   import -window root png:- 2>/dev/null |
-    convert - -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" -fill black +opaque white -format '%[fx:mean]' info:
+    convert - -crop "$(window_area "$PROGRAM_WINDOW")" -fill black +opaque white -format '%[fx:mean]' info:
 }
 check_drawn() {  # check_drawn WHEN
   local share
@@ -45,16 +42,11 @@ check_drawn() {  # check_drawn WHEN
   fi
 }
 refresh() {  # the refresh button is the dialog's default button
-  xdotool key --window "$window" Return
+  xdotool key --window "$PROGRAM_WINDOW" Return
   sleep 2
 }
 
-"${WINE_LOCALE[@]}" "$WINE" tarvemonix.exe >/dev/null 2>&1 &
-window="$(timeout 30 xdotool search --sync --name 'V2\.8' | head -1)"
-if [ -z "$window" ]; then
-  echo "FAILED: the program showed no window within 30 s"
-  exit 1
-fi
+start_program || { echo "FAILED: the program did not start"; exit 1; }
 sleep 3  # the opening animation and the first list
 check_drawn "at start"
 

@@ -125,19 +125,13 @@ TEST_F(DialogNestingTest, CommandsWhileADialogIsOpenOpenNoSecondOne) {
 // Only the dialog's own window is bound by the creation hook, never an
 // input-method window made along with it.
 TEST(DialogCreationHook, BindsOnlyDialogClassWindows) {
-    WNDCLASSW imeClass{};
-    imeClass.style = CS_IME;
-    imeClass.lpfnWndProc = DefWindowProcW;
-    imeClass.lpszClassName = L"tvx-test-ime";
+    WNDCLASSW imeClass{CS_IME, DefWindowProcW, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"tvx-test-ime"};
     ASSERT_NE(0, RegisterClassW(&imeClass));
-    HWND imeWindow =
-        CreateWindowExW(0, imeClass.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_FALSE(IsDialogWindowBeingCreated(imeWindow));
-    DestroyWindow(imeWindow);
-    UnregisterClassW(imeClass.lpszClassName, nullptr);
-    HWND dialogWindow = CreateWindowExW(0, WC_DIALOG, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_TRUE(IsDialogWindowBeingCreated(dialogWindow));
-    DestroyWindow(dialogWindow);
+    for (const wchar_t* windowClass : {imeClass.lpszClassName, static_cast<const wchar_t*>(WC_DIALOG)}) {
+        HWND window = CreateWindowExW(0, windowClass, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        EXPECT_EQ(windowClass == WC_DIALOG, IsDialogWindowBeingCreated(window));
+        DestroyWindow(window);
+    }
 }
 
 // The add box opened from the editor belongs to the editor: the editor is
