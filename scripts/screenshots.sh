@@ -2,16 +2,18 @@
 # Takes the README's screenshots again, into docs/: the program run.sh would
 # run (32-bit where this machine runs 32-bit programs) under Wine on a private
 # Xvfb, in the tests' prefix (宋体 mapped to a Song-style font, Marlett for the
-# caption buttons), each picture a window with its frame: the main window, its
-# file menu open, the list sorted by its second column in descending order, and
-# the system information dialog.
+# caption buttons), each picture a window with its frame: the main window
+# scrolled to its figure columns, with a copy of the tests' helper program named
+# svchost.exe started from a temporary folder (" 可疑进程"), its file menu open,
+# the list sorted by its second column in descending order, and the system
+# information dialog.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 install_packages
 if machine_runs_32bit; then arch=32; else arch=64; fi
 configure_windows "$arch"
-cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target tarvemonix
+cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target tarvemonix tvx_sleeper
 claim_prefix
 start_xvfb
 work="$(mktemp -d)"
@@ -25,9 +27,20 @@ shoot() {  # shoot WINDOW NAME
   echo "docs/$2.png"
 }
 
+mkdir "$work/temp"
+cp "$BUILD_WIN/tests/tvx_sleeper.exe" "$work/temp/svchost.exe"
+"${WINE_LOCALE[@]}" "$WINE" "$work/temp/svchost.exe" 600 >/dev/null 2>&1 &
+sleep 2
 start_program
-sleep 3  # the opening animation and the first list
+sleep 3  # the opening animation, the first list and its first figures
+# The list's horizontal scroll bar, a page at a time to its right end and back.
+page_list() {  # page_list X
+  xdotool mousemove --window "$PROGRAM_WINDOW" "$1" 357 click --repeat 3 --delay 300 1
+  sleep 1.5
+}
+page_list 366
 shoot "$PROGRAM_WINDOW" main-window
+page_list 40
 
 xdotool key --window "$PROGRAM_WINDOW" alt+f
 sleep 1
