@@ -58,7 +58,8 @@ void CSortableListCtrl::SortRows() {
 }
 
 void CSortableListCtrl::SetFigureColumn(int column) {
-    if (column < 0) return;
+    // A row notes its changed figures by one bit a column.
+    if (column < 0 || column >= 32) return;
     if (static_cast<size_t>(column) >= m_figureColumns.size()) m_figureColumns.resize(static_cast<size_t>(column) + 1);
     m_figureColumns[static_cast<size_t>(column)] = true;
 }
