@@ -91,14 +91,8 @@ TEST_F(DetailsTest, CommandShowsTheTextAndRefreshes) {
 // After the snapshot's text, byte for byte, the facts; each one that cannot
 // be read says so. The reason for suspicion gives way to the block list.
 TEST_F(DetailsTest, FactsFollowTheSnapshotText) {
-    SampledProcess explorer;
-    explorer.pid = 1234;
-    explorer.name = "explorer.exe";
-    explorer.cpuTime = 37230000000;  // 1 h 2 min 3 s
-    explorer.startTime = 7;
-    explorer.workingSet = 12345 * 1024;
-    explorer.privateBytes = 2048 * 1024;
-    system.sample = {true, 1, 1, {explorer}};
+    // 1 h 2 min 3 s of processor time, started at the moment 7.
+    system.sample = {true, 1, 1, {{1234, "explorer.exe", 37230000000, 7, 12345 * 1024, 2048 * 1024}}};
     system.files[1234] = {"C:\\Temp\\explorer.exe", ProgramPlace::Elsewhere};
     system.version = {"Windows 资源管理器", "Microsoft"};
     const std::string snapshotText = BuildDetailsText(Context(5), {"explorer.exe", 1234});

@@ -88,11 +88,3 @@ TEST(CompareCells, DatesByYearMonthDay) {
     EXPECT_FALSE(IsDateText("5/11/2007"));
     EXPECT_FALSE(IsDateText("05-11-2007"));
 }
-
-TEST(CompareFigureCells, ByValueIgnoringSeparatorsAndUnit) {
-    EXPECT_EQ(12345u, FigureValue("12,345 K"));
-    EXPECT_EQ(0u, FigureValue(""));
-    EXPECT_LT(CompareFigureCells("9,999 K", "10,000 K", true), 0) << "text order would put 10,000 first";
-    EXPECT_GT(CompareFigureCells("9", "10", false), 0);
-    EXPECT_EQ(0, CompareFigureCells("7", "7", false));
-}
