@@ -6,30 +6,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "framework/Registry.h"
 #include "framework/SystemFunction.h"
 #include "framework/Text.h"
 #include "res/resource.h"
 
 namespace {
-
-// Closes a registry key on every path.
-class RegistryKey {
-public:
-    RegistryKey(HKEY root, const wchar_t* path) {
-        if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE, &m_key) != ERROR_SUCCESS) m_key = nullptr;
-    }
-    ~RegistryKey() {
-        if (m_key) RegCloseKey(m_key);
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    HKEY get() const { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
-
-bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 
 // Runs a name query with a buffer that grows to the size the system asks for.
 template <typename Query>
@@ -84,27 +66,9 @@ public:
 }  // namespace
 
 std::optional<std::string> ReadRegistryString(HKEY root, const wchar_t* path, const wchar_t* name) {
-    const RegistryKey key(root, path);
-    if (!key.get()) return std::nullopt;
-    DWORD type = 0;
-    DWORD bytes = 0;
-    LONG status = RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &bytes);
-    // Sized in bytes (a stored string can have an odd length), with room for
-    // a terminator the stored string may lack. The value can grow between two
-    // calls: ask again, a few times at most.
-    std::vector<BYTE> buffer;
-    for (int attempt = 0; attempt < 8 && (status == ERROR_SUCCESS || status == ERROR_MORE_DATA); ++attempt) {
-        if (!IsStringType(type)) return std::nullopt;
-        buffer.assign(bytes + 2 * sizeof(wchar_t), 0);
-        bytes = static_cast<DWORD>(buffer.size());
-        status = RegQueryValueExW(key.get(), name, nullptr, &type, buffer.data(), &bytes);
-        if (status == ERROR_SUCCESS) break;
-    }
-    if (status != ERROR_SUCCESS || !IsStringType(type)) return std::nullopt;
-    std::wstring value(bytes / sizeof(wchar_t), L'\0');
-    std::copy_n(buffer.data(), value.size() * sizeof(wchar_t), reinterpret_cast<BYTE*>(&value[0]));
-    while (!value.empty() && value.back() == L'\0') value.pop_back();
-    return TextFromWide(value);
+    const std::optional<std::wstring> value = ReadRegistryText(root, path, name);
+    if (!value) return std::nullopt;
+    return TextFromWide(*value);
 }
 
 SystemQueries& PlatformSystemQueries() {
