@@ -35,11 +35,11 @@ bool IsAutorunSetForThisProgram() {
     return !named.empty() && lstrcmpiW(named.c_str(), ThisProgramPath().c_str()) == 0;
 }
 
-bool SetAutorunForThisProgram(bool enabled, std::string& reason) {
+bool SetAutorunForThisProgram(bool enabled, const std::wstring& folder, std::string& reason) {
     const RegistryKey key(HKEY_CURRENT_USER, kRunKey, KEY_SET_VALUE, enabled);
     LONG status = key.status();
     if (key.get() && enabled) {
-        const std::wstring value = AutorunValue(ThisProgramPath());
+        const std::wstring value = AutorunValue(ThisProgramPath(), folder);
         status = RegSetValueExW(key.get(), kAutorunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     } else if (key.get()) {

@@ -11,6 +11,7 @@ std::wstring ThisProgramPath();
 // entry naming another copy of it counts as not set).
 bool IsAutorunSetForThisProgram();
 
-// Writes the entry for this program (replacing any other) or removes it.
-// False, with the system's reason (code page 936), when the key refused it.
-bool SetAutorunForThisProgram(bool enabled, std::string& reason);
+// Writes the entry for this program and its start folder (replacing any
+// other) or removes it. False, with the system's reason (code page 936), when
+// the key refused it.
+bool SetAutorunForThisProgram(bool enabled, const std::wstring& folder, std::string& reason);

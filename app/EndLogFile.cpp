@@ -8,6 +8,7 @@
 FileEndLog::FileEndLog(const std::wstring& folder) : m_path(InFolder(folder, WideFromText(kEndLogFileName))) {}
 
 void FileEndLog::Record(const EndRecord& record) {
+    if (!m_refusedEnds.IsWorthALine(record)) return;
     SYSTEMTIME now{};
     GetLocalTime(&now);
     const LocalTime time{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};

@@ -10,8 +10,8 @@ class FileEndLog : public EndLog {
 public:
     explicit FileEndLog(const std::wstring& folder);
 
-    // Writes the line with the local time; a log that cannot be written is
-    // passed over without a word. Keeps the block list's ends for the notice.
+    // Writes the line with the local time (a refused end once per process);
+    // a log that cannot be written is passed over without a word. Keeps the block list's ends for the notice.
     void Record(const EndRecord& record) override;
 
     // The block list's successful ends since the last call, in order.
@@ -21,4 +21,5 @@ public:
 private:
     std::wstring m_path;
     std::vector<EndRecord> m_blockedEnds;
+    RefusedEnds m_refusedEnds;
 };

@@ -1,31 +1,43 @@
 #include "app/MainApp.h"
 
-#include <shellapi.h>
-
+#include "app/Autorun.h"
 #include "app/ProcessListDlg.h"
 #include "app/RunningCopy.h"
 #include "app/StartupRules.h"
+#include "files/Win32FileStore.h"
+#include "framework/Text.h"
 
 namespace {
 
 // The command line's arguments after the program's own path.
 std::vector<std::wstring> CommandLineArguments() {
-    std::vector<std::wstring> arguments;
-    int count = 0;
-    wchar_t** split = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!split) return arguments;
-    for (int index = 1; index < count; ++index) arguments.emplace_back(split[index]);
-    LocalFree(split);
+    std::vector<std::wstring> arguments = SplitCommandLine(GetCommandLineW());
+    arguments.erase(arguments.begin());
     return arguments;
+}
+
+// A copy restarted with administrator rights, or started at logon, may start
+// elsewhere: it works in the folder it is told, where proc.dat lives. One that
+// cannot be entered (a mapped drive the administrator's logon does not have,
+// a folder since removed) is said, and the program's own folder used instead
+// of whatever folder the copy happened to start in.
+void EnterStartFolder(const std::wstring& folder) {
+    if (folder.empty() || SetCurrentDirectoryW(folder.c_str())) return;
+    const std::string reason = SystemErrorText(GetLastError());
+    std::wstring programFolder = ThisProgramPath();
+    programFolder.resize(
+        programFolder.find_last_of(L'\\') == std::wstring::npos ? 0 : programFolder.find_last_of(L'\\') + 1);
+    const bool entered = !programFolder.empty() && SetCurrentDirectoryW(programFolder.c_str());
+    const std::string text = "无法进入文件夹" + TextFromWide(folder) + "。\n" + reason +
+                             (entered ? "\n瓦诺德改用程序所在的文件夹" + TextFromWide(programFolder) + "。" : "");
+    MessageBoxW(nullptr, WideFromText(text).c_str(), WideFromText("提示").c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 }  // namespace
 
 BOOL CMainApp::InitInstance() {
     const StartRequest request = ReadStartArguments(CommandLineArguments());
-    // A copy restarted with administrator rights may start elsewhere: it
-    // works in the folder of the copy it replaces, where proc.dat lives.
-    if (!request.folder.empty()) SetCurrentDirectoryW(request.folder.c_str());
+    EnterStartFolder(request.folder);
     // A second start shows the running copy's window, as its tray item
     // "进程信息" does, and ends; one started in the tray (at logon, say) ends
     // without a word.
@@ -39,6 +51,7 @@ BOOL CMainApp::InitInstance() {
     }
     CProcessListDlg dialog;
     if (request.inTray) dialog.StartInTray();
+    if (request.takeOverFromPid != 0) dialog.SetAdPageDelay(0);
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;

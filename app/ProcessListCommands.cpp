@@ -52,9 +52,12 @@ void CProcessListDlg::LoadReferenceInfo() {
     }
 }
 
-void CProcessListDlg::LoadBlockList() {
+bool CProcessListDlg::LoadBlockList(bool sayWhenUnreadable) {
     Win32FileStore store(m_startFolder);
-    LoadBlockListInto(m_blockList, store);
+    std::string failure;
+    if (LoadBlockListInto(m_blockList, store, failure)) return true;
+    if (sayWhenUnreadable) m_prompt->Notify(failure, "提示");
+    return false;
 }
 
 void CProcessListDlg::OnBlockProcess() {
@@ -65,7 +68,7 @@ void CProcessListDlg::OnBlockProcess() {
         // The notice has told the user; the file, the table and the list stay as they were.
         return;
     }
-    LoadBlockList();
+    LoadBlockList(true);
     OnRefresh();
 }
 
@@ -74,7 +77,7 @@ void CProcessListDlg::OnBlockProcess() {
 void CProcessListDlg::OnEditBlockList() {
     RunBlockListEditor(m_startFolder);
     const std::vector<std::string> before = m_blockList.names();
-    LoadBlockList();
+    LoadBlockList(true);
     if (m_blockList.names() != before) OnRefresh();
 }
 

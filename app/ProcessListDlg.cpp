@@ -56,8 +56,11 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_HOTKEY: return OnHotKey(wParam);
     case WM_TRAY_NOTIFY: return OnTrayNotify(wParam, lParam);
     case WM_CONTEXTMENU:
-        // From the keyboard (-1) the key itself has opened the menu already.
-        if (lParam != -1) OnContextMenu(reinterpret_cast<HWND>(wParam), lParam);
+        // Only the list has a menu of ours; the title bar's window menu and
+        // the rest go to the default handling. From the keyboard (-1) the key
+        // itself has opened the menu already.
+        if (reinterpret_cast<HWND>(wParam) != m_list.m_hWnd) return CDialog::WindowProc(message, wParam, lParam);
+        if (lParam != -1) OnContextMenu(m_list.m_hWnd, lParam);
         return 0;
     case WM_INITMENUPOPUP: OnInitMenuPopup(reinterpret_cast<HMENU>(wParam)); return 0;
     case WM_WINDOWPOSCHANGING: OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam)); return 0;
@@ -100,7 +103,7 @@ bool CProcessListDlg::OnCommand(UINT id, UINT code, HWND control) {
     case ID_TRAY_AUTORUN: UnlessDialogIsOpen([this] { OnToggleAutorun(); }); return true;
     case ID_MENU_ABOUT:
     case ID_TRAY_ABOUT: UnlessDialogIsOpen(RunAboutDialog); return true;
-    case ID_TRAY_SHOW: OnTrayShow(); return true;
+    case ID_TRAY_SHOW: UnlessDialogIsOpen([this] { OnTrayShow(); }); return true;
     case ID_ROW_OPENFOLDER: OnOpenFileLocation(); return true;
     case ID_ROW_COPYNAME: OnCopyName(); return true;
     case ID_ROW_COPYPATH: OnCopyPath(); return true;
@@ -125,7 +128,9 @@ bool CProcessListDlg::OnNotify(NMHDR* header, LRESULT* result) {
 int CProcessListDlg::OnCreate(CREATESTRUCTW* create) {
     if (CDialog::OnCreate(create) == -1) return -1;
     SetTimer(kRefreshTimer, kRefreshPeriodMs);
-    SetTimer(kAdPageTimer, m_nAdPageDelayMs);
+    // A start at logon or a restart as administrator opens no page: the
+    // user did not just start the program.
+    if (!m_bKeepHidden && m_nAdPageDelayMs > 0) SetTimer(kAdPageTimer, m_nAdPageDelayMs);
     SetTimer(kBlockCheckTimer, kBlockCheckPeriodMs);
     AddTrayIcon();
     if (!m_bKeepHidden) AnimateWindow(800, AW_CENTER);
@@ -297,6 +302,7 @@ void CProcessListDlg::RefreshOnce() {
     std::vector<ProcessKey> seen;
     const std::vector<ProcessRow> rows =
         BuildProcessRows({m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog, &seen});
+    TakeStartTimes(seen, m_usage.latest().processes);
     m_blockWatch.Remember(std::move(seen));
     {
         // Drawn once when emptied, filled and sorted (under Wine each row added
@@ -355,7 +361,9 @@ void CProcessListDlg::OnBlockCheck() {
     if (m_bRefreshing || m_questions.open > 0 || m_bPromptDangerous == 1) return;
     std::vector<ProcessKey> current;
     current.reserve(m_usage.latest().processes.size());
-    for (const SampledProcess& process : m_usage.latest().processes) current.push_back({process.pid, process.name});
+    for (const SampledProcess& process : m_usage.latest().processes) {
+        current.push_back({process.pid, process.name, process.startTime});
+    }
     m_blockList.SetBuiltin();
     if (m_blockWatch.FindsNewBlocked(std::move(current), m_blockList, m_system->OwnPid())) OnRefresh();
 }

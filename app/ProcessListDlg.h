@@ -70,10 +70,11 @@ public:
     // Whether the program runs with administrator rights; read from the
     // process's token, set by tests before the window is created.
     void SetRunsAsAdministrator(bool administrator) { m_bRunsAsAdministrator = administrator; }
-    // Delay of the one advertisement tick; set before the window is created.
+    // Delay of the one advertisement tick (0: none); set before the window is
+    // created.
     void SetAdPageDelay(UINT milliseconds) { m_nAdPageDelayMs = milliseconds; }
     // Started in the tray ("/tray"): the window stays hidden until the user
-    // shows it; set before the window is created.
+    // shows it, and no advertisement opens; set before the window is created.
     void StartInTray() { m_bKeepHidden = true; }
 
     // Commands of the window (see OnCommand for their sources).
@@ -93,7 +94,9 @@ public:
     // Writes the list's names to path as the export does, reporting a failure.
     void ExportTo(const std::wstring& path);
 
-    void LoadBlockList();
+    // Reads proc.dat into the block table; a file that cannot be read keeps
+    // the table as it was (and is said when asked). False then.
+    bool LoadBlockList(bool sayWhenUnreadable = false);
     void LoadReferenceInfo();
 
     // Tray icon, hot keys, showing and hiding, exit, help and advertisement.

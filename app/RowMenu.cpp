@@ -43,6 +43,8 @@ void CProcessListDlg::OnContextMenu(HWND window, LPARAM position) {
     if (position == -1) {
         const int row = m_list.GetFirstSelectedItem();
         if (row < 0) return;
+        // A selected row scrolled out of view would put the menu elsewhere.
+        m_list.SendMessage(LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
         RECT bounds{LVIR_LABEL, 0, 0, 0};
         m_list.SendMessage(LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
         point = {bounds.left, bounds.bottom};
@@ -77,8 +79,14 @@ void CProcessListDlg::ShowRowMenu(POINT screenPoint) {
     for (UINT command : {ID_ROW_OPENFOLDER, ID_ROW_COPYPATH}) {
         EnableMenuItem(popup, command, MF_BYCOMMAND | (m_rowMenuPath.empty() ? MF_GRAYED : MF_ENABLED));
     }
-    // The chosen command reaches OnCommand as the buttons' do.
-    TrackPopupMenu(popup, TPM_RIGHTBUTTON, screenPoint.x, screenPoint.y, 0, m_hWnd, nullptr);
+    const std::string name = SelectedName();
+    const uint32_t pid = SelectedPid();
+    const UINT command = static_cast<UINT>(
+        TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_RETURNCMD, screenPoint.x, screenPoint.y, 0, m_hWnd, nullptr));
+    // A refresh while the menu was open (the 20-second one, or the block
+    // list's) empties the selection: the command then has no row to act on.
+    if (command == 0 || m_list.GetFirstSelectedItem() < 0 || SelectedName() != name || SelectedPid() != pid) return;
+    OnCommand(command, 0, nullptr);
 }
 
 std::wstring CProcessListDlg::SelectedProcessPath() const {

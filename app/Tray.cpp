@@ -124,7 +124,7 @@ void CProcessListDlg::OnInitMenuPopup(HMENU menu) {
 
 void CProcessListDlg::OnToggleAutorun() {
     std::string reason;
-    if (!SetAutorunForThisProgram(!IsAutorunSetForThisProgram(), reason)) {
+    if (!SetAutorunForThisProgram(!IsAutorunSetForThisProgram(), m_startFolder, reason)) {
         m_prompt->Notify("无法设置开机时自动运行。\n" + reason, "提示");
     }
 }

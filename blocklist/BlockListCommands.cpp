@@ -32,9 +32,19 @@ std::vector<std::string> ReadBlockListNames(FileStore& store) {
     return ReadBlockNames(bytes);
 }
 
-void LoadBlockListInto(BlockList& table, FileStore& store) {
+bool LoadBlockListInto(BlockList& table, FileStore& store, std::string& failure) {
+    std::string bytes;
+    std::string reason;
+    const ReadStatus status = store.ReadAll(kBlockListFileName, bytes, reason);
+    if (status == ReadStatus::Failed) {
+        failure = FileReadFailureText(kBlockListFileName, reason);
+        return false;
+    }
     table.ResetLoaded();
-    for (std::string& name : ReadBlockListNames(store)) table.AddLoaded(std::move(name));
+    if (status == ReadStatus::Read) {
+        for (std::string& name : ReadBlockNames(bytes)) table.AddLoaded(std::move(name));
+    }
+    return true;
 }
 
 OfferOutcome OfferBlockName(std::string_view name, MessagePrompt& prompt, FileStore& store) {

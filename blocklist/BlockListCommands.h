@@ -15,8 +15,11 @@
 // read gives no names and no message.
 std::vector<std::string> ReadBlockListNames(FileStore& store);
 
-// Refills the main table from proc.dat (slot 0 keeps the built-in name).
-void LoadBlockListInto(BlockList& table, FileStore& store);
+// Refills the main table from proc.dat (slot 0 keeps the built-in name); a
+// missing file is an empty list. A file that exists but cannot be read (held
+// by another program) leaves the table as it was: false, with the notice's
+// text in failure.
+bool LoadBlockListInto(BlockList& table, FileStore& store, std::string& failure);
 
 enum class OfferOutcome {
     Appended,  // the user said Yes and the file holds the name

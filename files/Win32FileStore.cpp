@@ -170,10 +170,15 @@ namespace {
 
 // A full log makes way for a new one; the one before it goes. An older log
 // the move cannot replace (an empty folder of that name, say) is removed
-// first; a folder with files in it is never touched.
+// first, but only when it is what stood in the way: a log held open by
+// another program cannot move, and the older one then stays. A folder with
+// files in it is never touched.
 bool MoveFullLogAside(const std::wstring& path) {
     const std::wstring older = path + L".1";
     if (MoveFileExW(path.c_str(), older.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    const UniqueHandle movable(CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!movable) return false;
     if (!DeleteFileW(older.c_str()) && !RemoveDirectoryW(older.c_str())) return false;
     return MoveFileExW(path.c_str(), older.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }

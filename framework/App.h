@@ -18,9 +18,15 @@ public:
     CWnd* m_pMainWnd = nullptr;
     static CWinApp* Current();
 
-    // Prepares the common controls and runs InitInstance.
+    // Limits the library search, prepares the common controls and runs
+    // InitInstance.
     int Run();
 };
+
+// Libraries loaded by a bare name come from the system directory alone, never
+// from the program's folder or the current one (a download folder may hold a
+// planted library of a system name). True where the system has the call.
+bool LimitLibrarySearchToSystem();
 
 // The thread's main window (the application's m_pMainWnd).
 CWnd* AfxGetMainWnd();

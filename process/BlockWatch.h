@@ -8,15 +8,28 @@
 #include <vector>
 
 #include "process/ProcessRules.h"
+#include "process/ProcessUsage.h"
 
 // A process as the check tells it apart: a pid given to another program
-// since the last look is a new process.
+// since the last look is a new process, even one of the same name (a blocked
+// program started again at once may get the pid of the copy just ended).
 struct ProcessKey {
     uint32_t pid = 0;
     std::string name;
-    bool operator<(const ProcessKey& other) const { return pid != other.pid ? pid < other.pid : name < other.name; }
-    bool operator==(const ProcessKey& other) const { return pid == other.pid && name == other.name; }
+    uint64_t startTime = 0;  // as SampledProcess; 0 when unknown
+    bool operator<(const ProcessKey& other) const {
+        if (pid != other.pid) return pid < other.pid;
+        if (startTime != other.startTime) return startTime < other.startTime;
+        return name < other.name;
+    }
+    bool operator==(const ProcessKey& other) const {
+        return pid == other.pid && startTime == other.startTime && name == other.name;
+    }
 };
+
+// Gives each key the start time of the process of that pid and name in
+// sampled, where it has one (a walk knows no start times).
+void TakeStartTimes(std::vector<ProcessKey>& keys, const std::vector<SampledProcess>& sampled);
 
 class BlockWatch {
 public:

@@ -1,5 +1,8 @@
 #include "process/EndLog.h"
 
+#include <algorithm>
+#include <tuple>
+
 #include "process/ReferenceInfo.h"
 
 namespace {
@@ -51,4 +54,30 @@ std::string BlockNoticeText(const std::vector<EndRecord>& blockedEnds) {
     if (blockedEnds.size() > kNamed)
         text += FormatText("\r\n等，共%u个进程", static_cast<unsigned>(blockedEnds.size()));
     return text;
+}
+
+bool RefusedEnds::Key::operator<(const Key& other) const {
+    return std::tie(pid, startTime, name) < std::tie(other.pid, other.startTime, other.name);
+}
+
+bool RefusedEnds::IsWorthALine(const EndRecord& record) {
+    if (record.ended) return true;
+    Key key{record.pid, record.startTime, record.name};
+    const auto at = std::lower_bound(m_refused.begin(), m_refused.end(), key);
+    if (at != m_refused.end() && !(key < *at)) return false;
+    // Bounded: a program run for months forgets the oldest refusals at once.
+    constexpr size_t kRemembered = 4096;
+    if (m_refused.size() >= kRemembered) {
+        m_refused.clear();
+        m_refused.push_back(std::move(key));
+        return true;
+    }
+    m_refused.insert(at, std::move(key));
+    return true;
+}
+
+void RecordEnd(EndLog* log, ProcessSystem& system, EndRecord record) {
+    if (!log) return;
+    if (!record.ended) record.startTime = system.StartTimeOf(record.pid);
+    log->Record(record);
 }

@@ -19,6 +19,7 @@ struct EndRecord {
     std::string entry;  // BlockList: the entry that matched
     std::string path;   // DeleteFile: the file, and what became of it
     FileDeletionResult deletion = FileDeletionResult::Failed;
+    uint64_t startTime = 0;  // of a process not ended: tells a retry from a new process; 0 when unknown
 };
 
 constexpr const char* kEndLogFileName = "tarvemonix.log";
@@ -35,6 +36,24 @@ std::string EndLogLine(const EndRecord& record, const LocalTime& time);
 constexpr const char* kBlockNoticeTitle = "瓦诺德已拦截";
 std::string BlockNoticeText(const std::vector<EndRecord>& blockedEnds);
 
+// A process whose end is refused is tried again at every refresh; its
+// refusal is worth one line of the log, not one every 20 seconds.
+class RefusedEnds {
+public:
+    // False for a refused end of a process (pid, start time and name) already
+    // refused before; true for everything else.
+    bool IsWorthALine(const EndRecord& record);
+
+private:
+    struct Key {
+        uint32_t pid;
+        uint64_t startTime;
+        std::string name;
+        bool operator<(const Key& other) const;
+    };
+    std::vector<Key> m_refused;  // sorted
+};
+
 // Where the flows report each end. Writing it never stops, delays or changes
 // an action, and shows nothing.
 class EndLog {
@@ -42,3 +61,7 @@ public:
     virtual ~EndLog() = default;
     virtual void Record(const EndRecord& record) = 0;
 };
+
+// Tells log of record (when there is a log), with the start time of a process
+// that was not ended.
+void RecordEnd(EndLog* log, ProcessSystem& system, EndRecord record);

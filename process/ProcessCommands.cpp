@@ -54,8 +54,8 @@ bool RunTerminateCommand(const CommandContext& context, const SelectedProcess& s
     if (context.prompt.AskYesNo(FormatText("真的要终止%s吗？", selected.name.c_str()), "警告") &&
         ConfirmSelectedStillRuns(context, selected)) {
         const bool terminated = context.system.TerminateByPid(selected.pid);
-        if (context.log)
-            context.log->Record({EndReason::Terminate, selected.name, selected.pid, terminated, {}, {}, {}});
+        RecordEnd(context.log, context.system,
+                  {EndReason::Terminate, selected.name, selected.pid, terminated, {}, {}, {}});
         context.prompt.Notify(terminated ? "中止成功" : "中止失败", "提示");
     }
     return true;
@@ -67,7 +67,8 @@ bool RunSlimCommand(const CommandContext& context) {
         context.system.WalkProcesses([&](const ProcessRecord& record) {
             if (!IsSparedBySlimDown(record, ownPid, context.referenceLines)) {
                 const bool ended = context.system.TerminateByPid(record.pid);
-                if (context.log) context.log->Record({EndReason::SlimDown, record.name, record.pid, ended, {}, {}, {}});
+                RecordEnd(context.log, context.system,
+                          {EndReason::SlimDown, record.name, record.pid, ended, {}, {}, {}});
             }
             return true;
         });
@@ -83,7 +84,7 @@ bool RunDeleteFileCommand(const CommandContext& context, const SelectedProcess& 
     const std::string path = ChooseDeletePath(context.osClass, selected.name, context.system, selected.pid);
     EndRecord record{EndReason::DeleteFile, selected.name, selected.pid, false, {}, path, FileDeletionResult::Failed};
     if (!context.system.TerminateByPid(selected.pid)) {
-        if (context.log) context.log->Record(record);
+        RecordEnd(context.log, context.system, record);
         return true;
     }
     context.prompt.Notify("已经中止进程", "提示");
@@ -93,7 +94,7 @@ bool RunDeleteFileCommand(const CommandContext& context, const SelectedProcess& 
         IsDeletablePath(path) ? context.system.DeleteFileNow(path) : FileDeletionResult::Failed;
     record.ended = true;
     record.deletion = result;
-    if (context.log) context.log->Record(record);
+    RecordEnd(context.log, context.system, record);
     switch (result) {
     case FileDeletionResult::Deleted: context.prompt.Show("删除成功", kDeleteResultCaption, kMbOk); break;
     case FileDeletionResult::Cancelled: context.prompt.Show("删除取消", kDeleteResultCaption, kMbOk); break;

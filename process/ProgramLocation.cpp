@@ -53,7 +53,20 @@ bool IsInsideFolder(std::wstring_view path, std::wstring_view folder) {
 
 ProgramPlace PlaceOf(std::wstring_view programPath, std::wstring_view windowsFolder) {
     if (programPath.empty() || windowsFolder.empty()) return ProgramPlace::Unknown;
-    return IsInsideFolder(programPath, windowsFolder) ? ProgramPlace::InWindowsFolder : ProgramPlace::Elsewhere;
+    // Only the file's own folder counts, and only the three homes of the core
+    // programs: folders below them (Temp, Tasks) are writable by any user.
+    const std::wstring file = Plain(programPath);
+    const size_t lastSeparator = file.find_last_of(L'\\');
+    if (lastSeparator == std::wstring::npos) return ProgramPlace::Elsewhere;
+    const std::wstring_view ownFolder = std::wstring_view(file).substr(0, lastSeparator);
+    std::wstring windows = Plain(windowsFolder);
+    while (!windows.empty() && windows.back() == L'\\') windows.pop_back();
+    for (const std::wstring& home : {windows, windows + L"\\System32", windows + L"\\SysWOW64"}) {
+        if (EqualNoCase(ownFolder, std::wstring_view(home)) && IsInsideFolder(file, home)) {
+            return ProgramPlace::InWindowsFolder;
+        }
+    }
+    return ProgramPlace::Elsewhere;
 }
 
 bool IsSuspiciousLocation(std::string_view name, ProgramPlace place) {

@@ -23,7 +23,9 @@ bool IsInsideFolder(std::wstring_view path, std::wstring_view folder);
 
 enum class ProgramPlace { Unknown, InWindowsFolder, Elsewhere };
 
-// Unknown when either path is empty (the file could not be found).
+// InWindowsFolder when the file lies right in the Windows folder, its System32
+// or its SysWOW64 (not in a folder below them); Unknown when either path is
+// empty (the file could not be found).
 ProgramPlace PlaceOf(std::wstring_view programPath, std::wstring_view windowsFolder);
 
 // A core name whose program file is known to lie outside the Windows folder.

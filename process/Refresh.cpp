@@ -17,7 +17,7 @@ std::string JoinedEntries(const std::vector<std::string>& entries) {
 
 bool EndBlocked(const RefreshContext& context, const SelectedProcess& process, const std::string& entries) {
     const bool ended = context.system.TerminateByPid(process.pid);
-    if (context.log) context.log->Record({EndReason::BlockList, process.name, process.pid, ended, entries, {}, {}});
+    RecordEnd(context.log, context.system, {EndReason::BlockList, process.name, process.pid, ended, entries, {}, {}});
     return ended;
 }
 

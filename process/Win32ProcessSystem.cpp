@@ -300,6 +300,16 @@ ProgramVersion Win32ProcessSystem::ReadProgramVersion(uint32_t pid) {
     return {text(L"FileDescription"), text(L"CompanyName")};
 }
 
+uint64_t Win32ProcessSystem::StartTimeOf(uint32_t pid) {
+    constexpr DWORD kProcessQueryLimitedInformation = 0x1000;
+    UniqueHandle process(OpenProcess(kProcessQueryLimitedInformation, FALSE, pid));
+    // Systems before Vista know only the full query right.
+    if (!process) process.reset(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!process || !GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return 0;
+    return (uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime;
+}
+
 bool Win32ProcessSystem::ToLocalTime(uint64_t moment, LocalTime& local) {
     FILETIME utcTime{static_cast<DWORD>(moment), static_cast<DWORD>(moment >> 32)};
     SYSTEMTIME utc{};

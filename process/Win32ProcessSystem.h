@@ -26,6 +26,7 @@ public:
     ProgramFile LocateProgramFile(uint32_t pid) override;
     ProgramVersion ReadProgramVersion(uint32_t pid) override;
     bool ToLocalTime(uint64_t moment, LocalTime& local) override;
+    uint64_t StartTimeOf(uint32_t pid) override;
     std::vector<uint32_t> TakeDeniedEnds() override;
 
 protected:

@@ -170,21 +170,24 @@ TEST(LoadBlockListInto, HoldsEveryNameAfterTheBuiltinSlot) {
     ScriptedStore store;
     BlockList table;
     table.AddLoaded("stale.exe");
-    LoadBlockListInto(table, store);
+    std::string failure;
+    EXPECT_TRUE(LoadBlockListInto(table, store, failure)) << "a missing file is an empty list";
     EXPECT_EQ(std::vector<std::string>{"FLCSS.EXE"}, table.names());
 
     std::string file;
     for (int i = 0; i < 150; ++i) file += "p" + std::to_string(i) + ".exe\r\n";
     store.files["proc.dat"] = file + "EOF";
-    LoadBlockListInto(table, store);
+    LoadBlockListInto(table, store, failure);
     ASSERT_EQ(151, table.count());
     EXPECT_EQ("FLCSS.EXE", table.names()[0]);
     EXPECT_EQ("p149.exe", table.names()[150]);
 
-    // A file that cannot be read counts as empty, without a message.
+    // A file that cannot be read (held by another program) leaves the list
+    // enforced as it was, and says why.
     store.unreadable.insert("proc.dat");
-    LoadBlockListInto(table, store);
-    EXPECT_EQ(1, table.count());
+    EXPECT_FALSE(LoadBlockListInto(table, store, failure));
+    EXPECT_EQ(151, table.count());
+    EXPECT_EQ(0u, failure.find("无法读取文件proc.dat")) << failure;
 }
 
 TEST(OfferBlockName, AsksThenAppends) {

@@ -45,6 +45,7 @@ public:
         return true;
     }
     bool EnableDebugPrivilege() override { return privilegeEnabled; }
+    uint64_t StartTimeOf(uint32_t pid) override { return pid * 1000u; }
     void WalkThreads(const std::function<bool(const ThreadRecord&)>& visit) override {
         for (const ThreadRecord& thread : threads) {
             if (!visit(thread)) return;

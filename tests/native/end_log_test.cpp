@@ -68,6 +68,7 @@ TEST(EndLog, TheFlowsReportEveryEnd) {
     EXPECT_TRUE(log.records[0].ended);
     EXPECT_EQ("locked", log.records[1].entry);
     EXPECT_FALSE(log.records[1].ended);
+    EXPECT_EQ(30000u, log.records[1].startTime) << "a refusal tells its process by its start";
     EXPECT_EQ(3u, seen.size()) << "the walk's processes for the check";
 
     log.records.clear();
@@ -88,6 +89,22 @@ TEST(EndLog, TheFlowsReportEveryEnd) {
     RunSlimCommand(context);
     EXPECT_EQ(3u, log.records.size());
     for (const EndRecord& record : log.records) EXPECT_EQ(EndReason::SlimDown, record.reason);
+}
+
+// A survivor of the block list is tried every 20 seconds: one line for it.
+TEST(RefusedEnds, OneLinePerRefusedProcessHoweverOftenItIsTried) {
+    RefusedEnds refused;
+    EndRecord record = Ended(EndReason::BlockList, "locked.exe", 30, false);
+    record.startTime = 5;
+    EXPECT_TRUE(refused.IsWorthALine(record));
+    EXPECT_FALSE(refused.IsWorthALine(record));
+    record.startTime = 6;
+    EXPECT_TRUE(refused.IsWorthALine(record)) << "the pid given to a new process";
+    record.name = "other.exe";
+    EXPECT_TRUE(refused.IsWorthALine(record));
+    record.ended = true;
+    EXPECT_TRUE(refused.IsWorthALine(record));
+    EXPECT_TRUE(refused.IsWorthALine(record)) << "every end is a line";
 }
 
 TEST(BlockNotice, NamesTheFirstFewWithTheirEntriesAndTheCount) {

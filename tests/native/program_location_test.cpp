@@ -26,4 +26,11 @@ TEST(ProgramLocation, OnlyCoreNamesKnownToLieElsewhereAreSuspicious) {
     EXPECT_EQ(ProgramPlace::Unknown, PlaceOf(L"", L"C:\\Windows"));
     EXPECT_EQ(ProgramPlace::Unknown, PlaceOf(L"C:\\Temp\\svchost.exe", L""));
     EXPECT_EQ(ProgramPlace::Elsewhere, PlaceOf(L"C:\\Temp\\svchost.exe", L"C:\\Windows"));
+    // The homes themselves, not the folders below them.
+    for (const wchar_t* home :
+         {L"C:\\WINDOWS\\x.exe", L"c:\\windows\\SYSTEM32\\x.exe", L"C:\\Windows\\syswow64\\x.exe"})
+        EXPECT_EQ(ProgramPlace::InWindowsFolder, PlaceOf(home, L"C:\\Windows\\")) << home;
+    for (const wchar_t* below : {L"C:\\Windows\\Temp\\svchost.exe", L"C:\\Windows\\System32\\Tasks\\svchost.exe",
+                                 L"C:\\Windows\\System32\\..\\svchost.exe", L"C:\\Windows2\\svchost.exe"})
+        EXPECT_EQ(ProgramPlace::Elsewhere, PlaceOf(below, L"C:\\Windows")) << below;
 }

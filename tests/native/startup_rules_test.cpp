@@ -17,10 +17,26 @@ TEST(StartupRules, ReadsTrayTakeOverAndFolderAndIgnoresTheRest) {
     EXPECT_EQ(L"/takeover:42 \"/folder:C:\\\\\"", TakeOverArguments(42, L"C:\\"));
 }
 
-TEST(StartupRules, TheLogonEntryNamesTheQuotedProgram) {
+TEST(StartupRules, TheLogonEntryNamesTheQuotedProgramAndItsFolder) {
     const std::wstring program = L"C:\\Program Files\\瓦诺德\\tarvemonix.exe";
-    EXPECT_EQ(L"\"C:\\Program Files\\瓦诺德\\tarvemonix.exe\" /tray", AutorunValue(program));
-    EXPECT_EQ(program, AutorunProgramPath(AutorunValue(program)));
+    EXPECT_EQ(L"\"C:\\Program Files\\瓦诺德\\tarvemonix.exe\" /tray \"/folder:D:\\\\\"",
+              AutorunValue(program, L"D:\\"));
+    // The shell starts the entry in a folder of its own: what the program reads
+    // back from the entry's command line is the folder it was given.
+    for (const std::wstring folder : {L"D:\\", L"C:\\Program Files\\瓦诺德", L"\\\\server\\share\\a b\\"}) {
+        const std::wstring value = AutorunValue(program, folder);
+        EXPECT_EQ(program, AutorunProgramPath(value));
+        const std::vector<std::wstring> split = SplitCommandLine(value);
+        ASSERT_EQ(3u, split.size()) << value.size();
+        EXPECT_EQ(program, split[0]);
+        const StartRequest request = ReadStartArguments({split.begin() + 1, split.end()});
+        EXPECT_TRUE(request.inTray);
+        EXPECT_EQ(folder, request.folder);
+    }
+    // The splitting rules of Windows programs, escapes and quotes.
+    EXPECT_EQ((std::vector<std::wstring>{L"C:\\a b\\p.exe", L"a\\\\b", L"c\"d", L"e\\", L"f g", L""}),
+              SplitCommandLine(L"\"C:\\a b\\p.exe\"  a\\\\b c\\\"d \"e\\\\\" \"f g\" \"\""));
+    EXPECT_EQ((std::vector<std::wstring>{L"p.exe", L"/tray"}), SplitCommandLine(L"p.exe\t/tray "));
     EXPECT_EQ(L"C:\\x\\tarvemonix.exe", AutorunProgramPath(L"C:\\x\\tarvemonix.exe /tray"));
     EXPECT_EQ(L"C:\\unclosed", AutorunProgramPath(L"\"C:\\unclosed"));
     EXPECT_EQ(L"", AutorunProgramPath(L""));

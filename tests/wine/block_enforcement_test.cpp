@@ -216,6 +216,17 @@ TEST(EndLogFile, RotatesBeforeTheLineThatWouldPassTheLimit) {
     EXPECT_EQ("kept", ReadFileBytes(L"x.log.1\\kept.txt"));
     DeleteFileW(L"x.log.1\\kept.txt");
     RemoveDirectoryW(L"x.log.1");
+
+    // A log held open by another program cannot move: the older log stays.
+    WriteFileBytes(L"x.log.1", "older");
+    {
+        const UniqueHandle held(CreateFileW(L"x.log", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_FALSE(AppendLogLine(L"x.log", second, 100));
+    }
+    EXPECT_EQ("older", ReadFileBytes(L"x.log.1"));
+    EXPECT_EQ(first, ReadFileBytes(L"x.log"));
 }
 
 // A copy running as administrator holds a mark that a normal start may not
