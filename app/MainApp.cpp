@@ -41,7 +41,7 @@ BOOL CMainApp::InitInstance() {
     // A second start shows the running copy's window, as its tray item
     // "进程信息" does, and ends; one started in the tray (at logon, say) ends
     // without a word.
-    const RunningCopyMark mark(kRunningCopyMarkName, request.takeOverFromPid);
+    RunningCopyMark mark(kRunningCopyMarkName, request.takeOverFromPid);
     if (mark.AnotherCopyRuns()) {
         if (!request.inTray) {
             AllowSetForegroundWindow(ASFW_ANY);
@@ -52,6 +52,7 @@ BOOL CMainApp::InitInstance() {
     CProcessListDlg dialog;
     if (request.inTray) dialog.StartInTray();
     if (request.takeOverFromPid != 0) dialog.SetAdPageDelay(0);
+    dialog.SetRunningCopyMark(&mark);
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;

@@ -63,6 +63,8 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
         if (lParam != -1) OnContextMenu(m_list.m_hWnd, lParam);
         return 0;
     case WM_INITMENUPOPUP: OnInitMenuPopup(reinterpret_cast<HMENU>(wParam)); return 0;
+    case WM_ENTERMENULOOP: m_bInMenu = true; return 0;
+    case WM_EXITMENULOOP: m_bInMenu = false; return 0;
     case WM_WINDOWPOSCHANGING: OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam)); return 0;
     default:
         if (message == WM_TASKBAR_CREATED && WM_TASKBAR_CREATED != 0) {
@@ -152,6 +154,11 @@ BOOL CProcessListDlg::OnInitDialog() {
         }
     }
     if (m_bRunsAsAdministrator) SetWindowText(GetWindowText() + "（管理员）");
+    // Running as administrator, the window would not hear a second start of a
+    // normal copy, nor the shell's restart that asks for the tray icon again.
+    for (UINT fromLowerRights : {WM_TASKBAR_CREATED, ShowRunningCopyMessage()}) {
+        if (fromLowerRights != 0) m_shell->AllowMessageFromLowerRights(m_hWnd, fromLowerRights);
+    }
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
@@ -296,7 +303,7 @@ void CProcessListDlg::OnRefresh() {
 }
 
 void CProcessListDlg::RefreshOnce() {
-    if (m_nOsClass == 2) m_system->EnableDebugPrivilege();
+    if (IsNtClass(m_nOsClass)) m_system->EnableDebugPrivilege();
     m_blockList.SetBuiltin();
     // The questions of the block scan come over the list as it was.
     std::vector<ProcessKey> seen;
@@ -335,6 +342,7 @@ void CProcessListDlg::RefreshOnce() {
 // again at once under its own name can leave the probe as it was, but not
 // the looks, which then go on every second.
 void CProcessListDlg::OnSampleTick() {
+    AskForAdministratorRestart();
     const bool seen = IsWindowVisible();
     if (!seen && m_usage.SameProcessesAsBefore() && !m_system->ProcessListMayHaveChanged() &&
         ++m_nSecondsWithoutLook < kLongestHiddenSecondsWithoutLook) {

@@ -54,6 +54,10 @@ UINT ShowRunningCopyMessage();
 // Whether this process runs with administrator rights (an elevated token).
 bool RunsWithAdministratorRights();
 extern const char* const kAdministratorRestartQuestion;
+extern const char* const kProtectedProcessText;
+extern const char* const kAdministratorRestartNotice;
+
+class RunningCopyMark;
 
 extern const char* const kHelpPageFile;
 extern const char* const kAdPageAddress;
@@ -70,6 +74,9 @@ public:
     // Whether the program runs with administrator rights; read from the
     // process's token, set by tests before the window is created.
     void SetRunsAsAdministrator(bool administrator) { m_bRunsAsAdministrator = administrator; }
+    // The mark of the running copy, handed to a copy restarted as
+    // administrator; without one (tests) the window ends at once.
+    void SetRunningCopyMark(RunningCopyMark* mark) { m_runningCopyMark = mark; }
     // Delay of the one advertisement tick (0: none); set before the window is
     // created.
     void SetAdPageDelay(UINT milliseconds) { m_nAdPageDelayMs = milliseconds; }
@@ -164,9 +171,12 @@ private:
     // The selected process's program file, when its pid still names it.
     std::wstring SelectedProcessPath() const;
     // After an end refused for want of rights, offers to start again as
-    // administrator; true when this copy is ending for the new one. The block
-    // list asks once per process: its refresh tries again every 20 seconds.
+    // administrator, now or once nothing is open over the window; true when
+    // this copy is ending for the new one. The block list asks once per
+    // process: its refresh tries again every 20 seconds.
     bool OfferAdministratorRestart(bool forBlockList);
+    bool AskForAdministratorRestart();
+    bool RestartAsAdministrator();
     int GetOsClass();
     void AddNotifyIcon();
     void RegisterHotKeys();
@@ -220,5 +230,10 @@ private:
     bool m_bKeepHidden = false;   // started in the tray and not shown yet
     bool m_bRunsAsAdministrator;
     std::vector<uint32_t> m_askedBlockedPids;  // denied block-list ends already asked about
-    std::wstring m_rowMenuPath;                // the file of the row whose menu was opened last
+    bool m_bRestartWanted = false;             // an end was refused that rights might allow
+    bool m_bAskingRestart = false;
+    bool m_bRestartNoticeShown = false;  // hidden: the tray notice asks
+    bool m_bInMenu = false;              // a menu of the window is open
+    RunningCopyMark* m_runningCopyMark = nullptr;
+    std::wstring m_rowMenuPath;  // the file of the row whose menu was opened last
 };

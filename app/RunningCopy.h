@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "framework/Handle.h"
 
@@ -24,9 +25,17 @@ public:
     // program runs all the same.
     bool AnotherCopyRuns() const { return m_bAnotherCopyRuns; }
 
+    // Lets go of the mark for a copy that takes over, and waits up to
+    // timeoutMs for it to hold the mark. True once another copy holds it;
+    // false, with the mark made again, when none took it: this copy then runs
+    // on, so that one copy always runs.
+    bool HandOver(DWORD timeoutMs);
+
 private:
     void Claim(const wchar_t* name);
+    bool HeldByAnother() const;
 
+    std::wstring m_name;
     UniqueHandle m_mutex;
     bool m_bAnotherCopyRuns = false;
 };

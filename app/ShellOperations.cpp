@@ -58,6 +58,19 @@ bool ShellOperations::RunAsAdministrator(HWND owner, const std::wstring& program
     return ShellExecuteExW(&start) != FALSE;
 }
 
+bool ShellOperations::AllowMessageFromLowerRights(HWND window, UINT message) {
+    using FilterEx = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    using Filter = BOOL(WINAPI*)(UINT, DWORD);
+    constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW, and MSGFLT_ADD of the older call
+    if (const auto filterEx = FindSystemFunction<FilterEx>(L"user32.dll", "ChangeWindowMessageFilterEx")) {
+        return filterEx(window, message, kAllow, nullptr) != FALSE;
+    }
+    if (const auto filter = FindSystemFunction<Filter>(L"user32.dll", "ChangeWindowMessageFilter")) {
+        return filter(message, kAllow) != FALSE;
+    }
+    return true;
+}
+
 namespace {
 
 // Balloons came with the shell of version 5.

@@ -30,4 +30,9 @@ public:
     // user refused the elevation.
     virtual bool RunAsAdministrator(HWND owner, const std::wstring& program, const std::wstring& parameters,
                                     const std::wstring& folder);
+    // Lets message reach window from programs of lower rights: an elevated
+    // window hears no registered message of a normal program, nor the
+    // shell's, otherwise (ChangeWindowMessageFilterEx, on Vista
+    // ChangeWindowMessageFilter; nothing to do before). False when refused.
+    virtual bool AllowMessageFromLowerRights(HWND window, UINT message);
 };

@@ -81,6 +81,13 @@ LRESULT CProcessListDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
         break;
     }
     case WM_LBUTTONDBLCLK: ShowMainWindow(); break;
+    case NIN_BALLOONUSERCLICK:
+        // The notice that an end wants administrator rights brings the question.
+        if (m_bRestartNoticeShown) {
+            ShowMainWindow();
+            AskForAdministratorRestart();
+        }
+        break;
     default: break;
     }
     return 0;

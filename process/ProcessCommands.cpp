@@ -47,7 +47,10 @@ bool ConfirmSelectedStillRuns(const CommandContext& context, const SelectedProce
 }  // namespace
 
 bool RunTerminateCommand(const CommandContext& context, const SelectedProcess& selected) {
-    if (context.osClass == 2 && !context.system.EnableDebugPrivilege()) {
+    // Administrators hold the debug privilege switched off (Vista on): without
+    // it even an elevated copy cannot end services' processes. Only NT 5 has
+    // always said when it could not be had.
+    if (IsNtClass(context.osClass) && !context.system.EnableDebugPrivilege() && context.osClass == 2) {
         context.prompt.Notify("修改权限错误!", "提示");
         return false;
     }

@@ -117,6 +117,8 @@ int OsClassFromVersion(uint32_t platformId, uint32_t majorVersion) {
     }
 }
 
+bool IsNtClass(int osClass) { return osClass == 2 || osClass == 4 || osClass == 5; }
+
 std::string PidText(uint32_t pid) {
     // "%d" of the 32-bit value, as the list has always shown it.
     return std::to_string(static_cast<int32_t>(pid));

@@ -91,6 +91,10 @@ ProcessCategory ClassifyProcess(std::string_view name, const BlockList& blockLis
 
 // Operating-system class from the version query.
 int OsClassFromVersion(uint32_t platformId, uint32_t majorVersion);
+
+// True for the NT classes (2, 4 and 5), whose processes carry rights.
+bool IsNtClass(int osClass);
+
 constexpr int kOsClassWhenQueryFails = 5;
 
 // Decimal text of a pid as the list shows it ("%d").

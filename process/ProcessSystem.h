@@ -83,6 +83,9 @@ public:
     // The pids whose end TerminateByPid was refused for want of rights since
     // the last call, in order; administrator rights might end them.
     virtual std::vector<uint32_t> TakeDeniedEnds() { return {}; }
+    // The pids whose end was refused since the last call because the system
+    // protects them (anti-malware, RunAsPPL): no rights end those.
+    virtual std::vector<uint32_t> TakeProtectedEnds() { return {}; }
 };
 
 // Pids 0 and 4 and processes the system marks critical are never terminated.

@@ -73,5 +73,6 @@ UsageTexts UsageTracker::TextsFor(uint32_t pid, std::string_view name) const {
     if (found == m_byPid.end() || found->pid != pid) return {};
     const SampledProcess& process = m_latest.processes[found->index];
     if (process.name != name) return {};
-    return {std::to_string(found->share), KilobyteText(process.workingSet)};
+    return {std::to_string(found->share),
+            process.workingSet == kUnknownBytes ? std::string() : KilobyteText(process.workingSet)};
 }

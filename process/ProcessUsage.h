@@ -14,9 +14,14 @@ struct SampledProcess {
     std::string name;
     uint64_t cpuTime = 0;       // user + kernel time, 100-ns units
     uint64_t startTime = 0;     // creation, 100-ns units since 1601 (UTC); 0 when unknown
-    uint64_t workingSet = 0;    // bytes
-    uint64_t privateBytes = 0;  // bytes
+    uint64_t workingSet = 0;    // bytes, or kUnknownBytes
+    uint64_t privateBytes = 0;  // bytes, or kUnknownBytes
 };
+
+// A memory figure the look could not give right: a 32-bit program on a
+// 64-bit system is given them cut to 32 bits, and shows none rather than a
+// wrong one.
+constexpr uint64_t kUnknownBytes = UINT64_MAX;
 
 // Every process at one moment.
 struct ProcessSample {
@@ -39,7 +44,7 @@ std::string KilobyteText(uint64_t bytes);
 std::string GroupedNumber(uint64_t value);
 
 // The texts of the two columns for one process; both empty when the latest
-// look has no figures for it.
+// look has no figures for it, the memory empty when its figure is unknown.
 struct UsageTexts {
     std::string cpu;
     std::string memory;

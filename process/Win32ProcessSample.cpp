@@ -96,6 +96,19 @@ uint32_t ProcessorCount() {
 
 using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
 
+// A 32-bit program on a 64-bit system is given the list's memory figures
+// (SIZE_T) cut to 32 bits: 4 GiB and more would show as a small figure.
+bool MemoryFiguresAreCut() {
+#ifdef _WIN64
+    return false;
+#else
+    using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
+    const auto isWow64 = FindSystemFunction<IsWow64>(L"kernel32.dll", "IsWow64Process");
+    BOOL wow64 = FALSE;
+    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+#endif
+}
+
 Query SystemQuery() {
     static const auto query = FindSystemFunction<Query>(L"ntdll.dll", "NtQuerySystemInformation");
     return query;
@@ -115,6 +128,7 @@ bool Win32ProcessSystem::ProcessListMayHaveChanged() {
 bool Win32ProcessSystem::SampleProcesses(ProcessSample& sample) {
     const Query query = SystemQuery();
     static const uint32_t processors = ProcessorCount();
+    static const bool memoryCut = MemoryFiguresAreCut();
     if (!query) return ProcessSystem::SampleProcesses(sample);
     if (m_sampleBuffer.empty()) m_sampleBuffer.resize((64u << 10) / sizeof(uint64_t));
     ULONG returned = 0;
@@ -151,8 +165,8 @@ bool Win32ProcessSystem::SampleProcesses(ProcessSample& sample) {
         if (process.pid == 0 && process.name.empty()) process.name = "[System Process]";
         process.cpuTime = Ticks(entry.userTime) + Ticks(entry.kernelTime);
         process.startTime = Ticks(entry.createTime);
-        process.workingSet = entry.workingSetSize;
-        process.privateBytes = entry.pagefileUsage;
+        process.workingSet = memoryCut ? kUnknownBytes : entry.workingSetSize;
+        process.privateBytes = memoryCut ? kUnknownBytes : entry.pagefileUsage;
         sample.processes.push_back(std::move(process));
         if (entry.nextEntryOffset == 0) break;
         offset += entry.nextEntryOffset;

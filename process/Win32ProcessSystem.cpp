@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <utility>
 
 #include "framework/FormatText.h"
 #include "framework/Handle.h"
@@ -46,24 +47,37 @@ bool Win32ProcessSystem::IsMarkedCritical(uint32_t /*pid*/, void* processHandle)
     return IsProcessMarkedCritical(processHandle);
 }
 
+bool IsProcessProtected(uint32_t pid) {
+    using QueryInformationProcess = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+    constexpr ULONG kProcessProtectionInformation = 61;
+    constexpr DWORD kProcessQueryLimitedInformation = 0x1000;
+    const auto query = FindSystemFunction<QueryInformationProcess>(L"ntdll.dll", "NtQueryInformationProcess");
+    const UniqueHandle process(OpenProcess(kProcessQueryLimitedInformation, FALSE, pid));
+    UCHAR level = 0;  // PS_PROTECTION: the type in the low three bits
+    if (!query || !process || query(process.get(), kProcessProtectionInformation, &level, sizeof(level), nullptr) < 0) {
+        return false;
+    }
+    return (level & 0x07) != 0;
+}
+
+bool Win32ProcessSystem::IsProtected(uint32_t pid) { return IsProcessProtected(pid); }
+
 bool Win32ProcessSystem::TerminateByPid(uint32_t pid) {
     if (IsTerminationRefused(pid, false)) return false;
     UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid));
     if (process && IsTerminationRefused(pid, IsMarkedCritical(pid, process.get()))) return false;
     if (process && TerminateProcess(process.get(), 1)) return true;
-    if (GetLastError() == ERROR_ACCESS_DENIED) m_deniedEnds.push_back(pid);
+    if (GetLastError() == ERROR_ACCESS_DENIED) (IsProtected(pid) ? m_protectedEnds : m_deniedEnds).push_back(pid);
     return false;
 }
 
-std::vector<uint32_t> Win32ProcessSystem::TakeDeniedEnds() {
-    std::vector<uint32_t> denied;
-    denied.swap(m_deniedEnds);
-    return denied;
-}
+std::vector<uint32_t> Win32ProcessSystem::TakeDeniedEnds() { return std::exchange(m_deniedEnds, {}); }
+
+std::vector<uint32_t> Win32ProcessSystem::TakeProtectedEnds() { return std::exchange(m_protectedEnds, {}); }
 
 bool Win32ProcessSystem::EnableDebugPrivilege() {
     HANDLE rawToken = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &rawToken)) return false;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &rawToken)) return false;
     UniqueHandle token(rawToken);
     TOKEN_PRIVILEGES privileges{};
     privileges.PrivilegeCount = 1;

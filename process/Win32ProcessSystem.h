@@ -28,11 +28,15 @@ public:
     bool ToLocalTime(uint64_t moment, LocalTime& local) override;
     uint64_t StartTimeOf(uint32_t pid) override;
     std::vector<uint32_t> TakeDeniedEnds() override;
+    std::vector<uint32_t> TakeProtectedEnds() override;
 
 protected:
     // The critical-process flag of an opened process, as TerminateByPid reads
     // it; a seam for tests, since not every system marks processes critical.
     virtual bool IsMarkedCritical(uint32_t pid, void* processHandle);
+    // Whether the system protects the process from every end, as
+    // IsProcessProtected reads it; a seam for tests, since Wine protects none.
+    virtual bool IsProtected(uint32_t pid);
 
 private:
     // Kept from look to look: after the first its size fits, and no look
@@ -44,6 +48,7 @@ private:
     // path's long form reads every folder on the way.
     std::map<std::wstring, ProgramFile> m_programFiles;
     std::vector<uint32_t> m_deniedEnds;
+    std::vector<uint32_t> m_protectedEnds;
 };
 
 // Full path of the process's program file as the system names it:
@@ -51,6 +56,10 @@ private:
 // process's file to this 32-bit program), else the first module of its module
 // snapshot. Empty when neither works.
 std::wstring ProcessImagePath(uint32_t pid);
+
+// True when the system runs the process protected (Windows 8.1 on): its
+// protection level, read through NtQueryInformationProcess, names a type.
+bool IsProcessProtected(uint32_t pid);
 
 // True when the system marks the process critical (its end would stop the
 // system). Reads the flag through NtQueryInformationProcess where it exists.

@@ -44,7 +44,11 @@ public:
         terminated.push_back(pid);
         return true;
     }
-    bool EnableDebugPrivilege() override { return privilegeEnabled; }
+    int privilegeRequests = 0;
+    bool EnableDebugPrivilege() override {
+        ++privilegeRequests;
+        return privilegeEnabled;
+    }
     uint64_t StartTimeOf(uint32_t pid) override { return pid * 1000u; }
     void WalkThreads(const std::function<bool(const ThreadRecord&)>& visit) override {
         for (const ThreadRecord& thread : threads) {

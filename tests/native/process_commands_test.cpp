@@ -77,6 +77,12 @@ TEST_F(CommandTest, TerminatePrivilegeFailureOnClassTwoOnly) {
     prompt.answers = {kIdYes};
     EXPECT_TRUE(RunTerminateCommand(Context(5), {"notepad.exe", 2200}));
     EXPECT_EQ("中止成功", prompt.shown.back().text);
+    // An elevated token holds the privilege switched off: every NT class asks
+    // for it, the 9x family has none.
+    EXPECT_EQ(2, system.privilegeRequests);
+    prompt.answers = {kIdYes};
+    RunTerminateCommand(Context(1), {"notepad.exe", 2200});
+    EXPECT_EQ(2, system.privilegeRequests);
 }
 
 TEST_F(CommandTest, SlimDownTerminatesTheUnsparedWithoutQuestions) {

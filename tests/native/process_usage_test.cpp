@@ -52,6 +52,12 @@ TEST(UsageTracker, TextsByPidAndNameFromTheLatestLook) {
     EXPECT_EQ("", tracker.TextsFor(100, "other.exe").memory) << "the pid names another program";
     EXPECT_EQ("", tracker.TextsFor(300, "gone.exe").cpu) << "ended since";
     EXPECT_FALSE(tracker.SameProcessesAsBefore());
+    ProcessSample cut = kAfter;  // a 32-bit program on a 64-bit system
+    cut.processes[1].workingSet = kUnknownBytes;
+    UsageTracker wow64;
+    wow64.Add(cut);
+    EXPECT_EQ("", wow64.TextsFor(100, "spin.exe").memory) << "no figure rather than a wrong one";
+    EXPECT_EQ("0", wow64.TextsFor(100, "spin.exe").cpu);
     tracker.Add(kAfter);
     EXPECT_TRUE(tracker.SameProcessesAsBefore());
     ProcessSample respawned = kAfter;

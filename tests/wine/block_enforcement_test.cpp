@@ -9,6 +9,7 @@
 
 #include "app/ProcessListDlg.h"
 #include "app/RunningCopy.h"
+#include "app/StartupRules.h"
 #include "files/Win32FileStore.h"
 #include "framework/Text.h"
 #include "res/resource.h"
@@ -84,6 +85,33 @@ TEST(RealProgram, EndsABlockedProgramStartedLaterWithinSeconds) {
         log = ReadFileBytes(L"tarvemonix.log");
     }
     EXPECT_NE(std::string::npos, log.find(line)) << "log: " << log.size() << " bytes: " << log;
+}
+
+// Black-box: the shell starts the logon entry in its own folder, the system
+// folder, and the copy still keeps the block list of the folder it was set
+// up in. A folder it is told and cannot enter is said, and the program's own
+// folder taken instead of the one it happened to start in.
+TEST(RealProgram, KeepsItsBlockListWhereverItIsStarted) {
+    ScratchDirectory directory;
+    const std::wstring program = directory.path() + L"\\tarvemonix.exe";
+    ASSERT_TRUE(CopyFileW(BuiltProgramPath().c_str(), program.c_str(), FALSE));
+    WriteFileBytes(L"proc.dat", "tvxlogon\r\nEOF");
+    std::wstring systemFolder(MAX_PATH, L'\0');
+    systemFolder.resize(GetSystemDirectoryW(&systemFolder[0], MAX_PATH));
+    for (const std::wstring& commandLine :
+         {AutorunValue(program, directory.path()), L"\"" + program + L"\" /tray \"/folder:C:\\no such folder\""}) {
+        HelperProcess helper("tvxlogon.exe");
+        ASSERT_TRUE(helper.started());
+        RunningProgram started(systemFolder, commandLine);
+        const bool folderFound = commandLine.find(L"no such") == std::wstring::npos;
+        if (!folderFound) {
+            HWND box = nullptr;
+            for (int wait = 0; wait < 100 && !box; ++wait, Sleep(100)) box = FindWindowW(L"#32770", nullptr);
+            ASSERT_NE(nullptr, box) << "the folder that cannot be entered is said";
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+        EXPECT_TRUE(helper.WaitForExit(10000)) << folderFound;
+    }
 }
 
 // Black-box: a second start shows the running copy's window and ends.
@@ -259,4 +287,18 @@ TEST(RunningCopyMark, ATakeOverWaitsForTheMarkOfTheCopyItReplaces) {
     const RunningCopyMark successor(L"Local\\tvx-test-takeover", GetCurrentProcessId());
     ending.join();
     EXPECT_FALSE(successor.AnotherCopyRuns());
+}
+
+// The copy that restarts as administrator lets go of the mark and ends only
+// once the new copy holds it; where none takes it, it keeps the mark and runs.
+TEST(RunningCopyMark, HandsOverOnlyToACopyThatTakesTheMark) {
+    RunningCopyMark restarting(L"Local\\tvx-test-handover");
+    EXPECT_FALSE(restarting.HandOver(300)) << "nobody took it";
+    EXPECT_TRUE(RunningCopyMark(L"Local\\tvx-test-handover").AnotherCopyRuns()) << "the mark is held again";
+    std::unique_ptr<RunningCopyMark> successor;
+    std::thread starting(
+        [&] { successor = std::make_unique<RunningCopyMark>(L"Local\\tvx-test-handover", GetCurrentProcessId()); });
+    EXPECT_TRUE(restarting.HandOver(5000));
+    starting.join();
+    EXPECT_FALSE(successor->AnotherCopyRuns());
 }

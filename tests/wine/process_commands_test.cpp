@@ -460,14 +460,17 @@ TEST(Win32ProcessOperations, ThreadWalkFindsTheOwnThread) {
 
 namespace {
 
-// Reads the open row menu's item states, then chooses an item with the keys.
+// Reads the open row menu's item states, then chooses an item with the keys
+// (after a refresh of the window, where one is asked for).
 struct RowMenuUser {
     static std::map<UINT, bool> enabled;
     static int downs;
+    static HWND refreshFirst;
     static void CALLBACK Use(HWND, UINT, UINT_PTR timer, DWORD) {
         HWND popup = FindWindowW(L"#32768", nullptr);
         if (!popup) return;
         KillTimer(nullptr, timer);
+        if (refreshFirst) SendMessageW(refreshFirst, WM_COMMAND, IDC_REFRESH, 0);
         HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
         for (UINT id : {IDC_TERMINATE, IDC_BLOCK, IDC_DETAILS, IDC_DELETEFILE, ID_ROW_OPENFOLDER, ID_ROW_COPYPATH})
             enabled[id] = (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) == 0;
@@ -477,6 +480,34 @@ struct RowMenuUser {
 };
 std::map<UINT, bool> RowMenuUser::enabled;
 int RowMenuUser::downs = 0;
+HWND RowMenuUser::refreshFirst = nullptr;
+
+// Whether the menu that opened is the window menu (it has 关闭), then closes it.
+struct WindowMenuLook {
+    static bool seen;
+    static void CALLBACK Look(HWND, UINT, UINT_PTR timer, DWORD) {
+        HWND popup = FindWindowW(L"#32768", nullptr);
+        if (!popup) return;
+        KillTimer(nullptr, timer);
+        HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+        seen = GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) != static_cast<UINT>(-1);
+        PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    }
+};
+bool WindowMenuLook::seen = false;
+
+// Every end is refused: for want of rights, or (protect) because the system
+// protects the process.
+struct DeniedSystem : Win32ProcessSystem {
+    bool protect = false;
+    std::vector<uint32_t> denied, protectedEnds;
+    bool TerminateByPid(uint32_t pid) override {
+        (protect ? protectedEnds : denied).push_back(pid);
+        return false;
+    }
+    std::vector<uint32_t> TakeDeniedEnds() override { return std::exchange(denied, {}); }
+    std::vector<uint32_t> TakeProtectedEnds() override { return std::exchange(protectedEnds, {}); }
+};
 
 }  // namespace
 
@@ -489,10 +520,11 @@ TEST_F(ProcessCommandsTest, RowMenuOfARightClickedRowPostsTheRowCommands) {
         dialog.m_list.SendMessage(LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
         POINT point{bounds.left + 2, row < 0 ? 10000 : bounds.top + 2};
         ClientToScreen(dialog.m_list.m_hWnd, &point);
-        SetTimer(nullptr, 0, 200, &RowMenuUser::Use);
+        const UINT_PTR use = SetTimer(nullptr, 0, 200, &RowMenuUser::Use);
         SendMessageW(dialog.m_hWnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(dialog.m_list.m_hWnd),
                      MAKELPARAM(point.x, point.y));
-        PumpMessages(300);  // the chosen command, posted
+        PumpMessages(300);
+        KillTimer(nullptr, use);  // where no menu opened
     };
     RowMenuUser::downs = 6;  // 复制进程名, past the separator
     rightClick(RowOf(helper.pid()));
@@ -504,24 +536,33 @@ TEST_F(ProcessCommandsTest, RowMenuOfARightClickedRowPostsTheRowCommands) {
     rightClick(RowOf(helper.pid()));
     EXPECT_EQ(std::vector<std::string>{"真的要终止tvxmenu.exe吗？"}, Texts());
 
+    // A refresh while the menu is open takes its row away: the command does nothing.
+    prompt.shown.clear();
+    RowMenuUser::refreshFirst = dialog.m_hWnd;
+    rightClick(RowOf(helper.pid()));
+    RowMenuUser::refreshFirst = nullptr;
+    EXPECT_TRUE(Texts().empty());
+
     RowMenuUser::enabled.clear();
     rightClick(-1);  // empty space below the rows
     EXPECT_TRUE(RowMenuUser::enabled.empty());
     PumpMessages(300);
+
+    // A right click on the title bar opens the window menu, not ours.
+    const RECT window = dialog.GetWindowRect();
+    const LPARAM caption = MAKELPARAM(window.left + 60, window.top + GetSystemMetrics(SM_CYCAPTION) / 2 + 2);
+    const UINT_PTR look = SetTimer(nullptr, 0, 200, &WindowMenuLook::Look);
+    SendMessageW(dialog.m_hWnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(dialog.m_hWnd), caption);
+    PumpMessages(300);
+    KillTimer(nullptr, look);
+    EXPECT_TRUE(WindowMenuLook::seen);
 }
 
 // An end refused for want of rights is followed by the offer to start again
 // as administrator: No leaves everything, Yes starts the program with "runas"
 // and ends this copy.
 TEST_F(ProcessCommandsTest, DeniedEndOffersARestartAsAdministrator) {
-    struct DeniedSystem : Win32ProcessSystem {
-        std::vector<uint32_t> denied;
-        bool TerminateByPid(uint32_t pid) override {
-            denied.push_back(pid);
-            return false;
-        }
-        std::vector<uint32_t> TakeDeniedEnds() override { return std::exchange(denied, {}); }
-    } system;
+    DeniedSystem system;
     struct ElevatingShell : SilentShell {
         std::wstring arguments;
         bool RunAsAdministrator(HWND, const std::wstring&, const std::wstring& given, const std::wstring&) override {
@@ -544,4 +585,55 @@ TEST_F(ProcessCommandsTest, DeniedEndOffersARestartAsAdministrator) {
         EXPECT_EQ(answer == kIdNo, IsWindow(dialog.m_hWnd) != FALSE);
     }
     EXPECT_EQ(0u, shell.arguments.find(L"/takeover:" + std::to_wstring(GetCurrentProcessId()) + L" "));
+}
+
+// The question never comes over an open box (a refresh inside it is refused
+// an end); it comes once the window is free. Hidden in the tray, a notice
+// asks instead, and a click on it brings the window and the question. A
+// protected process is said to be beyond any rights.
+TEST_F(ProcessCommandsTest, RestartIsAskedOverAFreeWindowOrFromTheTrayNotice) {
+    DeniedSystem system;
+    struct NoticingShell : SilentShell {
+        std::vector<std::string> notices;
+        bool ShowNotice(HWND, UINT, const std::string&, const std::string& text) override {
+            notices.push_back(text);
+            return true;
+        }
+    } shell;
+    HelperProcess helper("tvxwait.exe");
+    ASSERT_TRUE(helper.started());
+    dialog.SetShellOperations(&shell);
+    dialog.SetRunsAsAdministrator(false);
+    Open(&system);
+    dialog.m_blockList.AddLoaded("tvxwait");
+    size_t shownInsideBox = 0;
+    prompt.whileShown = [&] {
+        if (shownInsideBox > 0) return;
+        dialog.OnRefresh();
+        shownInsideBox = prompt.shown.size();
+    };
+    Command(IDCANCEL);  // the exit question, answered No
+    prompt.whileShown = nullptr;
+    EXPECT_EQ(1u, shownInsideBox);
+    PumpMessages(1500);
+    EXPECT_EQ((std::vector<std::string>{"   真的要退出吗？", kAdministratorRestartQuestion}), Texts());
+
+    ShowWindow(dialog.m_hWnd, SW_HIDE);
+    prompt.shown.clear();
+    ASSERT_TRUE(Select(helper.pid()));
+    prompt.answers = {kIdYes, kIdNo};
+    Command(IDC_TERMINATE);
+    PumpMessages(1500);
+    EXPECT_EQ((std::vector<std::string>{"真的要终止tvxwait.exe吗？", "中止失败"}), Texts());
+    EXPECT_EQ(std::vector<std::string>{kAdministratorRestartNotice}, shell.notices);
+    SendMessageW(dialog.m_hWnd, WM_TRAY_NOTIFY, kTrayIconId, NIN_BALLOONUSERCLICK);
+    EXPECT_TRUE(IsWindowVisible(dialog.m_hWnd));
+    EXPECT_EQ(kAdministratorRestartQuestion, Texts().back());
+
+    system.protect = true;
+    prompt.shown.clear();
+    ASSERT_TRUE(Select(helper.pid()));
+    prompt.answers = {kIdYes};
+    Command(IDC_TERMINATE);
+    EXPECT_EQ((std::vector<std::string>{"真的要终止tvxwait.exe吗？", "中止失败", kProtectedProcessText}), Texts());
 }

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <map>
 
+#include <aclapi.h>
+
+#include "framework/App.h"
+#include "framework/Handle.h"
 #include "process/Win32ProcessSystem.h"
 #include "tests/wine/support/WineTestSupport.h"
 
@@ -86,4 +90,49 @@ TEST(Win32ProcessSystem, CoreNameOutsideTheWindowsFolderAndVersionTexts) {
     const ProgramVersion version = system.ReadProgramVersion(GetCurrentProcessId());
     EXPECT_EQ("瓦诺德 进程管理器", version.description);
     EXPECT_EQ("tarvemonix", version.company);
+}
+
+// An end refused for want of rights (here: the process denies everyone its
+// end, as a service's process denies a normal user) is one rights might
+// allow, unless the system protects the process.
+TEST(Win32ProcessSystem, RefusedEndsAreToldApartByProtection) {
+    HelperProcess helper("tvxguarded.exe");
+    ASSERT_TRUE(helper.started());
+    {
+        const UniqueHandle process(OpenProcess(WRITE_DAC, FALSE, helper.pid()));
+        ACL nobody{};
+        InitializeAcl(&nobody, sizeof(nobody), ACL_REVISION);
+        ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+                  SetSecurityInfo(process.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &nobody,
+                                  nullptr));
+    }
+    struct ProtectingSystem : Win32ProcessSystem {
+        bool protect = false;
+        bool IsProtected(uint32_t) override { return protect; }
+    } system;
+    const std::vector<uint32_t> refused{helper.pid()};
+    EXPECT_FALSE(system.TerminateByPid(helper.pid()));
+    EXPECT_EQ(refused, system.TakeDeniedEnds());
+    EXPECT_TRUE(system.TakeProtectedEnds().empty());
+    system.protect = true;
+    EXPECT_FALSE(system.TerminateByPid(helper.pid()));
+    EXPECT_EQ(refused, system.TakeProtectedEnds());
+    EXPECT_TRUE(system.TakeDeniedEnds().empty());
+}
+
+// Last in this program: the search stays limited for the rest of the process.
+// A library of a system name planted beside the program or in the current
+// folder is never loaded by its bare name.
+TEST(LibrarySearch, APlantedLibraryIsNeverLoadedByItsName) {
+    ScratchDirectory directory;
+    std::wstring system(MAX_PATH, L'\0');
+    system.resize(GetSystemDirectoryW(&system[0], MAX_PATH));
+    ASSERT_TRUE(CopyFileW((system + L"\\version.dll").c_str(), L"tvxplanted.dll", FALSE));
+    HMODULE planted = LoadLibraryW(L"tvxplanted.dll");
+    ASSERT_NE(nullptr, planted) << "found in the current folder before";
+    FreeLibrary(planted);
+    EXPECT_TRUE(LimitLibrarySearchToSystem());
+    planted = LoadLibraryW(L"tvxplanted.dll");
+    EXPECT_EQ(nullptr, planted);
+    if (planted) FreeLibrary(planted);
 }

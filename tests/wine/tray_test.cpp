@@ -6,6 +6,7 @@
 
 #include "app/Autorun.h"
 #include "app/ProcessListDlg.h"
+#include "app/StartupRules.h"
 #include "files/Win32FileStore.h"
 #include "framework/Text.h"
 #include "res/resource.h"
@@ -22,7 +23,12 @@ public:
     std::vector<Call> trayCalls;
     std::vector<std::string> opened;
     std::vector<std::wstring> folders;
+    std::vector<UINT> allowed;  // messages let in from programs of lower rights
 
+    bool AllowMessageFromLowerRights(HWND, UINT message) override {
+        allowed.push_back(message);
+        return true;
+    }
     bool NotifyIcon(DWORD message, const NOTIFYICONDATAA& record) override {
         trayCalls.push_back({message, record});
         return true;
@@ -362,7 +368,7 @@ TEST_F(TrayTest, StartAtLogonItemWritesTheRunValueAndTicksWithIt) {
     };
     EXPECT_FALSE(ticked());
     SendMessageW(dialog.m_hWnd, WM_COMMAND, ID_TRAY_AUTORUN, 0);
-    EXPECT_EQ(L"\"" + ThisProgramPath() + L"\" /tray", runValue());
+    EXPECT_EQ(L"\"" + ThisProgramPath() + L"\" /tray " + FolderArgument(CurrentFolder()), runValue());
     EXPECT_TRUE(ticked());
     const std::wstring other = L"\"C:\\other\\tarvemonix.exe\" /tray";
     SHSetValueW(HKEY_CURRENT_USER, runKey, L"tarvemonix", REG_SZ, other.c_str(),
@@ -376,11 +382,16 @@ TEST_F(TrayTest, StartAtLogonItemWritesTheRunValueAndTicksWithIt) {
     SHDeleteValueW(HKEY_CURRENT_USER, runKey, L"tarvemonix");  // whatever happened above
 }
 
+// Hidden at logon: no advertisement either. Running as administrator, the
+// window still hears a second start and the shell's restart.
 TEST_F(TrayTest, StartedInTheTrayStaysHiddenUntilShown) {
     dialog.StartInTray();
+    dialog.SetAdPageDelay(200);
     Open();
-    PumpMessages(300);
+    PumpMessages(400);
     EXPECT_FALSE(Visible());
+    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_EQ((std::vector<UINT>{RegisterWindowMessageW(L"TaskbarCreated"), ShowRunningCopyMessage()}), shell.allowed);
     SendMessageW(dialog.m_hWnd, WM_HOTKEY, kHotKeyShowZ, 0);
     EXPECT_TRUE(Visible());
 }

@@ -58,8 +58,12 @@ HelperProcess::HelperProcess(const std::string& exeName, int seconds, const std:
     m_pid = info.dwProcessId;
 }
 
-RunningProgram::RunningProgram(const std::wstring& folder) {
-    std::wstring commandLine = L"\"" + Widen(TVX_PROGRAM_PATH) + L"\"";
+std::wstring BuiltProgramPath() { return Widen(TVX_PROGRAM_PATH); }
+
+RunningProgram::RunningProgram(const std::wstring& folder)
+    : RunningProgram(folder, L"\"" + BuiltProgramPath() + L"\"") {}
+
+RunningProgram::RunningProgram(const std::wstring& folder, std::wstring commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};

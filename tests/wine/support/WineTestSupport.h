@@ -45,6 +45,8 @@ private:
 class RunningProgram {
 public:
     explicit RunningProgram(const std::wstring& folder);
+    // Runs commandLine (a program and its arguments) in folder.
+    RunningProgram(const std::wstring& folder, std::wstring commandLine);
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
@@ -58,6 +60,9 @@ private:
     HANDLE m_process = nullptr;
     DWORD m_pid = 0;
 };
+
+// The built tarvemonix.exe.
+std::wstring BuiltProgramPath();
 
 // The shell seam with no tray icon and nothing opened.
 class SilentShell : public ShellOperations {
