@@ -155,7 +155,8 @@ release_locks() {
 }
 
 lock_build_folder() { hold_lock "$ROOT/build/tvx-build.lock" "the build folder ${ROOT}/build"; }
-lock_prefix() { hold_lock "$WINEPREFIX.lock" "the Wine prefix $WINEPREFIX"; }
+# Beside the prefix, not in it: the scripts may delete the prefix and make it again.
+lock_prefix() { hold_lock "$(realpath -m "$WINEPREFIX").lock" "the Wine prefix $WINEPREFIX"; }
 
 # Points the Wine variables at one architecture: its build folder, its loader
 # and a prefix of that architecture. The runs the scripts start and end
