@@ -34,8 +34,9 @@ install_packages() {
       printf '%s\n' "$update_errors" >&2
     fi
     log="$(mktemp)"
-    # env carries the variable through sudo, which would drop it.
-    if ! $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >"$log" 2>&1; then
+    # env carries the variable through sudo, which would drop it; -q (not -qq)
+    # keeps the unmet dependencies in the log when the install fails.
+    if ! $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >"$log" 2>&1; then
       echo "!! apt-get install of ${missing[*]} failed:" >&2
       tail -n 30 "$log" >&2
       [ -z "$update_errors" ] || echo "   (apt-get update had failed to fetch some package lists: see above)" >&2
@@ -62,18 +63,25 @@ update_package_lists() {  # update_package_lists SUDO
 }
 
 # Wine names the Unix side of every path in the character set of the locale it
-# runs in: without zh_CN.UTF-8 on the machine it can only spell ASCII names, and
-# a folder named in any other letters cannot be opened. Made where the package
+# runs in: without the locale on the machine it can only spell ASCII names, and
+# a folder named in any other letters cannot be opened. zh_CN.UTF-8 for every
+# run, en_US.UTF-8 for the tests on another code page. Made where the package
 # list holds locales (the scripts that run Wine).
+WINE_LOCALES=(zh_CN en_US)
 generate_wine_locale() {  # generate_wine_locale SUDO
   [[ " ${PACKAGES[*]} " == *" locales "* ]] || return 0
-  locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8' && return 0
-  echo "== generating the locale zh_CN.UTF-8"
-  if ! grep -qx 'zh_CN.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    $1 sed -i 's/^# *\(zh_CN\.UTF-8 UTF-8\)$/\1/' /etc/locale.gen || return 1
-    grep -qx 'zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $1 tee -a /etc/locale.gen >/dev/null || return 1
-  fi
-  $1 locale-gen >/dev/null || { echo "!! locale-gen could not make zh_CN.UTF-8" >&2; return 1; }
+  local name missing=()
+  for name in "${WINE_LOCALES[@]}"; do
+    locale -a 2>/dev/null | grep -qix "$name\.utf-\?8" || missing+=("$name")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "== generating the locales ${missing[*]/%/.UTF-8}"
+  for name in "${missing[@]}"; do
+    grep -qx "$name.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null && continue
+    $1 sed -i "s/^# *\($name\.UTF-8 UTF-8\)\$/\1/" /etc/locale.gen || return 1
+    grep -qx "$name.UTF-8 UTF-8" /etc/locale.gen || echo "$name.UTF-8 UTF-8" | $1 tee -a /etc/locale.gen >/dev/null || return 1
+  done
+  $1 locale-gen >/dev/null || { echo "!! locale-gen could not make ${missing[*]/%/.UTF-8}" >&2; return 1; }
 }
 
 # The project's files matching the git patterns, committed or new and not
