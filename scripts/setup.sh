@@ -137,7 +137,7 @@ hold_lock() {  # hold_lock LOCKFILE WHAT
   local lock what="$2" fd link holder
   mkdir -p "$(dirname "$1")" || return 1
   lock="$(realpath -m "$1")"
-  for link in /proc/$$/fd/*; do
+  for link in "/proc/$$/fd/"*; do
     [ "$(readlink "$link")" = "$lock" ] && return 0
   done
   exec {fd}<>"$lock" || return 1
