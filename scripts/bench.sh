@@ -48,6 +48,7 @@ print_medians() {
 
 bench_native() {
   echo "== native benchmark (Release, $BUILD_BENCH)" >&2
+  lock_build_folder
   nice -n 10 cmake -S "$ROOT" -B "$BUILD_BENCH" -DCMAKE_BUILD_TYPE=Release -DTVX_BUILD_TESTS=ON >/dev/null
   nice -n 10 cmake --build "$BUILD_BENCH" -j "$(build_jobs)" --target plain_rules_bench >/dev/null
   local log="$BUILD_BENCH/plain_rules_bench.log"

@@ -21,14 +21,15 @@ SMOKE_RUNS=20000
 mode="${1:-60}"
 if [ "$mode" = "--smoke" ]; then
   limit=(-runs="$SMOKE_RUNS")
-elif [[ "$mode" =~ ^[0-9]+$ ]]; then
+elif [[ "$mode" =~ ^[1-9][0-9]*$ ]]; then  # libFuzzer takes 0 as no limit
   limit=(-max_total_time="$mode")
 else
-  echo "usage: $0 [seconds | --smoke]" >&2
+  echo "usage: $0 [seconds (1 or more) | --smoke]" >&2
   exit 2
 fi
 
 install_packages
+lock_build_folder
 CXX=clang++-14 cmake -S "$ROOT/tests/fuzz" -B "$BUILD_FUZZ" >/dev/null
 cmake --build "$BUILD_FUZZ" -j "$(build_jobs)" >/dev/null
 

@@ -16,7 +16,7 @@ fi
 
 sources="$(project_files '*.cpp')"
 # Whether a build's compile commands (BUILD SOURCE) compile the source.
-compiled_in() { grep -q "\"file\": \"$ROOT/$2\"" "$1/compile_commands.json"; }
+compiled_in() { grep -qF "\"file\": \"$ROOT/$2\"" "$1/compile_commands.json"; }
 
 echo "== clang-tidy on the plain rules"
 mapfile -t plain < <(grep -v '^tests/' <<<"$sources" |

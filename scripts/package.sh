@@ -14,6 +14,8 @@ build_windows
 
 DIST="$ROOT/dist"
 mkdir -p "$DIST"
+stage=""
+trap 'rm -rf "$stage"' EXIT
 for arch in 32 64; do
   use_arch "$arch"
   case "$arch" in 32) strip=i686-w64-mingw32-strip ;; 64) strip=x86_64-w64-mingw32-strip ;; esac

@@ -14,11 +14,11 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_packages
 build_all
 
-if machine_runs_32bit; then
-  arch=32
+find_runnable_arches
+arch="${RUNNABLE_ARCHES[0]}"
+if [ "$arch" = 32 ]; then
   echo "== running the 32-bit program"
 else
-  arch=64
   echo "== running the 64-bit program: this machine runs no 32-bit programs ($WINE32_REASON)"
 fi
 use_arch "$arch"
@@ -31,8 +31,11 @@ cp --remove-destination "$BUILD_WIN/tarvemonix.exe" "$ROOT/res/processinfo.dat" 
 
 if [ -n "${DISPLAY:-}" ]; then
   use_arch "$arch" run
+  lock_prefix
   prepare_prefix
   cd "$RUN_DIR"
+  # The program outlives this run: it must not keep the run's locks.
+  release_locks
   exec "${WINE_LOCALE[@]}" "$WINE" tarvemonix.exe
 fi
 

@@ -11,8 +11,8 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 install_packages
-if machine_runs_32bit; then arch=32; else arch=64; fi
-configure_windows "$arch"
+find_runnable_arches
+configure_windows "${RUNNABLE_ARCHES[0]}"
 cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target tarvemonix tvx_sleeper
 claim_prefix
 start_xvfb

@@ -16,29 +16,72 @@ WINE_LOCALE=(env LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8)
 PACKAGES=(cmake make g++ googletest libgtest-dev
           g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
           wine wine64 wine32:i386 fonts-wine xvfb xauth xdotool imagemagick fonts-arphic-uming
-          clang-format-14 clang-tidy-14)
+          clang-format-14 clang-tidy-14 locales)
 
 install_packages() {
-  local missing=()
+  local missing=() sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
   for package in "${PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
   done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "== installing: ${missing[*]}"
-  local sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo dpkg --add-architecture i386
-  $sudo apt-get update -qq
-  local log
-  log="$(mktemp)"
-  # env carries the variable through sudo, which would drop it.
-  if ! $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >"$log" 2>&1; then
-    echo "!! apt-get install failed:" >&2
-    tail -n 30 "$log" >&2
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "== installing: ${missing[*]}"
+    $sudo dpkg --add-architecture i386 || return 1
+    local update_errors log
+    update_errors="$(update_package_lists "$sudo")"
+    if [ -n "$update_errors" ]; then
+      echo "!! apt-get update could not fetch every package list; installing from the lists it has:" >&2
+      printf '%s\n' "$update_errors" >&2
+    fi
+    log="$(mktemp)"
+    # env carries the variable through sudo, which would drop it; -q (not -qq)
+    # keeps the unmet dependencies in the log when the install fails.
+    if ! $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >"$log" 2>&1; then
+      echo "!! apt-get install of ${missing[*]} failed:" >&2
+      tail -n 30 "$log" >&2
+      [ -z "$update_errors" ] || echo "   (apt-get update had failed to fetch some package lists: see above)" >&2
+      rm -f "$log"
+      return 1
+    fi
     rm -f "$log"
-    return 1
   fi
-  rm -f "$log"
+  generate_wine_locale "$sudo"
+}
+
+# apt-get update, tried again a few times while a mirror fails to give some
+# package lists (a mirror in the middle of a sync, say). Prints the errors of
+# the last try when they stay; the install that follows then says what it lacks.
+update_package_lists() {  # update_package_lists SUDO
+  local output attempt
+  for attempt in 1 2 3; do
+    output="$($1 apt-get update -qq 2>&1)" && ! grep -q '^E:' <<<"$output" && return 0
+    [ "$attempt" -lt 3 ] || break
+    echo "== apt-get update could not fetch every package list; again in ${TVX_APT_RETRY_PAUSE:-20} s" >&2
+    sleep "${TVX_APT_RETRY_PAUSE:-20}"
+  done
+  grep '^[EW]:' <<<"$output" || printf '%s\n' "$output"
+}
+
+# Wine names the Unix side of every path in the character set of the locale it
+# runs in: without the locale on the machine it can only spell ASCII names, and
+# a folder named in any other letters cannot be opened. zh_CN.UTF-8 for every
+# run, en_US.UTF-8 for the tests on another code page. Made where the package
+# list holds locales (the scripts that run Wine).
+WINE_LOCALES=(zh_CN en_US)
+generate_wine_locale() {  # generate_wine_locale SUDO
+  [[ " ${PACKAGES[*]} " == *" locales "* ]] || return 0
+  local name missing=()
+  for name in "${WINE_LOCALES[@]}"; do
+    locale -a 2>/dev/null | grep -qix "$name\.utf-\?8" || missing+=("$name")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "== generating the locales ${missing[*]/%/.UTF-8}"
+  for name in "${missing[@]}"; do
+    grep -qx "$name.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null && continue
+    $1 sed -i "s/^# *\($name\.UTF-8 UTF-8\)\$/\1/" /etc/locale.gen || return 1
+    grep -qx "$name.UTF-8 UTF-8" /etc/locale.gen || echo "$name.UTF-8 UTF-8" | $1 tee -a /etc/locale.gen >/dev/null || return 1
+  done
+  $1 locale-gen >/dev/null || { echo "!! locale-gen could not make ${missing[*]/%/.UTF-8}" >&2; return 1; }
 }
 
 # The project's files matching the git patterns, committed or new and not
@@ -58,26 +101,70 @@ project_files() {
 }
 
 # Whether this machine's kernel runs 32-bit programs, and so Wine's 32-bit
-# loader; some kernels have that emulation switched off.
+# loader; some kernels have that emulation switched off, and executing the
+# loader then fails with ENOEXEC ("Exec format error"; bash's status 126).
+# Returns 1 there, with the reason in WINE32_REASON; 2, saying so, when the
+# loader fails in any other way (missing, broken): that is a fault to mend.
 WINE32_REASON=""
 machine_runs_32bit() {
-  local answer
-  if answer="$("$WINE32_LOADER" --version 2>&1)"; then
-    return 0
-  fi
-  WINE32_REASON="$WINE32_LOADER --version: ${answer:-exit status $?}"
-  return 1
+  local answer status=0
+  answer="$("$WINE32_LOADER" --version 2>&1)" || status=$?
+  [ "$status" -eq 0 ] && return 0
+  WINE32_REASON="$WINE32_LOADER --version: ${answer:-no output} (exit status $status)"
+  [ "$status" -eq 126 ] && grep -q "Exec format error" <<<"$answer" && return 1
+  echo "!! Wine's 32-bit loader fails: $WINE32_REASON" >&2
+  return 2
 }
 
 # The Windows builds whose programs run on this machine: "32 64" or "64".
+# Fails when the 32-bit loader fails for another reason than the kernel's.
 RUNNABLE_ARCHES=()
 find_runnable_arches() {
-  if machine_runs_32bit; then
-    RUNNABLE_ARCHES=(32 64)
-  else
-    RUNNABLE_ARCHES=(64)
-  fi
+  local status=0
+  machine_runs_32bit || status=$?
+  case "$status" in
+    0) RUNNABLE_ARCHES=(32 64) ;;
+    1) RUNNABLE_ARCHES=(64) ;;
+    *) RUNNABLE_ARCHES=(); return 1 ;;
+  esac
 }
+
+# Takes LOCKFILE for the rest of this run: the open file holds the lock, and
+# the scripts this run starts inherit it, so they hold it too. Refused, naming
+# the run that holds it, while another run does.
+declare -A HELD_LOCKS=()
+hold_lock() {  # hold_lock LOCKFILE WHAT
+  local lock what="$2" fd link holder
+  mkdir -p "$(dirname "$1")" || return 1
+  lock="$(realpath -m "$1")"
+  for link in "/proc/$$/fd/"*; do
+    [ "$(readlink "$link")" = "$lock" ] && return 0
+  done
+  exec {fd}<>"$lock" || return 1
+  if ! flock -n "$fd"; then
+    exec {fd}>&-
+    holder="$(cat "$lock" 2>/dev/null)"
+    local pid="${holder#pid }"
+    pid="${pid%%,*}"
+    [ -n "$pid" ] && ! kill -0 "$pid" 2>/dev/null && holder+=", which has ended, but programs it started still run"
+    echo "!! another run holds $what: ${holder:-a run that gave no name} ($lock)." >&2
+    echo "   This run stops and leaves it alone; start it again once that run has ended." >&2
+    return 1
+  fi
+  HELD_LOCKS["$lock"]="$fd"
+  printf 'pid %s, %s, since %s\n' "$$" "${BASH_SOURCE[-1]#"$ROOT"/}" "$(date '+%F %T')" >"$lock"
+}
+
+# Gives up the locks, before this shell becomes a program that outlives the run.
+release_locks() {
+  local fd
+  for fd in "${HELD_LOCKS[@]}"; do exec {fd}>&-; done
+  HELD_LOCKS=()
+}
+
+lock_build_folder() { hold_lock "$ROOT/build/tvx-build.lock" "the build folder ${ROOT}/build"; }
+# Beside the prefix, not in it: the scripts may delete the prefix and make it again.
+lock_prefix() { hold_lock "$(realpath -m "$WINEPREFIX").lock" "the Wine prefix $WINEPREFIX"; }
 
 # Points the Wine variables at one architecture: its build folder, its loader
 # and a prefix of that architecture. The runs the scripts start and end
@@ -102,6 +189,7 @@ use_arch() {  # use_arch 32|64 [test|run]
 }
 
 build_native() {
+  lock_build_folder || return 1
   cmake -S "$ROOT" -B "$BUILD_NATIVE" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
         -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" >/dev/null
   cmake --build "$BUILD_NATIVE" -j "$(build_jobs)"
@@ -114,6 +202,7 @@ configure_windows() {
   shift
   case "$arch" in 32) toolchain=mingw-i686 ;; 64) toolchain=mingw-x86_64 ;; esac
   use_arch "$arch"
+  lock_build_folder || return 1
   echo "== building the ${arch}-bit Windows program in ${BUILD_WIN#"$ROOT"/}"
   cmake -S "$ROOT" -B "$BUILD_WIN" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXPORT_COMPILE_COMMANDS=ON "$@" >/dev/null
@@ -168,17 +257,19 @@ prepare_prefix() {
     return 1
   fi
   echo "== preparing the $WINEARCH Wine prefix $shown"
-  mkdir -p "$WINEPREFIX"
-  touch "$WINEPREFIX/$PREFIX_OWNED_MARK"
+  # Each step is checked: set -e does not apply in a function called as
+  # "prepare_prefix || ...", and a step that failed must not mark it ready.
+  mkdir -p "$WINEPREFIX" && touch "$WINEPREFIX/$PREFIX_OWNED_MARK" || return 1
   local log="$WINEPREFIX/tvx-prepare.log"
+  # Its status says little; whether it made the prefix is checked below.
   "${WINE_LOCALE[@]}" "$WINE" wineboot -i >"$log" 2>&1 || true
-  wineserver -w
+  wait_for_wine_server || return 1
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "!! wineboot made no prefix in $WINEPREFIX; its output:" >&2
     tail -n 30 "$log" >&2
     return 1
   fi
-  cp "$MARLETT_FONT" "$WINEPREFIX/drive_c/windows/Fonts/"
+  cp "$MARLETT_FONT" "$WINEPREFIX/drive_c/windows/Fonts/" || return 1
   local reg="$WINEPREFIX/tvx-settings.reg"
   printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
@@ -187,18 +278,32 @@ prepare_prefix() {
     '"FontSmoothing"="2"' '"FontSmoothingType"=dword:00000001' '"FontSmoothingGamma"=dword:00000578' \
     '"FontSmoothingOrientation"=dword:00000001' '' \
     '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
-    | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
+    | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg" || return 1
   if ! "${WINE_LOCALE[@]}" "$WINE" regedit /S "$reg" >>"$log" 2>&1; then
     echo "!! regedit could not import $reg; its output:" >&2
     tail -n 30 "$log" >&2
     return 1
   fi
-  wineserver -w
+  wait_for_wine_server || return 1
   touch "$WINEPREFIX/$PREFIX_MARK"
 }
 
+# The quoted part of the pattern is taken literally: a glob character in the
+# prefix's path must not match a sibling folder's mark.
 prefix_made_by_scripts() {
-  [ -f "$WINEPREFIX/$PREFIX_OWNED_MARK" ] || compgen -G "$WINEPREFIX/.tvx-ready*" >/dev/null
+  local mark
+  [ -f "$WINEPREFIX/$PREFIX_OWNED_MARK" ] && return 0
+  for mark in "$WINEPREFIX"/.tvx-ready*; do
+    [ -f "$mark" ] && return 0
+  done
+  return 1
+}
+
+# Waits for the prefix's Wine server to end after wineboot or regedit.
+wait_for_wine_server() {
+  timeout 120 wineserver -w && return 0
+  echo "!! Wine's server in ${WINEPREFIX#"$ROOT"/} did not end within 120 s" >&2
+  return 1
 }
 
 # Whether no Wine program runs in the current prefix: waits up to 15 s for its
@@ -208,9 +313,11 @@ prefix_idle() { timeout 15 wineserver -w >/dev/null 2>&1; }
 # The prefixes this run took: its clean-up ends the programs in these alone.
 CLAIMED_PREFIXES=()
 
-# Prepares the current prefix and takes it for this run, whose clean-up ends
-# the Wine programs left in it; refused while another run's programs are in it.
+# Takes the current prefix for this run (locked for the run's life), prepares
+# it, and lets this run's clean-up end the Wine programs left in it; refused
+# while another run holds it or another run's programs are in it.
 claim_prefix() {
+  lock_prefix || return 1
   prepare_prefix || return 1
   if ! prefix_idle; then
     echo "!! Wine programs of another run are in the prefix ${WINEPREFIX#"$ROOT"/}: this run leaves them alone and" >&2
@@ -218,6 +325,15 @@ claim_prefix() {
     return 1
   fi
   CLAIMED_PREFIXES+=("$WINEPREFIX")
+}
+
+# Ends the Wine programs a hung or crashed test left in the current prefix
+# (one this run holds), so that the checks after it find the prefix idle.
+end_leftover_programs() {
+  prefix_idle && return 0
+  echo "!! Wine programs were left in the prefix ${WINEPREFIX#"$ROOT"/}: ending them" >&2
+  wineserver -k >/dev/null 2>&1 || true
+  prefix_idle
 }
 
 # Starts a private Xvfb and points DISPLAY at it; says why when it fails.

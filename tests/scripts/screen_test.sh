@@ -9,8 +9,9 @@
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/setup.sh"
 
-use_arch "${1:-64}"
-claim_prefix >/dev/null || { echo "FAILED: no Wine prefix of its own for the ${1:-64}-bit build"; exit 1; }
+arch="${1:-64}"
+use_arch "$arch"
+claim_prefix >/dev/null || { echo "FAILED: no Wine prefix of its own for the $arch-bit build"; exit 1; }
 start_xvfb || { echo "FAILED: no display"; exit 1; }
 run_dir="$(mktemp -d)"
 sleepers=()
@@ -22,7 +23,7 @@ finish() {
 trap finish EXIT
 cp "$BUILD_WIN/tarvemonix.exe" "$ROOT/res/processinfo.dat" "$run_dir/"
 cd "$run_dir" || exit 1
-rm -f "$ROOT"/build/screen_test_failure_*.png
+rm -f "$ROOT/build/screen_test_failure_${arch}bit_"*.png
 
 passed=0 failed=0
 # Share of pure white pixels in the program's window, 0 to 1.
@@ -38,7 +39,7 @@ check_drawn() {  # check_drawn WHEN
   else
     failed=$((failed + 1))
     echo "FAILED: the list is not on the display $1 (white share $share, expected over 0.25)"
-    import -window root "$ROOT/build/screen_test_failure_$failed.png" 2>/dev/null
+    import -window root "$ROOT/build/screen_test_failure_${arch}bit_$failed.png" 2>/dev/null
   fi
 }
 refresh() {  # the refresh button is the dialog's default button

@@ -10,6 +10,7 @@
 #include "app/ProcessListDlg.h"
 #include "framework/Text.h"
 #include "process/DetailsText.h"
+#include "process/ExportText.h"
 #include "process/ReferenceInfo.h"
 #include "process/Win32ProcessSystem.h"
 #include "res/resource.h"
@@ -110,7 +111,7 @@ TEST_F(ProcessCommandsTest, SlimDownSparesListedProcessesTheProgramAndTheSystemS
     HelperProcess listed("tvxkeep.exe");
     ASSERT_TRUE(unlisted.started() && listed.started());
     // The shipped reference file with one more line in front of it.
-    const std::string shipped = ReadFileBytes(WideFromText(TVX_SOURCE_DIR "/res/processinfo.dat"));
+    const std::string shipped = ReadFileBytes(TVX_SOURCE_DIR L"/res/processinfo.dat");
     ASSERT_FALSE(shipped.empty());
     WriteFileBytes(Here(L"processinfo.dat"), "tvxkeep.exe 测试用的保留进程\r\n" + shipped);
     GuardedSystem system;
@@ -371,6 +372,24 @@ TEST_F(ProcessCommandsTest, ExportCancelledWritesNothing) {
     dialog.OnExport();
     user.join();
     EXPECT_TRUE(prompt.shown.empty());
+}
+
+// Wine names such a folder on the Unix side only where the system's locale
+// can spell it; the program's wide paths must reach it unchanged.
+TEST_F(ProcessCommandsTest, ExportCommandWritesIntoAFolderNamedOutsideTheCodePage) {
+    Open();
+    const std::wstring folder = Here(L"Bj\u00f6rn \u0153");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << "error " << GetLastError();
+    const std::wstring path = folder + L"\\进程.txt";
+    {
+        SaveDialogUser user(path);
+        Command(ID_MENU_EXPORT);
+        EXPECT_TRUE(user.typed());
+    }
+    EXPECT_EQ(std::vector<std::string>{}, Texts());
+    std::vector<std::string> names;
+    for (int row = 0; row < dialog.m_list.GetItemCount(); ++row) names.push_back(dialog.m_list.GetItemText(row, 0));
+    EXPECT_EQ(BuildExportBytes(names), ReadFileBytes(path));
 }
 
 namespace {

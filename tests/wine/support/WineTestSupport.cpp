@@ -44,7 +44,7 @@ void RemoveTree(const std::wstring& directory) {
 
 HelperProcess::HelperProcess(const std::string& exeName, int seconds, const std::string& mode)
     : m_directory(MakeTempDirectory()), m_path(m_directory + L"\\" + Widen(exeName)) {
-    if (!CopyFileW(Widen(TVX_SLEEPER_PATH).c_str(), m_path.c_str(), FALSE)) return;
+    if (!CopyFileW(TVX_SLEEPER_PATH, m_path.c_str(), FALSE)) return;
     std::wstring commandLine = L"\"" + m_path + L"\" " + std::to_wstring(seconds) + L" " + Widen(mode);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -58,7 +58,7 @@ HelperProcess::HelperProcess(const std::string& exeName, int seconds, const std:
     m_pid = info.dwProcessId;
 }
 
-std::wstring BuiltProgramPath() { return Widen(TVX_PROGRAM_PATH); }
+std::wstring BuiltProgramPath() { return TVX_PROGRAM_PATH; }
 
 RunningProgram::RunningProgram(const std::wstring& folder)
     : RunningProgram(folder, L"\"" + BuiltProgramPath() + L"\"") {}
