@@ -24,9 +24,10 @@ std::vector<std::wstring> CommandLineArguments() {
 void EnterStartFolder(const std::wstring& folder) {
     if (folder.empty() || SetCurrentDirectoryW(folder.c_str())) return;
     const std::string reason = SystemErrorText(GetLastError());
-    std::wstring programFolder = ThisProgramPath();
-    programFolder.resize(
-        programFolder.find_last_of(L'\\') == std::wstring::npos ? 0 : programFolder.find_last_of(L'\\') + 1);
+    const std::wstring program = ThisProgramPath();
+    const size_t separator = program.find_last_of(L'\\');
+    const std::wstring programFolder =
+        separator == std::wstring::npos ? std::wstring() : program.substr(0, separator + 1);
     const bool entered = !programFolder.empty() && SetCurrentDirectoryW(programFolder.c_str());
     const std::string text = "无法进入文件夹" + TextFromWide(folder) + "。\n" + reason +
                              (entered ? "\n瓦诺德改用程序所在的文件夹" + TextFromWide(programFolder) + "。" : "");
