@@ -567,7 +567,7 @@ int RunSoak(const std::wstring& exe, const std::wstring& folder, const std::wstr
     for (long refresh = 1; refresh <= refreshes && faults == 0; ++refresh) {
         for (size_t i = 0; i < passing.size(); ++i) {
             if (refresh == startsAt(i) && !StartHelper(passing[i], sleeper, helperFolder)) {
-                fault("cannot start " + passing[i].name);
+                fault("cannot start " + passing[i].name + " (error " + std::to_string(GetLastError()) + ")");
             }
             if (i % 2 == 0 && refresh == startsAt(i) + slot / 2) passing[i].process.End();
         }
