@@ -101,6 +101,7 @@ TEST(AppendBlockNameBytes, OddTailsLoseNoName) {
     }
     EXPECT_EQ("a.exe\r\nb.exe\r\nnew.exe\r\nEOF", AppendBlockNameBytes("a.exe\r\nb.exe", "new.exe"));
     EXPECT_EQ("a.exe\r\nnew.exe\r\nEOF", AppendBlockNameBytes("a.exe\r\nEOF\r\n", "new.exe"));
+    EXPECT_EQ("a.exe\rnew.exe\r\nEOF", AppendBlockNameBytes("a.exe\r", "new.exe")) << "no empty line";
 }
 
 TEST(RewriteWithoutName, RemovesEveryCopyAndNormalises) {

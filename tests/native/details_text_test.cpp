@@ -119,4 +119,13 @@ TEST_F(DetailsTest, FactsFollowTheSnapshotText) {
     const std::string ended = BuildDetailsFacts(Context(5), {"explorer.exe", 9999});
     EXPECT_EQ(7u, Lines(ended).size());
     for (const std::string& line : Lines(ended)) EXPECT_NE(std::string::npos, line.find(": 无法读取")) << line;
+
+    system.sample.processes[0].startTime = 0;  // not known
+    EXPECT_EQ(" 启动时间: 无法读取", Lines(BuildDetailsFacts(Context(5), {"explorer.exe", 1234}))[1]);
+    system.sample.hasFigures = false;  // a look of names and pids only
+    const std::vector<std::string> withoutFigures = Lines(BuildDetailsFacts(Context(5), {"explorer.exe", 1234}));
+    EXPECT_EQ(facts[0], withoutFigures[0]);
+    for (size_t line = 1; line <= 4; ++line) {
+        EXPECT_NE(std::string::npos, withoutFigures[line].find(": 无法读取")) << withoutFigures[line];
+    }
 }

@@ -37,6 +37,8 @@ TEST(EndLogLine, OneLineForEachWayOfEnding) {
               EndLogLine(deleted, kTime));
     deleted.deletion = FileDeletionResult::Failed;
     EXPECT_NE(std::string::npos, EndLogLine(deleted, kTime).find("  删除失败\r\n"));
+    deleted.deletion = FileDeletionResult::Cancelled;
+    EXPECT_NE(std::string::npos, EndLogLine(deleted, kTime).find("  删除取消\r\n"));
     deleted.ended = false;
     EXPECT_NE(std::string::npos, EndLogLine(deleted, kTime).find("未能结束  文件 C:\\TOOLS\\C.EXE  未删除\r\n"));
 }

@@ -88,3 +88,11 @@ TEST(CompareCells, DatesByYearMonthDay) {
     EXPECT_FALSE(IsDateText("5/11/2007"));
     EXPECT_FALSE(IsDateText("05-11-2007"));
 }
+
+TEST(CompareCells, FiguresByValueIgnoringSeparatorsAndUnit) {
+    EXPECT_EQ(12345u, FigureValue("12,345 K"));
+    EXPECT_LT(CompareFigureCells("9,999 K", "10,000 K", true), 0) << "text order would put 10,000 first";
+    EXPECT_GT(CompareFigureCells("9,999 K", "10,000 K", false), 0);
+    EXPECT_EQ(0, CompareFigureCells("1,024 K", "1,024 K", true));
+    EXPECT_EQ(0, CompareFigureCells("7", "7", false));
+}

@@ -30,14 +30,19 @@ const ProcessSample kAfter = {true,
 }  // namespace
 
 // The idle entry and a process busy on one of two processors each show half;
-// a process new to the look, one whose pid now names a later start and one
-// whose time went back show 0, as do all when no time has passed.
+// a process new to the look, one whose pid now names a later start or another
+// name and one whose time went back show 0, as do all when no time has passed.
 TEST(CpuShares, ShareOfAllProcessorsSinceTheLookBefore) {
     EXPECT_EQ((std::vector<int>{50, 50, 0, 0, 0, 0}), CpuShares(kBefore, kAfter));
     EXPECT_EQ(std::vector<int>(6, 0), CpuShares(kAfter, kAfter));
     ProcessSample flooded = kAfter;
     flooded.processes[1].cpuTime = 90 * kSecond;
+    flooded.processes[2].cpuTime = 7 + kSecond / 50;
     EXPECT_EQ(100, CpuShares(kBefore, flooded)[1]) << "more than the interval holds counts as all";
+    EXPECT_EQ(1, CpuShares(kBefore, flooded)[2]) << "half a percent is rounded up";
+    ProcessSample renamed = kAfter;
+    renamed.processes[1].name = "other.exe";
+    EXPECT_EQ(0, CpuShares(kBefore, renamed)[1]) << "the same pid and start time under another name";
 }
 
 TEST(UsageTracker, TextsByPidAndNameFromTheLatestLook) {
@@ -64,4 +69,9 @@ TEST(UsageTracker, TextsByPidAndNameFromTheLatestLook) {
     respawned.processes[1].startTime = 3;  // ended and started again at once, under its pid
     tracker.Add(respawned);
     EXPECT_FALSE(tracker.SameProcessesAsBefore());
+    ProcessSample namesOnly = respawned;
+    namesOnly.hasFigures = false;
+    tracker.Add(namesOnly);
+    EXPECT_EQ("", tracker.TextsFor(100, "spin.exe").cpu) << "a look without figures shows none";
+    EXPECT_EQ("", tracker.TextsFor(100, "spin.exe").memory);
 }

@@ -7,9 +7,12 @@ TEST(ProgramLocation, BelowTheWindowsFolderByWholeFolderNames) {
     EXPECT_TRUE(IsInsideFolder(L"C:\\WINDOWS\\system32\\svchost.exe", windows));
     EXPECT_TRUE(IsInsideFolder(L"\\\\?\\C:\\Windows\\explorer.exe", L"c:\\windows\\"));
     EXPECT_TRUE(IsInsideFolder(L"C:/Windows/System32/conhost.exe", windows));
+    EXPECT_TRUE(IsInsideFolder(L"\\??\\C:\\Windows\\System32\\smss.exe", windows));
+    EXPECT_TRUE(IsInsideFolder(L"z:\\wine\\svchost.exe", L"Z:\\WINE"));
     EXPECT_FALSE(IsInsideFolder(L"C:\\Windows2\\svchost.exe", windows));
     EXPECT_FALSE(IsInsideFolder(L"C:\\Windows\\", windows)) << "the folder itself";
     EXPECT_FALSE(IsInsideFolder(L"C:\\Windows\\..\\Temp\\svchost.exe", windows));
+    EXPECT_FALSE(IsInsideFolder(L"C:\\Windows\\..", windows));
     EXPECT_FALSE(IsInsideFolder(L"D:\\Windows\\svchost.exe", windows));
     EXPECT_FALSE(IsInsideFolder(L"C:\\Users\\a\\AppData\\Local\\Temp\\svchost.exe", windows));
 }

@@ -83,6 +83,15 @@ TEST_F(RefreshFixture, TwoMatchingEntriesGiveTwoQuestions) {
     EXPECT_EQ("发现危险进程virus,是否中止？", prompt.shown[1].text);
     EXPECT_EQ("中止virus成功", prompt.shown[2].text);
     EXPECT_EQ((std::vector<uint32_t>{3000}), system.terminated);
+
+    // Yes to the first question ends it: the second entry is not asked about.
+    system.terminated.clear();
+    prompt.shown.clear();
+    prompt.answers = {kIdYes, kIdYes};
+    Refresh(1);
+    ASSERT_EQ(2u, prompt.shown.size());
+    EXPECT_EQ("中止FLCSS.EXE成功", prompt.shown[1].text);
+    EXPECT_EQ((std::vector<uint32_t>{3000}), system.terminated);
 }
 
 // One process is one end and one log line, however many entries match it.

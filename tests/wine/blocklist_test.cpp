@@ -417,10 +417,11 @@ TEST(BlockListEditor, RunsModallyUntilClosed) {
 }
 
 // A name whose bytes are not code page 936 (saved as UTF-8 by another
-// editor, say) is deleted by what the file holds, not by the row's text.
+// editor, say) is deleted by what the file holds, not by the row's text: a
+// lead byte before '.' does not come back from the row as it was.
 TEST(BlockListEditor, DeletesANameWhoseBytesAreNotCodePage936) {
     ScratchDirectory directory;
-    WriteFileBytes(kProcDat, "a.exe\r\nbad\xff.exe\r\nEOF");
+    WriteFileBytes(kProcDat, "a.exe\r\nbad\x81.exe\r\nEOF");
     ScriptedPrompt prompt;
     Editor editor(prompt);
     ASSERT_TRUE(editor.created);
@@ -429,16 +430,23 @@ TEST(BlockListEditor, DeletesANameWhoseBytesAreNotCodePage936) {
     EXPECT_EQ("a.exe\r\nEOF", ReadFileBytes(kProcDat));
 }
 
-// What the editor changed is enforced from the moment it closes.
+// What the editor changed is enforced from the moment it closes: an added
+// name is ended, a removed one is not ended any more.
 TEST(BlockListEditor, ChangesReachTheRunningBlockListWhenItCloses) {
     ScratchDirectory directory;
+    WriteFileBytes(kProcDat, "tvxremoved.exe\r\nEOF");
     ScriptedPrompt prompt;
     MainWindow window(prompt);
     ASSERT_TRUE(window.created);
     HelperProcess helper("tvxedited.exe");
     ASSERT_TRUE(helper.started());
-    WriteFileBytes(kProcDat, "tvxedited.exe\r\nEOF");  // as the editor's add leaves it
+    WriteFileBytes(kProcDat, "tvxedited.exe\r\nEOF");  // as the editor's add and delete leave it
     EXPECT_TRUE(WithDialogAnswered({"编辑封锁列表", false, "", IDCANCEL},
                                    [&] { window.dialog.SendMessage(WM_COMMAND, ID_MENU_BLOCKLIST, 0); }));
     EXPECT_TRUE(helper.WaitForExit(3000));
+
+    HelperProcess removed("tvxremoved.exe");
+    ASSERT_TRUE(removed.started());
+    window.dialog.SendMessage(WM_COMMAND, IDC_REFRESH, 0);
+    EXPECT_FALSE(removed.WaitForExit(1000)) << "the removed name still ended";
 }

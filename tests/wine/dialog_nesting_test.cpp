@@ -123,8 +123,41 @@ TEST_F(DialogNestingTest, CommandsWhileADialogIsOpenOpenNoSecondOne) {
     EXPECT_EQ(1u, prompt.shown.size()) << "only the exit question";
 }
 
+namespace {
+
+// An owner that makes an input-method window when a modal dialog disables it,
+// which the system does before it makes the dialog's window.
+HWND g_imeWindowMadeByTheOwner = nullptr;
+LRESULT CALLBACK OwnerMakingAnImeWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_ENABLE && !wParam && !g_imeWindowMadeByTheOwner) {
+        g_imeWindowMadeByTheOwner =
+            CreateWindowExW(0, L"tvx-test-ime", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class DialogEndingAtOnce : public CDialog {
+public:
+    explicit DialogEndingAtOnce(HWND owner) : CDialog(IDD_ADDBLOCK, owner) {}
+    bool initialised = false;
+
+protected:
+    BOOL OnInitDialog() override {
+        initialised = true;
+        EndDialog(IDOK);
+        return TRUE;
+    }
+};
+
+// A dialog the object never got is ended from outside.
+void CALLBACK EndAnUnboundDialog(HWND, UINT, UINT_PTR, DWORD) {
+    if (HWND dialog = FindWindowW(WC_DIALOG, WideFromText("添加封锁进程").c_str())) ::EndDialog(dialog, IDABORT);
+}
+
+}  // namespace
+
 // Only the dialog's own window is bound by the creation hook, never an
-// input-method window made along with it.
+// input-method window made on the thread while the hook waits for it.
 TEST(DialogCreationHook, BindsOnlyDialogClassWindows) {
     WNDCLASSW imeClass{CS_IME, DefWindowProcW, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"tvx-test-ime"};
     ASSERT_NE(0, RegisterClassW(&imeClass));
@@ -133,6 +166,22 @@ TEST(DialogCreationHook, BindsOnlyDialogClassWindows) {
         EXPECT_EQ(windowClass == WC_DIALOG, IsDialogWindowBeingCreated(window));
         DestroyWindow(window);
     }
+
+    WNDCLASSW ownerClass{};
+    ownerClass.lpfnWndProc = OwnerMakingAnImeWindow;
+    ownerClass.lpszClassName = L"tvx-test-owner";
+    ASSERT_NE(0, RegisterClassW(&ownerClass));
+    HWND owner =
+        CreateWindowExW(0, ownerClass.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, owner);
+    DialogEndingAtOnce dialog(owner);
+    const UINT_PTR rescue = SetTimer(nullptr, 0, 500, &EndAnUnboundDialog);
+    EXPECT_EQ(IDOK, dialog.DoModal());
+    KillTimer(nullptr, rescue);
+    EXPECT_NE(nullptr, g_imeWindowMadeByTheOwner) << "no window was made while the hook waited";
+    EXPECT_TRUE(dialog.initialised);
+    DestroyWindow(g_imeWindowMadeByTheOwner);
+    DestroyWindow(owner);
 }
 
 // The add box opened from the editor belongs to the editor: the editor is
