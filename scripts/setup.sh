@@ -22,6 +22,8 @@ install_packages() {
   local missing=() sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   for package in "${PACKAGES[@]}" "$@"; do
+    # Found uninstallable earlier in this run (the scripts it starts inherit that).
+    [ "$package" = "wine32:i386" ] && [ -n "$WINE32_UNAVAILABLE" ] && continue
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
   done
   if [ ${#missing[@]} -gt 0 ]; then
@@ -53,7 +55,7 @@ install_packages() {
 # Where only Wine's 32-bit part cannot be had from the package lists (their
 # i386 half in the middle of a mirror's sync, say), the rest is installed and
 # the runs go on with the 64-bit build alone, saying why (WINE32_UNAVAILABLE).
-WINE32_UNAVAILABLE=""
+export WINE32_UNAVAILABLE="${WINE32_UNAVAILABLE:-}"
 install_without_wine32() {  # install_without_wine32 SUDO LOG PACKAGE...
   local sudo="$1" log="$2" package rest=()
   shift 2
