@@ -12,7 +12,7 @@ printf '\x7fELF\x01\x01\x01garbage' >"$scratch/loader32"
 chmod +x "$scratch/loader32"
 
 arches_with_loader() {
-  TVX_WINE32_LOADER="$1" bash -c 'source "$0/../../scripts/setup.sh"; find_runnable_arches && echo "${RUNNABLE_ARCHES[*]}|$WINE32_REASON"' "$here" 2>&1
+  TVX_WINE32_LOADER="$1" WINE32_UNAVAILABLE="${2:-}" bash -c 'source "$0/../../scripts/setup.sh"; find_runnable_arches && echo "${RUNNABLE_ARCHES[*]}|$WINE32_REASON"' "$here" 2>&1
 }
 
 result="$(arches_with_loader "$scratch/loader32")"
@@ -24,5 +24,9 @@ check "a missing loader fails with its status (got '$result')" grep -qz "^!! [^|
 
 result="$(arches_with_loader /bin/true)"
 check "a loader that starts gives both builds (got '$result')" test "$result" = "32 64|"
+
+result="$(arches_with_loader "$scratch/missing" "wine32:i386 could not be installed")"
+check "a loader its package could not bring leaves the 64-bit build alone, saying so (got '$result')" \
+  test "$result" = "64|wine32:i386 could not be installed"
 
 finish_checks

@@ -479,8 +479,9 @@ TEST(Win32ProcessOperations, ThreadWalkFindsTheOwnThread) {
 
 namespace {
 
-// Reads the open row menu's item states, then chooses an item with the keys
-// (after a refresh of the window, where one is asked for).
+// Reads the open menu's item states (SC_CLOSE: whether it is the window
+// menu), then chooses an item with the keys, or (downs < 0) closes it; after
+// a refresh of the window, where one is asked for.
 struct RowMenuUser {
     static std::map<UINT, bool> enabled;
     static int downs;
@@ -493,27 +494,14 @@ struct RowMenuUser {
         HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
         for (UINT id : {IDC_TERMINATE, IDC_BLOCK, IDC_DETAILS, IDC_DELETEFILE, ID_ROW_OPENFOLDER, ID_ROW_COPYPATH})
             enabled[id] = (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) == 0;
+        enabled[SC_CLOSE] = GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) != static_cast<UINT>(-1);
         for (int press = 0; press < downs; ++press) PostMessageW(popup, WM_KEYDOWN, VK_DOWN, 0);
-        PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
+        PostMessageW(popup, WM_KEYDOWN, downs < 0 ? VK_ESCAPE : VK_RETURN, 0);
     }
 };
 std::map<UINT, bool> RowMenuUser::enabled;
 int RowMenuUser::downs = 0;
 HWND RowMenuUser::refreshFirst = nullptr;
-
-// Whether the menu that opened is the window menu (it has 关闭), then closes it.
-struct WindowMenuLook {
-    static bool seen;
-    static void CALLBACK Look(HWND, UINT, UINT_PTR timer, DWORD) {
-        HWND popup = FindWindowW(L"#32768", nullptr);
-        if (!popup) return;
-        KillTimer(nullptr, timer);
-        HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
-        seen = GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) != static_cast<UINT>(-1);
-        PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
-    }
-};
-bool WindowMenuLook::seen = false;
 
 // Every end is refused: for want of rights, or (protect) because the system
 // protects the process.
@@ -534,20 +522,22 @@ TEST_F(ProcessCommandsTest, RowMenuOfARightClickedRowPostsTheRowCommands) {
     HelperProcess helper("tvxmenu.exe");
     ASSERT_TRUE(helper.started());
     Open();
+    const auto click = [&](HWND window, POINT point) {
+        const UINT_PTR use = SetTimer(nullptr, 0, 200, &RowMenuUser::Use);
+        SendMessageW(dialog.m_hWnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), MAKELPARAM(point.x, point.y));
+        PumpMessages(300);
+        KillTimer(nullptr, use);  // where no menu opened
+    };
     const auto rightClick = [&](int row) {
         RECT bounds{LVIR_LABEL, 0, 0, 0};
         dialog.m_list.SendMessage(LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
         POINT point{bounds.left + 2, row < 0 ? 10000 : bounds.top + 2};
         ClientToScreen(dialog.m_list.m_hWnd, &point);
-        const UINT_PTR use = SetTimer(nullptr, 0, 200, &RowMenuUser::Use);
-        SendMessageW(dialog.m_hWnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(dialog.m_list.m_hWnd),
-                     MAKELPARAM(point.x, point.y));
-        PumpMessages(300);
-        KillTimer(nullptr, use);  // where no menu opened
+        click(dialog.m_list.m_hWnd, point);
     };
     RowMenuUser::downs = 6;  // 复制进程名, past the separator
     rightClick(RowOf(helper.pid()));
-    for (const auto& item : RowMenuUser::enabled) EXPECT_TRUE(item.second) << item.first;
+    for (const auto& item : RowMenuUser::enabled) EXPECT_NE(item.first == SC_CLOSE, item.second) << item.first;
     EXPECT_EQ(L"tvxmenu.exe", ClipboardText());
 
     RowMenuUser::downs = 1;  // 中止进程, with its question
@@ -569,12 +559,9 @@ TEST_F(ProcessCommandsTest, RowMenuOfARightClickedRowPostsTheRowCommands) {
 
     // A right click on the title bar opens the window menu, not ours.
     const RECT window = dialog.GetWindowRect();
-    const LPARAM caption = MAKELPARAM(window.left + 60, window.top + GetSystemMetrics(SM_CYCAPTION) / 2 + 2);
-    const UINT_PTR look = SetTimer(nullptr, 0, 200, &WindowMenuLook::Look);
-    SendMessageW(dialog.m_hWnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(dialog.m_hWnd), caption);
-    PumpMessages(300);
-    KillTimer(nullptr, look);
-    EXPECT_TRUE(WindowMenuLook::seen);
+    RowMenuUser::downs = -1;
+    click(dialog.m_hWnd, {window.left + 60, window.top + GetSystemMetrics(SM_CYCAPTION) / 2 + 2});
+    EXPECT_TRUE(RowMenuUser::enabled[SC_CLOSE]);
 }
 
 // An end refused for want of rights is followed by the offer to start again
