@@ -99,10 +99,10 @@ TEST_F(DialogNestingTest, CommandsWhileADialogIsOpenOpenNoSecondOne) {
             Post(dialog.m_hWnd, ID_MENU_SYSINFO);
             Post(dialog.m_hWnd, ID_TRAY_ABOUT);
             Post(dialog.m_hWnd, ID_TRAY_BLOCKLIST);
-            Post(dialog.m_hWnd, ID_TRAY_SHOW);
             // A second start of the program, and the log's notice (there is no log yet).
             PostMessageW(dialog.m_hWnd, ShowRunningCopyMessage(), 0, 0);
             Post(dialog.m_hWnd, ID_TRAY_VIEWLOG);
+            Post(dialog.m_hWnd, ID_TRAY_SHOW);
         },
         [&] {
             sysInfoInFront = GetForegroundWindow() == WindowCaptioned("系统信息 ");
