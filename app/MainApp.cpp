@@ -16,6 +16,12 @@ std::vector<std::wstring> CommandLineArguments() {
     return arguments;
 }
 
+std::wstring ProgramFolder() {
+    const std::wstring program = ThisProgramPath();
+    const size_t separator = program.find_last_of(L'\\');
+    return separator == std::wstring::npos ? std::wstring() : program.substr(0, separator + 1);
+}
+
 // A copy restarted with administrator rights, or started at logon, may start
 // elsewhere: it works in the folder it is told, where proc.dat lives. One that
 // cannot be entered (a mapped drive the administrator's logon does not have,
@@ -24,10 +30,7 @@ std::vector<std::wstring> CommandLineArguments() {
 void EnterStartFolder(const std::wstring& folder) {
     if (folder.empty() || SetCurrentDirectoryW(folder.c_str())) return;
     const std::string reason = SystemErrorText(GetLastError());
-    const std::wstring program = ThisProgramPath();
-    const size_t separator = program.find_last_of(L'\\');
-    const std::wstring programFolder =
-        separator == std::wstring::npos ? std::wstring() : program.substr(0, separator + 1);
+    const std::wstring programFolder = ProgramFolder();
     const bool entered = !programFolder.empty() && SetCurrentDirectoryW(programFolder.c_str());
     const std::string text = "无法进入文件夹" + TextFromWide(folder) + "。\n" + reason +
                              (entered ? "\n瓦诺德改用程序所在的文件夹" + TextFromWide(programFolder) + "。" : "");
@@ -38,7 +41,7 @@ void EnterStartFolder(const std::wstring& folder) {
 
 BOOL CMainApp::InitInstance() {
     const StartRequest request = ReadStartArguments(CommandLineArguments());
-    EnterStartFolder(request.folder);
+    EnterStartFolder(StartFolderFor(request, ProgramFolder()));
     // A second start shows the running copy's window, as its tray item
     // "进程信息" does, and ends; one started in the tray (at logon, say) ends
     // without a word.

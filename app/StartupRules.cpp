@@ -43,6 +43,11 @@ StartRequest ReadStartArguments(const std::vector<std::wstring>& arguments) {
     return request;
 }
 
+std::wstring StartFolderFor(const StartRequest& request, const std::wstring& programFolder) {
+    if (!request.folder.empty()) return request.folder;
+    return request.inTray && request.takeOverFromPid == 0 ? programFolder : std::wstring();
+}
+
 std::wstring FolderArgument(const std::wstring& folder) {
     // Backslashes right before the closing quote are doubled, or the last one
     // would escape it.

@@ -25,6 +25,12 @@ std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine);
 // that the folder reads back whole (a trailing backslash included).
 std::wstring TakeOverArguments(uint32_t pid, const std::wstring& folder);
 
+// The folder a copy works in: the one it is told; for a start in the tray
+// without one (the logon entry of an earlier version, which the shell starts
+// in a folder of its own), the program's own folder; otherwise none (empty:
+// the folder it starts in).
+std::wstring StartFolderFor(const StartRequest& request, const std::wstring& programFolder);
+
 // "/folder:" and the folder as one quoted argument.
 std::wstring FolderArgument(const std::wstring& folder);
 
