@@ -11,7 +11,8 @@ public:
     explicit FileEndLog(const std::wstring& folder);
 
     // Writes the line with the local time (a refused end once per process);
-    // a log that cannot be written is passed over without a word. Keeps the block list's ends for the notice.
+    // a log that cannot be written is passed over without a word. Keeps the
+    // block list's ends for the notice.
     void Record(const EndRecord& record) override;
 
     // The block list's successful ends since the last call, in order.
