@@ -33,12 +33,9 @@ void ShellOperations::Open(HWND owner, const std::string& target, const std::wst
 void ShellOperations::ShowInFolder(HWND owner, const std::wstring& file) {
     // By its full path: a bare name is looked for beside this program and in
     // the current folder before the Windows folder.
-    const UINT needed = GetWindowsDirectoryW(nullptr, 0);
-    if (needed == 0) return;
-    std::wstring explorer(needed, L'\0');
-    explorer.resize(GetWindowsDirectoryW(&explorer[0], needed));
-    if (explorer.empty()) return;
-    explorer = InFolder(explorer, L"explorer.exe");
+    const std::wstring windows = SystemFolderPath(GetWindowsDirectoryW);
+    if (windows.empty()) return;
+    const std::wstring explorer = InFolder(windows, L"explorer.exe");
     const std::wstring parameters = L"/select,\"" + file + L"\"";
     ShellExecuteW(owner, L"open", explorer.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL);
 }

@@ -13,6 +13,18 @@ Function FindSystemFunction(const wchar_t* module, const char* name) {
     return handle ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name))) : nullptr;
 }
 
+// A folder the system names through a call of GetSystemDirectoryW's form
+// (GetWindowsDirectoryW, GetSystemWindowsDirectoryW); empty when it fails.
+inline std::wstring SystemFolderPath(UINT(WINAPI* folderOf)(LPWSTR, UINT)) {
+    const UINT needed = folderOf(nullptr, 0);
+    if (needed == 0) return std::wstring();
+    std::wstring folder(needed, L'\0');
+    const UINT length = folderOf(&folder[0], needed);
+    if (length == 0 || length >= needed) return std::wstring();
+    folder.resize(length);
+    return folder;
+}
+
 // A library of the system directory, loaded from there only (never a file of
 // that name beside the program or in the current folder) for the object's
 // lifetime.
@@ -23,10 +35,8 @@ public:
         m_module = LoadLibraryExW(name, nullptr, kSearchSystem32);
         // Systems before that flag refuse it: the full path does the same there.
         if (m_module || GetLastError() != ERROR_INVALID_PARAMETER) return;
-        const UINT length = GetSystemDirectoryW(nullptr, 0);
-        if (length == 0) return;
-        std::wstring path(length, L'\0');
-        path.resize(GetSystemDirectoryW(&path[0], length));
+        const std::wstring path = SystemFolderPath(GetSystemDirectoryW);
+        if (path.empty()) return;
         m_module = LoadLibraryExW((path + L"\\" + name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     }
     ~SystemLibrary() {

@@ -153,12 +153,8 @@ std::wstring ShortPathOf(const std::wstring& path) {
 // True when path lies below the system directory (in its long or short
 // form), the directory whose files the redirection swaps.
 bool IsInSystemDirectory(const std::wstring& path) {
-    const UINT needed = GetSystemDirectoryW(nullptr, 0);
-    if (needed == 0) return false;
-    std::wstring directory(needed, L'\0');
-    const UINT length = GetSystemDirectoryW(&directory[0], needed);
-    if (length == 0 || length >= needed) return false;
-    directory.resize(length);
+    const std::wstring directory = SystemFolderPath(GetSystemDirectoryW);
+    if (directory.empty()) return false;
     for (const std::wstring& form : {directory, ShortPathOf(directory)}) {
         if (!form.empty() && path.size() > form.size() && path[form.size()] == L'\\' &&
             _wcsnicmp(path.c_str(), form.c_str(), form.size()) == 0) {
@@ -247,13 +243,8 @@ std::wstring FullLongPath(const std::wstring& path) {
 }
 
 std::wstring WindowsFolder() {
-    const UINT needed = GetSystemWindowsDirectoryW(nullptr, 0);
-    if (needed == 0) return std::wstring();
-    std::wstring folder(needed, L'\0');
-    const UINT length = GetSystemWindowsDirectoryW(&folder[0], needed);
-    if (length == 0 || length >= needed) return std::wstring();
-    folder.resize(length);
-    return FullLongPath(folder);
+    const std::wstring folder = SystemFolderPath(GetSystemWindowsDirectoryW);
+    return folder.empty() ? folder : FullLongPath(folder);
 }
 
 // "\StringFileInfo\<language><code page>\<name>" for a translation pair.

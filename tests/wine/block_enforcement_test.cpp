@@ -11,6 +11,7 @@
 #include "app/RunningCopy.h"
 #include "app/StartupRules.h"
 #include "files/Win32FileStore.h"
+#include "framework/SystemFunction.h"
 #include "framework/Text.h"
 #include "res/resource.h"
 #include "tests/wine/support/WineTestSupport.h"
@@ -96,8 +97,7 @@ TEST(RealProgram, KeepsItsBlockListWhereverItIsStarted) {
     const std::wstring program = directory.path() + L"\\tarvemonix.exe";
     ASSERT_TRUE(CopyFileW(BuiltProgramPath().c_str(), program.c_str(), FALSE));
     WriteFileBytes(L"proc.dat", "tvxlogon\r\nEOF");
-    std::wstring systemFolder(MAX_PATH, L'\0');
-    systemFolder.resize(GetSystemDirectoryW(&systemFolder[0], MAX_PATH));
+    const std::wstring systemFolder = SystemFolderPath(GetSystemDirectoryW);
     for (const std::wstring& commandLine :
          {AutorunValue(program, directory.path()), L"\"" + program + L"\" /tray \"/folder:C:\\no such folder\""}) {
         HelperProcess helper("tvxlogon.exe");

@@ -7,6 +7,7 @@
 
 #include "framework/App.h"
 #include "framework/Handle.h"
+#include "framework/SystemFunction.h"
 #include "process/Win32ProcessSystem.h"
 #include "tests/wine/support/WineTestSupport.h"
 
@@ -125,9 +126,8 @@ TEST(Win32ProcessSystem, RefusedEndsAreToldApartByProtection) {
 // folder is never loaded by its bare name.
 TEST(LibrarySearch, APlantedLibraryIsNeverLoadedByItsName) {
     ScratchDirectory directory;
-    std::wstring system(MAX_PATH, L'\0');
-    system.resize(GetSystemDirectoryW(&system[0], MAX_PATH));
-    ASSERT_TRUE(CopyFileW((system + L"\\version.dll").c_str(), L"tvxplanted.dll", FALSE));
+    ASSERT_TRUE(
+        CopyFileW((SystemFolderPath(GetSystemDirectoryW) + L"\\version.dll").c_str(), L"tvxplanted.dll", FALSE));
     HMODULE planted = LoadLibraryW(L"tvxplanted.dll");
     ASSERT_NE(nullptr, planted) << "found in the current folder before";
     FreeLibrary(planted);
