@@ -76,6 +76,13 @@ std::vector<uint32_t> Win32ProcessSystem::TakeDeniedEnds() { return std::exchang
 std::vector<uint32_t> Win32ProcessSystem::TakeProtectedEnds() { return std::exchange(m_protectedEnds, {}); }
 
 bool Win32ProcessSystem::EnableDebugPrivilege() {
+    // A token gains no privilege while its process runs, and keeps one once
+    // enabled: the first answer serves every later refresh.
+    if (!m_debugPrivilege) m_debugPrivilege = EnableOwnDebugPrivilege();
+    return *m_debugPrivilege;
+}
+
+bool Win32ProcessSystem::EnableOwnDebugPrivilege() {
     HANDLE rawToken = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &rawToken)) return false;
     UniqueHandle token(rawToken);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,9 @@ protected:
     virtual bool IsProtected(uint32_t pid);
 
 private:
+    static bool EnableOwnDebugPrivilege();
+
+    std::optional<bool> m_debugPrivilege;  // the answer of the first request
     // Kept from look to look: after the first its size fits, and no look
     // allocates it again.
     std::vector<uint64_t> m_sampleBuffer;
