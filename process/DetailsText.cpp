@@ -70,11 +70,9 @@ std::string BuildDetailsFacts(const CommandContext& context, const SelectedProce
     std::string facts = " 程序文件: " + OrUnreadable(file.path);
     facts += "\n 启动时间: " + (figures ? StartText(context.system, figures->startTime) : kUnreadable);
     facts += "\n CPU 时间: " + (figures ? DurationText(figures->cpuTime) : kUnreadable);
-    const auto memory = [&](uint64_t bytes) {
-        return figures && bytes != kUnknownBytes ? KilobyteText(bytes) : kUnreadable;
-    };
-    facts += "\n 工作集: " + memory(figures ? figures->workingSet : kUnknownBytes);
-    facts += "\n 专用字节: " + memory(figures ? figures->privateBytes : kUnknownBytes);
+    const auto memory = [](uint64_t bytes) { return bytes == kUnknownBytes ? kUnreadable : KilobyteText(bytes); };
+    facts += "\n 工作集: " + (figures ? memory(figures->workingSet) : kUnreadable);
+    facts += "\n 专用字节: " + (figures ? memory(figures->privateBytes) : kUnreadable);
     facts += "\n 文件描述: " + OrUnreadable(version.description);
     facts += "\n 公司: " + OrUnreadable(version.company);
     const bool blocked = context.blockList && context.blockList->MatchesAny(selected.name);

@@ -65,7 +65,7 @@ bool RefusedEnds::IsWorthALine(const EndRecord& record) {
     Key key{record.pid, record.startTime, record.name};
     const auto at = std::lower_bound(m_refused.begin(), m_refused.end(), key);
     if (at != m_refused.end() && !(key < *at)) return false;
-    // Bounded: a program run for months forgets the oldest refusals at once.
+    // Bounded: a program run for months starts its memory of refusals afresh.
     constexpr size_t kRemembered = 4096;
     if (m_refused.size() >= kRemembered) {
         m_refused.clear();
