@@ -54,6 +54,7 @@ BOOL CMainApp::InitInstance() {
         return FALSE;
     }
     CProcessListDlg dialog;
+    dialog.UseSettingsStore(std::make_unique<RegistrySettingsStore>());
     if (request.inTray) dialog.StartInTray();
     if (request.takeOverFromPid != 0) dialog.SetAdPageDelay(0);
     dialog.SetRunningCopyMark(&mark);

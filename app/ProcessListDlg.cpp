@@ -66,6 +66,13 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_ENTERMENULOOP: m_bInMenu = true; return 0;
     case WM_EXITMENULOOP: m_bInMenu = false; return 0;
     case WM_WINDOWPOSCHANGING: OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam)); return 0;
+    case WM_WINDOWPOSCHANGED:
+        m_windowMemory.OnWindowPosChanged(m_hWnd);
+        return CDialog::WindowProc(message, wParam, lParam);
+    case WM_SIZE:
+        m_windowMemory.OnSize(m_hWnd);
+        return CDialog::WindowProc(message, wParam, lParam);
+    case WM_GETMINMAXINFO: m_windowMemory.OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)); return 0;
     default:
         if (message == WM_TASKBAR_CREATED && WM_TASKBAR_CREATED != 0) {
             AddNotifyIcon();
@@ -109,6 +116,8 @@ bool CProcessListDlg::OnCommand(UINT id, UINT code, HWND control) {
     case ID_ROW_OPENFOLDER: OnOpenFileLocation(); return true;
     case ID_ROW_COPYNAME: OnCopyName(); return true;
     case ID_ROW_COPYPATH: OnCopyPath(); return true;
+    case ID_ROW_TERMINATETREE: OnTerminateTree(); return true;
+    case ID_MENU_TREEORDER: OnToggleTreeOrder(); return true;
     default: return CDialog::OnCommand(id, code, control);
     }
 }
@@ -119,6 +128,7 @@ bool CProcessListDlg::OnNotify(NMHDR* header, LRESULT* result) {
     case NM_CLICK: OnListClick(); break;
     case LVN_ITEMCHANGED: OnListItemChanged(); break;
     case NM_DBLCLK: OnListDblClk(); break;
+    case LVN_GETINFOTIPW: OnGetInfoTip(reinterpret_cast<NMLVGETINFOTIPW*>(header)); break;
     default: return false;
     }
     *result = 0;
@@ -135,6 +145,7 @@ int CProcessListDlg::OnCreate(CREATESTRUCTW* create) {
     if (!m_bKeepHidden && m_nAdPageDelayMs > 0) SetTimer(kAdPageTimer, m_nAdPageDelayMs);
     SetTimer(kBlockCheckTimer, kBlockCheckPeriodMs);
     AddTrayIcon();
+    m_windowMemory.Restore(m_hWnd);
     if (!m_bKeepHidden) AnimateWindow(800, AW_CENTER);
     RegisterHotKeys();
     return 0;
@@ -163,7 +174,7 @@ BOOL CProcessListDlg::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
     m_list.ModifyStyle(LVS_TYPEMASK, LVS_REPORT);
-    m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_HEADERDRAGDROP);
     m_list.DeleteAllRows();
     const RECT listRect = m_list.GetWindowRect();
     const int width = listRect.right - listRect.left;
@@ -171,6 +182,8 @@ BOOL CProcessListDlg::OnInitDialog() {
     m_list.InsertColumns(FormatText("CPU,%d;内存,%d", 3 * width / 20, 5 * width / 20));
     m_list.SetFigureColumn(kCpuColumn);
     m_list.SetFigureColumn(kMemoryColumn);
+    m_bTreeOrder = m_windowMemory.RestoreControls(m_hWnd, m_list);
+    m_list.onSortedByClick = [this] { OnSortedByClick(); };
 
     m_btnTerminate.EnableWindow(false);
     m_nOsClass = GetOsClass();
@@ -178,6 +191,13 @@ BOOL CProcessListDlg::OnInitDialog() {
     LoadReferenceInfo();
     TakeSample();
     OnRefresh();
+    if (m_windowMemory.WasMaximized()) {
+        if (m_bKeepHidden) {
+            m_bShowMaximized = true;
+        } else {
+            ShowWindow(SW_SHOWMAXIMIZED);
+        }
+    }
     return TRUE;
 }
 
@@ -208,6 +228,7 @@ void CProcessListDlg::OnClose() {
 void CProcessListDlg::OnCancel() { OnClose(); }
 
 void CProcessListDlg::OnDestroy() {
+    m_windowMemory.Save(m_hWnd, m_list, m_bTreeOrder);
     Default();
     KillTimer(kRefreshTimer);
     KillTimer(kBlockCheckTimer);
@@ -310,23 +331,8 @@ void CProcessListDlg::RefreshOnce() {
     const std::vector<ProcessRow> rows =
         BuildProcessRows({m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog, &seen});
     TakeStartTimes(seen, m_usage.latest().processes);
+    FillRows(rows, seen);
     m_blockWatch.Remember(std::move(seen));
-    {
-        // Drawn once when emptied, filled and sorted (under Wine each row added
-        // to a shown list redraws its scroll bar); the row notifications of the
-        // fill change nothing the end of the refresh does not set again.
-        const RedrawSuspended drawnOnce(m_list);
-        m_bFillingList = true;
-        m_list.DeleteAllRows();
-        for (const ProcessRow& row : rows) {
-            const UsageTexts usage = m_usage.TextsFor(static_cast<uint32_t>(AtoiPrefix(row.pidText)), row.name);
-            m_list.InsertRow({row.name, row.word, row.pidText, usage.cpu, usage.memory});
-        }
-        if (m_list.m_nSortColumn >= 0 && m_list.m_nSortColumn < m_list.m_nColumnCount) {
-            m_list.SortByColumn(m_list.m_nSortColumn, m_list.m_bAscending);
-        }
-        m_bFillingList = false;
-    }
     m_szCountText = CountText(static_cast<int>(rows.size()));
     SetDlgItemText(IDC_COUNTTEXT, m_szCountText);
     SetRowButtonsEnabled(false);

@@ -10,6 +10,7 @@
 
 #include "app/EndLogFile.h"
 #include "app/ShellOperations.h"
+#include "app/WindowMemory.h"
 #include "controls/SortableListCtrl.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
@@ -119,6 +120,16 @@ public:
     void OnExit();
     void OpenHelpPage();
     void OpenAdPage();
+
+    // The window that grows and remembers, the process tree, the tooltip.
+    // Where the settings are remembered (the registry for the program);
+    // without a store nothing outlives the window. Set before it is created.
+    void UseSettingsStore(std::unique_ptr<SettingsStore> store) { m_windowMemory.UseStore(std::move(store)); }
+    // 结束进程树: the selected process and every process below it.
+    void OnTerminateTree();
+    // 按进程树排列, ticked or not.
+    void OnToggleTreeOrder();
+    bool IsTreeOrder() const { return m_bTreeOrder; }
 
     std::string m_szCountText;
     BlockList m_blockList;
@@ -236,4 +247,14 @@ private:
     bool m_bInMenu = false;              // a menu of the window is open
     RunningCopyMark* m_runningCopyMark = nullptr;
     std::wstring m_rowMenuPath;  // the file of the row whose menu was opened last
+
+    // The window that grows and remembers, the process tree, the tooltip.
+    void OnGetInfoTip(NMLVGETINFOTIPW* request);
+    // A click on a heading sorts: the rows leave the tree order.
+    void OnSortedByClick();
+    // The refresh's rows into the list, in tree order while it is ticked.
+    void FillRows(const std::vector<ProcessRow>& rows, const std::vector<ProcessKey>& seen);
+    WindowMemory m_windowMemory;
+    bool m_bTreeOrder = false;
+    bool m_bShowMaximized = false;  // started in the tray: maximised at the first show
 };

@@ -19,7 +19,11 @@ bool CProcessListDlg::OnDialogKey(const MSG& key) {
     switch (key.wParam) {
     case VK_DELETE:
         if (!m_btnTerminate.IsWindowEnabled()) return false;
-        OnTerminate();
+        if (shift) {
+            OnTerminateTree();
+        } else {
+            OnTerminate();
+        }
         return true;
     case VK_F5: OnRefresh(); return true;
     case 'C':
@@ -75,6 +79,8 @@ void CProcessListDlg::ShowRowMenu(POINT screenPoint) {
         const bool enabled = ::IsWindowEnabled(GetDlgItem(command)) != FALSE;
         EnableMenuItem(popup, static_cast<UINT>(command), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
     }
+    const bool terminateEnabled = m_btnTerminate.IsWindowEnabled();
+    EnableMenuItem(popup, ID_ROW_TERMINATETREE, MF_BYCOMMAND | (terminateEnabled ? MF_ENABLED : MF_GRAYED));
     m_rowMenuPath = SelectedProcessPath();
     for (UINT command : {ID_ROW_OPENFOLDER, ID_ROW_COPYPATH}) {
         EnableMenuItem(popup, command, MF_BYCOMMAND | (m_rowMenuPath.empty() ? MF_GRAYED : MF_ENABLED));

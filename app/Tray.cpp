@@ -111,7 +111,8 @@ void CProcessListDlg::OnTrayShow() {
 
 void CProcessListDlg::ShowMainWindow() {
     m_bKeepHidden = false;
-    ShowWindow(SW_SHOW);
+    ShowWindow(m_bShowMaximized ? SW_SHOWMAXIMIZED : SW_SHOW);
+    m_bShowMaximized = false;
 }
 
 // The dialog's own showing at its creation (and the modal loop's) is held
@@ -126,6 +127,7 @@ void CProcessListDlg::OnWindowPosChanging(WINDOWPOS* position) {
 void CProcessListDlg::OnInitMenuPopup(HMENU menu) {
     const UINT check = IsAutorunSetForThisProgram() ? MF_CHECKED : MF_UNCHECKED;
     for (UINT command : {ID_MENU_AUTORUN, ID_TRAY_AUTORUN}) CheckMenuItem(menu, command, MF_BYCOMMAND | check);
+    CheckMenuItem(menu, ID_MENU_TREEORDER, MF_BYCOMMAND | (m_bTreeOrder ? MF_CHECKED : MF_UNCHECKED));
     Default();
 }
 

@@ -144,6 +144,7 @@ void CSortableListCtrl::OnColumnClick(const NMLISTVIEW* notification, LRESULT* r
     const int column = notification->iSubItem;
     SortByColumn(column, column == m_nSortColumn ? !m_bAscending : !IsFigureColumn(column));
     *result = 0;
+    if (onSortedByClick) onSortedByClick();
 }
 
 void CSortableListCtrl::PreSubclassWindow() {
@@ -173,5 +174,32 @@ void CSortableListCtrl::OnGetDispInfo(NMLVDISPINFOW* request) const {
 
 LRESULT CSortableListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DESTROY) DeleteAllRows();
-    return CListCtrl::WindowProc(message, wParam, lParam);
+    const LRESULT result = CListCtrl::WindowProc(message, wParam, lParam);
+    if (message == WM_DESTROY && m_indentImages) {
+        ImageList_Destroy(m_indentImages);
+        m_indentImages = nullptr;
+    }
+    return result;
+}
+
+void CSortableListCtrl::ShowIndents(bool shown) {
+    // One pixel high: the rows keep their height.
+    constexpr int kIndentStep = 12;
+    if (shown == m_bIndentsShown) return;
+    m_bIndentsShown = shown;
+    if (shown && !m_indentImages) m_indentImages = ImageList_Create(kIndentStep, 1, ILC_COLOR, 0, 1);
+    SendMessage(LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(shown ? m_indentImages : nullptr));
+}
+
+void CSortableListCtrl::SetRowIndent(int row, int level) {
+    LVITEMW item{};
+    item.mask = LVIF_INDENT;
+    item.iItem = row;
+    item.iIndent = level;
+    SendMessage(LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void CSortableListCtrl::ClearSort() {
+    m_nSortColumn = -1;
+    m_header.SetSortIndicator(-1, m_bAscending);
 }

@@ -39,6 +39,17 @@ public:
     using FigureText = std::function<std::string(const std::vector<std::string>& cells, int column)>;
     int UpdateFigures(const FigureText& figureText);
 
+    // The tree order: rows put in an order of their own, unsorted, each name
+    // indented one step per level (the list view's item indent).
+    // ShowIndents gives the rows room for the steps (an empty image list,
+    // whose width is one step); a list without it indents nothing.
+    void ShowIndents(bool shown);
+    void SetRowIndent(int row, int level);
+    // No column sorts the rows any more, and no heading shows an arrow.
+    void ClearSort();
+    // Told after a click on a heading has sorted the rows.
+    std::function<void()> onSortedByClick;
+
 protected:
     void PreSubclassWindow() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -71,4 +82,6 @@ private:
     std::vector<RowData*> m_rows;
     void OnColumnClick(const NMLISTVIEW* notification, LRESULT* result);
     void OnGetDispInfo(NMLVDISPINFOW* request) const;
+    HIMAGELIST m_indentImages = nullptr;  // owned: the list shares its image lists
+    bool m_bIndentsShown = false;
 };

@@ -1,5 +1,6 @@
 #include "process/DetailsText.h"
 
+#include "process/ProcessIdentity.h"
 #include "process/ReferenceInfo.h"
 
 std::string DetailsProcessPart(const ProcessRecord& record) {
@@ -86,7 +87,9 @@ std::string JoinDetails(const std::string& snapshotText, const std::string& fact
 }
 
 bool RunDetailsCommand(const CommandContext& context, const SelectedProcess& selected) {
-    const std::string text = JoinDetails(BuildDetailsText(context, selected), BuildDetailsFacts(context, selected));
+    std::string facts = BuildDetailsFacts(context, selected);
+    facts += "\n" + BuildIdentityLines(context, selected);
+    const std::string text = JoinDetails(BuildDetailsText(context, selected), facts);
     context.prompt.Show(text, "进程信息", kMbIconInformation | kMbTaskModal);
     return true;
 }

@@ -13,6 +13,7 @@ std::string Cause(const EndRecord& record) {
     case EndReason::Terminate: return "中止进程";
     case EndReason::SlimDown: return "精简进程";
     case EndReason::DeleteFile: return "删除文件";
+    case EndReason::TerminateTree: return "中止进程树";
     }
     return "";
 }

@@ -9,7 +9,7 @@
 
 #include "process/ProcessSystem.h"
 
-enum class EndReason { BlockList, Terminate, SlimDown, DeleteFile };
+enum class EndReason { BlockList, Terminate, SlimDown, DeleteFile, TerminateTree };
 
 struct EndRecord {
     EndReason reason = EndReason::Terminate;

@@ -31,6 +31,7 @@ struct ProcessRow {
     std::string name;
     std::string word;
     std::string pidText;
+    uint32_t parentPid = 0;  // for the tree order
 };
 
 extern const std::array<const char*, 13> SystemProcessNames;

@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "process/FileSignature.h"
 #include "process/ProcessRules.h"
 #include "process/ProcessUsage.h"
 #include "process/ProgramLocation.h"
@@ -86,6 +88,15 @@ public:
     // The pids whose end was refused since the last call because the system
     // protects them (anti-malware, RunAsPPL): no rights end those.
     virtual std::vector<uint32_t> TakeProtectedEnds() { return {}; }
+
+    // What tells a process from another of its name (the details box, the
+    // list's tooltip); each read on request, never by the one-second look.
+    // The command line it was started with; none when it cannot be read.
+    virtual std::optional<std::string> ReadCommandLine(uint32_t /*pid*/) { return std::nullopt; }
+    // "DOMAIN\user" of its token; empty when it cannot be read.
+    virtual std::string ReadUserName(uint32_t /*pid*/) { return {}; }
+    // The signature of a program file (code page 936 path).
+    virtual FileSignature ReadSignature(const std::string& /*path*/) { return {}; }
 };
 
 // Pids 0 and 4 and processes the system marks critical are never terminated.

@@ -67,7 +67,7 @@ std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
         if (ownPid == 0 || record.pid != ownPid) HandleBlockedProcess(context, record);
         if (context.seen) context.seen->push_back({record.pid, record.name});
         const ProcessCategory category = ClassifyProcess(record.name, context.blockList, reference);
-        rows.push_back({record.name, RowWord(context, record, category), PidText(record.pid)});
+        rows.push_back({record.name, RowWord(context, record, category), PidText(record.pid), record.parentPid});
         return true;
     });
     return rows;

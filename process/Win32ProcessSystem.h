@@ -30,6 +30,9 @@ public:
     uint64_t StartTimeOf(uint32_t pid) override;
     std::vector<uint32_t> TakeDeniedEnds() override;
     std::vector<uint32_t> TakeProtectedEnds() override;
+    std::optional<std::string> ReadCommandLine(uint32_t pid) override;
+    std::string ReadUserName(uint32_t pid) override;
+    FileSignature ReadSignature(const std::string& path) override;
 
 protected:
     // The critical-process flag of an opened process, as TerminateByPid reads

@@ -73,6 +73,9 @@
 #define ID_ROW_COPYNAME   32791
 #define ID_ROW_COPYPATH   32792
 #define IDM_ABOUTBOX      0x0010
+// The process tree: its order in the list and the end of a whole tree
+#define ID_MENU_TREEORDER    32810
+#define ID_ROW_TERMINATETREE 32811
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

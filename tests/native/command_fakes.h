@@ -49,7 +49,11 @@ public:
         ++privilegeRequests;
         return privilegeEnabled;
     }
-    uint64_t StartTimeOf(uint32_t pid) override { return pid * 1000u; }
+    std::map<uint32_t, uint64_t> startTimes;  // pid * 1000 for the others
+    uint64_t StartTimeOf(uint32_t pid) override {
+        const auto found = startTimes.find(pid);
+        return found == startTimes.end() ? pid * 1000u : found->second;
+    }
     void WalkThreads(const std::function<bool(const ThreadRecord&)>& visit) override {
         for (const ThreadRecord& thread : threads) {
             if (!visit(thread)) return;
@@ -85,6 +89,14 @@ public:
         return files[pid];
     }
     ProgramVersion ReadProgramVersion(uint32_t) override { return version; }
+    std::map<uint32_t, std::string> commandLines, users;
+    std::map<std::string, FileSignature> signatures;
+    std::optional<std::string> ReadCommandLine(uint32_t pid) override {
+        const auto found = commandLines.find(pid);
+        return found == commandLines.end() ? std::nullopt : std::optional<std::string>(found->second);
+    }
+    std::string ReadUserName(uint32_t pid) override { return users[pid]; }
+    FileSignature ReadSignature(const std::string& path) override { return signatures[path]; }
     bool ToLocalTime(uint64_t moment, LocalTime& local) override {
         local = {2026, 12, 8, 10, 11, static_cast<int>(moment % 60)};
         return true;

@@ -107,7 +107,11 @@ TEST_F(DetailsTest, FactsFollowTheSnapshotText) {
                                             " 专用字节: 2,048 K",
                                             " 文件描述: Windows 资源管理器",
                                             " 公司: Microsoft",
-                                            " 可疑进程: 程序文件不在系统目录中"};
+                                            " 可疑进程: 程序文件不在系统目录中",
+                                            " 命令行: 无法读取",
+                                            " 父进程: PID 1200（已结束）",
+                                            " 用户: 无法读取",
+                                            " 数字签名: 无法读取"};
     EXPECT_EQ(facts, Lines(text.substr(snapshotText.size() + 2)));
 
     BlockList blocked;

@@ -1,0 +1,140 @@
+#include "app/WindowSettings.h"
+
+#include <algorithm>
+
+namespace {
+
+const char* const kPlaceValue = "WindowPlace";
+const char* const kMaximizedValue = "WindowMaximized";
+const char* const kWidthsValue = "ColumnWidths";
+const char* const kOrderValue = "ColumnOrder";
+const char* const kSortColumnValue = "SortColumn";
+const char* const kAscendingValue = "SortAscending";
+const char* const kTreeValue = "TreeOrder";
+
+// The caption band a user needs to grab to move the window back.
+constexpr int kCaptionGripHeight = 20;
+constexpr int kCaptionGripWidth = 48;
+
+std::vector<uint8_t> BytesOf(const std::vector<int32_t>& numbers) {
+    std::vector<uint8_t> bytes;
+    bytes.reserve(numbers.size() * 4);
+    for (int32_t number : numbers) {
+        const auto value = static_cast<uint32_t>(number);
+        for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(value >> shift));
+    }
+    return bytes;
+}
+
+// Little-endian 32-bit numbers; none when the value is not bytes or its size
+// is not count numbers.
+std::optional<std::vector<int32_t>> NumbersOf(const std::optional<StoredValue>& value, size_t count) {
+    if (!value || value->type != kStoredBytes || value->bytes.size() != count * 4) return std::nullopt;
+    std::vector<int32_t> numbers(count);
+    for (size_t index = 0; index < count; ++index) {
+        uint32_t number = 0;
+        for (size_t byte = 0; byte < 4; ++byte) number |= uint32_t{value->bytes[index * 4 + byte]} << (8 * byte);
+        numbers[index] = static_cast<int32_t>(number);
+    }
+    return numbers;
+}
+
+std::optional<uint32_t> NumberOf(const std::optional<StoredValue>& value) {
+    if (!value || value->type != kStoredNumber || value->bytes.size() != 4) return std::nullopt;
+    uint32_t number = 0;
+    for (size_t byte = 0; byte < 4; ++byte) number |= uint32_t{value->bytes[byte]} << (8 * byte);
+    return number;
+}
+
+StoredValue Number(uint32_t number) {
+    return {kStoredNumber, BytesOf({static_cast<int32_t>(number)})};
+}
+
+// 0 or 1 only: anything else is damage.
+std::optional<bool> FlagOf(const std::optional<StoredValue>& value) {
+    const std::optional<uint32_t> number = NumberOf(value);
+    if (!number || *number > 1) return std::nullopt;
+    return *number == 1;
+}
+
+bool IsPermutation(const std::vector<int32_t>& order) {
+    std::vector<bool> seen(order.size(), false);
+    for (int32_t column : order) {
+        if (column < 0 || static_cast<size_t>(column) >= order.size() || seen[static_cast<size_t>(column)]) return false;
+        seen[static_cast<size_t>(column)] = true;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<StoredValue> MemorySettingsStore::Read(const std::string& name) const {
+    const auto found = values.find(name);
+    if (found == values.end()) return std::nullopt;
+    return found->second;
+}
+
+bool MemorySettingsStore::Write(const std::string& name, const StoredValue& value) {
+    values[name] = value;
+    return true;
+}
+
+bool IsPlaceOnAMonitor(const LayoutRect& place, const std::vector<LayoutRect>& monitors) {
+    const LayoutRect grip{place.left, place.top, place.right, std::min(place.bottom, place.top + kCaptionGripHeight)};
+    return std::any_of(monitors.begin(), monitors.end(), [&](const LayoutRect& monitor) {
+        const int width = std::min(grip.right, monitor.right) - std::max(grip.left, monitor.left);
+        const int height = std::min(grip.bottom, monitor.bottom) - std::max(grip.top, monitor.top);
+        return width >= std::min(kCaptionGripWidth, grip.right - grip.left) && height > 0;
+    });
+}
+
+WindowSettings LoadWindowSettings(const SettingsStore& store, const std::vector<int>& defaultWidths,
+                                  LayoutSize minimumSize, const std::vector<LayoutRect>& monitors) {
+    WindowSettings settings;
+    const size_t columns = defaultWidths.size();
+    if (const auto place = NumbersOf(store.Read(kPlaceValue), 4)) {
+        const LayoutRect rect{(*place)[0], (*place)[1], (*place)[2], (*place)[3]};
+        // Sizes in 64-bit arithmetic: a damaged value may hold any numbers.
+        const int64_t width = int64_t{rect.right} - rect.left;
+        const int64_t height = int64_t{rect.bottom} - rect.top;
+        if (width >= minimumSize.width && height >= minimumSize.height && width <= 65535 && height <= 65535 &&
+            IsPlaceOnAMonitor(rect, monitors)) {
+            settings.place = rect;
+        }
+    }
+    settings.maximized = FlagOf(store.Read(kMaximizedValue)).value_or(false);
+    settings.columnWidths = defaultWidths;
+    if (const auto widths = NumbersOf(store.Read(kWidthsValue), columns)) {
+        for (size_t column = 0; column < columns; ++column) {
+            const int32_t width = (*widths)[column];
+            if (width >= 0 && width <= kWidestColumn) settings.columnWidths[column] = width;
+        }
+    }
+    for (size_t column = 0; column < columns; ++column) settings.columnOrder.push_back(static_cast<int>(column));
+    if (const auto order = NumbersOf(store.Read(kOrderValue), columns); order && IsPermutation(*order)) {
+        settings.columnOrder.assign(order->begin(), order->end());
+    }
+    if (const auto sortColumn = NumberOf(store.Read(kSortColumnValue)); sortColumn && *sortColumn < columns) {
+        settings.sortColumn = static_cast<int>(*sortColumn);
+        settings.ascending = FlagOf(store.Read(kAscendingValue)).value_or(true);
+    }
+    settings.treeOrder = FlagOf(store.Read(kTreeValue)).value_or(false);
+    return settings;
+}
+
+bool SaveWindowSettings(SettingsStore& store, const WindowSettings& settings) {
+    bool saved = true;
+    if (settings.place) {
+        const LayoutRect& place = *settings.place;
+        saved &= store.Write(kPlaceValue, {kStoredBytes, BytesOf({place.left, place.top, place.right, place.bottom})});
+    }
+    saved &= store.Write(kMaximizedValue, Number(settings.maximized ? 1 : 0));
+    const std::vector<int32_t> widths(settings.columnWidths.begin(), settings.columnWidths.end());
+    saved &= store.Write(kWidthsValue, {kStoredBytes, BytesOf(widths)});
+    const std::vector<int32_t> order(settings.columnOrder.begin(), settings.columnOrder.end());
+    saved &= store.Write(kOrderValue, {kStoredBytes, BytesOf(order)});
+    saved &= store.Write(kSortColumnValue, Number(static_cast<uint32_t>(settings.sortColumn)));
+    saved &= store.Write(kAscendingValue, Number(settings.ascending ? 1 : 0));
+    saved &= store.Write(kTreeValue, Number(settings.treeOrder ? 1 : 0));
+    return saved;
+}

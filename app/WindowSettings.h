@@ -1,0 +1,65 @@
+// What the main window remembers per user between starts: its place and size,
+// the columns' widths and order, the sort and the tree order. Read through a
+// store (the registry under HKCU\Software\tarvemonix); each value that is
+// missing, of the wrong type or size, or out of range gives that item's
+// default and changes nothing else.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/WindowLayout.h"
+
+// A value as the registry keeps one.
+struct StoredValue {
+    uint32_t type = 0;  // kStoredNumber or kStoredBytes
+    std::vector<uint8_t> bytes;
+};
+constexpr uint32_t kStoredBytes = 3;   // REG_BINARY
+constexpr uint32_t kStoredNumber = 4;  // REG_DWORD
+
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    virtual std::optional<StoredValue> Read(const std::string& name) const = 0;
+    // False when the value could not be written; nothing is said then.
+    virtual bool Write(const std::string& name, const StoredValue& value) = 0;
+};
+
+// A store in memory, for tests and as the fallback of a store that cannot be opened.
+class MemorySettingsStore : public SettingsStore {
+public:
+    std::optional<StoredValue> Read(const std::string& name) const override;
+    bool Write(const std::string& name, const StoredValue& value) override;
+    std::map<std::string, StoredValue> values;
+};
+
+struct WindowSettings {
+    std::optional<LayoutRect> place;  // the window's rectangle (screen), not maximised
+    bool maximized = false;
+    std::vector<int> columnWidths;  // one per column
+    std::vector<int> columnOrder;   // a permutation of the columns
+    int sortColumn = -1;            // -1: unsorted
+    bool ascending = true;
+    bool treeOrder = false;
+};
+
+// The widest a column can be remembered; wider is taken for damage.
+constexpr int kWidestColumn = 8192;
+
+// The settings from store, each checked: a place only when its caption lies
+// on one of the monitors (screen rectangles) and it is at least minimumSize
+// large; a width only within 0..kWidestColumn (else that column's default);
+// the order only as a permutation of the columnCount columns; a sort column
+// only below columnCount. defaults gives the widths where none is good.
+WindowSettings LoadWindowSettings(const SettingsStore& store, const std::vector<int>& defaultWidths,
+                                  LayoutSize minimumSize, const std::vector<LayoutRect>& monitors);
+
+// Writes every item of settings into store; false when one failed.
+bool SaveWindowSettings(SettingsStore& store, const WindowSettings& settings);
+
+// Whether a window at place shows a grip of its caption on one of the monitors.
+bool IsPlaceOnAMonitor(const LayoutRect& place, const std::vector<LayoutRect>& monitors);

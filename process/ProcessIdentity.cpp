@@ -1,0 +1,75 @@
+#include "process/ProcessIdentity.h"
+
+#include "process/ProcessTree.h"
+
+namespace {
+
+const char* const kUnreadable = "无法读取";
+const char* const kEllipsis = "…";
+
+// A lead byte of a double-byte character of code page 936.
+bool IsLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+
+}  // namespace
+
+std::string CutWithEllipsis(std::string_view text, size_t maxBytes) {
+    if (text.size() <= maxBytes) return std::string(text);
+    const std::string_view ellipsis(kEllipsis);
+    if (maxBytes < ellipsis.size()) return std::string();
+    const size_t room = maxBytes - ellipsis.size();
+    size_t end = 0;
+    while (end < text.size()) {
+        const size_t width = IsLeadByte(static_cast<unsigned char>(text[end])) && end + 1 < text.size() ? 2 : 1;
+        if (end + width > room) break;
+        end += width;
+    }
+    std::string cut(text.substr(0, end));
+    cut += ellipsis;
+    return cut;
+}
+
+std::string TooltipText(const std::string& path, const std::optional<std::string>& commandLine, size_t maxBytes) {
+    const std::string text = (path.empty() ? kUnreadable : path) + "\n" + commandLine.value_or(kUnreadable);
+    return CutWithEllipsis(text, maxBytes);
+}
+
+std::string ParentLine(uint32_t parentPid, const std::string* parentName) {
+    if (parentName) return FormatText(" 父进程: %s (PID %u)", parentName->c_str(), static_cast<unsigned>(parentPid));
+    return FormatText(" 父进程: PID %u（已结束）", static_cast<unsigned>(parentPid));
+}
+
+std::string BuildIdentityLines(const CommandContext& context, const SelectedProcess& selected) {
+    ProcessSystem& system = context.system;
+    std::optional<ProcessRecord> self;
+    std::vector<ProcessRecord> records;
+    system.WalkProcesses([&](const ProcessRecord& record) {
+        if (record.pid == selected.pid && record.name == selected.name) self = record;
+        records.push_back(record);
+        return true;
+    });
+    if (!self) {
+        return FormatText(" 命令行: %s\n 父进程: %s\n 用户: %s\n 数字签名: %s", kUnreadable, kUnreadable, kUnreadable,
+                          kUnreadable);
+    }
+    const std::optional<std::string> commandLine = system.ReadCommandLine(self->pid);
+    std::string lines = " 命令行: " + commandLine.value_or(kUnreadable);
+
+    const TreeNode child{self->pid, self->parentPid, system.StartTimeOf(self->pid)};
+    const std::string* parentName = nullptr;
+    for (const ProcessRecord& record : records) {
+        if (record.pid != self->parentPid || record.pid == self->pid) continue;
+        if (IsParentOf({record.pid, record.parentPid, system.StartTimeOf(record.pid)}, child)) parentName = &record.name;
+        break;
+    }
+    lines += "\n" + ParentLine(self->parentPid, parentName);
+
+    const std::string user = system.ReadUserName(self->pid);
+    lines += "\n 用户: " + (user.empty() ? std::string(kUnreadable) : user);
+
+    const std::string path = system.LocateProgramFile(self->pid).path;
+    const FileSignature signature = path.empty() ? FileSignature{} : system.ReadSignature(path);
+    lines += "\n 数字签名: " + SignatureText(signature);
+    return lines;
+}
+
+bool CanReadProcessParameters(bool readerIs64Bit, bool targetIs64Bit) { return readerIs64Bit || !targetIs64Bit; }

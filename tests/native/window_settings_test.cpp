@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include "app/WindowLayout.h"
+#include "app/WindowSettings.h"
+
+namespace {
+
+TEST(WindowLayout, AtTheFirstSizeNothingMovesGrownTheControlsFollow) {
+    const std::vector<AnchoredControl> controls = {
+        {{10, 5, 380, 310}, Anchor::Grow}, {{410, 30, 485, 52}, Anchor::FollowRight}, {{40, 320, 126, 333}, Anchor::FollowBottom}};
+    const LayoutSize first{500, 340};
+    std::vector<LayoutRect> same;
+    for (const AnchoredControl& control : controls) same.push_back(control.first);
+    EXPECT_EQ(LayoutControls(controls, first, first), same);
+    EXPECT_EQ(LayoutControls(controls, first, {0, 0}), same);  // minimised
+    EXPECT_EQ(LayoutControls(controls, first, {700, 400}),
+              (std::vector<LayoutRect>{{10, 5, 580, 370}, {610, 30, 685, 52}, {40, 380, 126, 393}}));
+}
+
+StoredValue Bytes(std::vector<int32_t> numbers) {
+    StoredValue value{kStoredBytes, {}};
+    for (int32_t number : numbers) {
+        for (int shift = 0; shift < 32; shift += 8) value.bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(number) >> shift));
+    }
+    return value;
+}
+
+StoredValue Number(uint32_t number) {
+    StoredValue value = Bytes({static_cast<int32_t>(number)});
+    value.type = kStoredNumber;
+    return value;
+}
+
+struct WindowSettingsTest : ::testing::Test {
+    MemorySettingsStore store;
+    const std::vector<int> defaults = {100, 50, 30, 20, 40};
+    const std::vector<LayoutRect> monitors = {{0, 0, 1024, 768}, {1024, 0, 2048, 768}};
+    WindowSettings Load() { return LoadWindowSettings(store, defaults, {500, 400}, monitors); }
+};
+
+TEST_F(WindowSettingsTest, WhatIsSavedComesBack) {
+    WindowSettings saved;
+    saved.place = LayoutRect{1100, 50, 1800, 600};
+    saved.maximized = true;
+    saved.columnWidths = {120, 0, 33, 21, 8192};
+    saved.columnOrder = {4, 0, 1, 2, 3};
+    saved.sortColumn = 3;
+    saved.ascending = false;
+    saved.treeOrder = true;
+    ASSERT_TRUE(SaveWindowSettings(store, saved));
+    const WindowSettings loaded = Load();
+    EXPECT_EQ(loaded.place, saved.place);
+    EXPECT_TRUE(loaded.maximized);
+    EXPECT_EQ(loaded.columnWidths, saved.columnWidths);
+    EXPECT_EQ(loaded.columnOrder, saved.columnOrder);
+    EXPECT_EQ(loaded.sortColumn, 3);
+    EXPECT_FALSE(loaded.ascending);
+    EXPECT_TRUE(loaded.treeOrder);
+}
+
+TEST_F(WindowSettingsTest, EachDamagedItemGivesItsDefaultAlone) {
+    const WindowSettings empty = Load();
+    EXPECT_FALSE(empty.place);
+    EXPECT_EQ(empty.columnWidths, defaults);
+    EXPECT_EQ(empty.columnOrder, (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(empty.sortColumn, -1);
+    EXPECT_FALSE(empty.treeOrder);
+
+    store.values["ColumnWidths"] = Bytes({100000, -5, 60, 70, 80});
+    store.values["ColumnOrder"] = Bytes({0, 1, 1, 2, 3});
+    store.values["SortColumn"] = Number(5);
+    store.values["TreeOrder"] = Number(1);
+    WindowSettings loaded = Load();
+    EXPECT_EQ(loaded.columnWidths, (std::vector<int>{100, 50, 60, 70, 80}));
+    EXPECT_EQ(loaded.columnOrder, empty.columnOrder);
+    EXPECT_EQ(loaded.sortColumn, -1);
+    EXPECT_TRUE(loaded.treeOrder);
+
+    // Wrong type, wrong size, a flag neither 0 nor 1.
+    store.values["ColumnWidths"] = Number(7);
+    store.values["ColumnOrder"] = Bytes({4, 3, 2, 1});
+    store.values["TreeOrder"] = Number(2);
+    store.values["SortColumn"] = Bytes({2});
+    loaded = Load();
+    EXPECT_EQ(loaded.columnWidths, defaults);
+    EXPECT_EQ(loaded.columnOrder, empty.columnOrder);
+    EXPECT_FALSE(loaded.treeOrder);
+    EXPECT_EQ(loaded.sortColumn, -1);
+}
+
+TEST_F(WindowSettingsTest, APlaceOnAMonitorThatIsGoneOrTooSmallIsNotRestored) {
+    const auto placeOf = [this](std::vector<int32_t> rect) {
+        store.values["WindowPlace"] = Bytes(std::move(rect));
+        return Load().place;
+    };
+    EXPECT_TRUE(placeOf({-400, 100, 200, 600}));         // half off the left edge: its caption can be grabbed
+    EXPECT_FALSE(placeOf({2100, 100, 2700, 600}));       // right of the second monitor
+    EXPECT_FALSE(placeOf({100, -300, 700, -10}));        // above every monitor
+    EXPECT_FALSE(placeOf({100, 100, 300, 300}));         // smaller than the window can be
+    EXPECT_FALSE(placeOf({INT32_MIN, 0, INT32_MAX, 500}));
+    EXPECT_FALSE(placeOf({0, 0, 600}));
+}
+
+}  // namespace
