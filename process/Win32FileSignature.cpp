@@ -79,7 +79,6 @@ public:
                 member.hMemberFile = file;
                 member.pbCalculatedFileHash = hash.data();
                 member.cbCalculatedFileHash = size;
-                member.hCatAdmin = admin;
                 WINTRUST_DATA data{};
                 data.dwUnionChoice = WTD_CHOICE_CATALOG;
                 data.pCatalog = &member;

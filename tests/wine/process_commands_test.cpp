@@ -535,12 +535,19 @@ TEST_F(ProcessCommandsTest, RowMenuOfARightClickedRowPostsTheRowCommands) {
         ClientToScreen(dialog.m_list.m_hWnd, &point);
         click(dialog.m_list.m_hWnd, point);
     };
-    RowMenuUser::downs = 6;  // 复制进程名, past the separator
+    RowMenuUser::downs = 7;  // 复制进程名, past the separator
     rightClick(RowOf(helper.pid()));
     for (const auto& item : RowMenuUser::enabled) EXPECT_NE(item.first == SC_CLOSE, item.second) << item.first;
     EXPECT_EQ(L"tvxmenu.exe", ClipboardText());
 
     RowMenuUser::downs = 1;  // 中止进程, with its question
+    prompt.answers = {kIdNo};
+    rightClick(RowOf(helper.pid()));
+    EXPECT_EQ(std::vector<std::string>{"真的要终止tvxmenu.exe吗？"}, Texts());
+
+    // 结束进程树 of a process that started none asks the same question.
+    RowMenuUser::downs = 2;
+    prompt.shown.clear();
     prompt.answers = {kIdNo};
     rightClick(RowOf(helper.pid()));
     EXPECT_EQ(std::vector<std::string>{"真的要终止tvxmenu.exe吗？"}, Texts());

@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <tlhelp32.h>
+
+#include "app/ProcessListDlg.h"
+#include "framework/Text.h"
+#include "res/resource.h"
+#include "tests/wine/support/WineTestSupport.h"
+
+namespace {
+
+// A store the test keeps while windows come and go.
+struct SharedStore : SettingsStore {
+    explicit SharedStore(MemorySettingsStore& store) : inner(store) {}
+    std::optional<StoredValue> Read(const std::string& name) const override { return inner.Read(name); }
+    bool Write(const std::string& name, const StoredValue& value) override { return inner.Write(name, value); }
+    MemorySettingsStore& inner;
+};
+
+// The pid of the process whose parent is parentPid (0 if none runs yet).
+uint32_t ChildOf(uint32_t parentPid) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof(entry);
+        uint32_t child = 0;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more && !child; more = Process32NextW(snapshot, &entry)) {
+            if (entry.th32ParentProcessID == parentPid) child = entry.th32ProcessID;
+        }
+        CloseHandle(snapshot);
+        if (child) return child;
+        Sleep(50);
+    }
+    return 0;
+}
+
+class WindowTreeTest : public ::testing::Test {
+protected:
+    void Open(CProcessListDlg& window) {
+        window.SetMessagePrompt(&prompt);
+        window.SetShellOperations(&shell);
+        window.UseSettingsStore(std::make_unique<SharedStore>(store));
+        ASSERT_TRUE(window.Create()) << "error " << GetLastError();
+    }
+    void TearDown() override {
+        if (dialog.m_hWnd) DestroyWindow(dialog.m_hWnd);
+    }
+    int RowOf(uint32_t pid) const { return FindRowOfPid(dialog.m_list, pid); }
+    int Indent(int row) const {
+        LVITEMW item{};
+        item.mask = LVIF_INDENT;
+        item.iItem = row;
+        dialog.m_list.SendMessage(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        return item.iIndent;
+    }
+    void Command(int id) const { SendMessageW(dialog.m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    void Select(int row) const {
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        dialog.m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    }
+    RECT ClientRectOf(int id) const {
+        RECT rect{};
+        GetWindowRect(dialog.GetDlgItem(id), &rect);
+        MapWindowPoints(nullptr, dialog.m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    }
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const auto& box : prompt.shown) texts.push_back(box.text);
+        return texts;
+    }
+
+    ScratchDirectory scratch;  // the log goes here
+    ScriptedPrompt prompt;
+    SilentShell shell;
+    MemorySettingsStore store;
+    CProcessListDlg dialog;
+};
+
+}  // namespace
+
+TEST_F(WindowTreeTest, TreeOrderPutsHelpersUnderTheirParentsUntilAHeadingIsClicked) {
+    HelperProcess root("tvxtree.exe", 60, "spawn 2");
+    ASSERT_TRUE(root.started());
+    const uint32_t child = ChildOf(root.pid());
+    const uint32_t grandchild = ChildOf(child);
+    ASSERT_NE(0u, grandchild);
+    Open(dialog);
+    Command(ID_MENU_TREEORDER);
+    ASSERT_TRUE(dialog.IsTreeOrder());
+    for (int pass = 0; pass < 2; ++pass) {  // and again after a refresh
+        const int top = RowOf(root.pid());
+        ASSERT_NE(-1, top);
+        EXPECT_EQ(top + 1, RowOf(child));
+        EXPECT_EQ(top + 2, RowOf(grandchild));
+        EXPECT_EQ(Indent(top) + 1, Indent(top + 1));
+        EXPECT_EQ(Indent(top) + 2, Indent(top + 2));
+        EXPECT_EQ("tvxtree.exe", dialog.m_list.GetItemText(top + 2, 0)) << "the name itself is not indented";
+        Command(IDC_REFRESH);
+    }
+    HMENU tools = GetSubMenu(GetMenu(dialog.m_hWnd), 1);
+    dialog.SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tools), 1);
+    EXPECT_TRUE(GetMenuState(tools, ID_MENU_TREEORDER, MF_BYCOMMAND) & MF_CHECKED);
+
+    NotifyFromList(dialog.m_hWnd, dialog.m_list.m_hWnd, LVN_COLUMNCLICK, kPidColumn);
+    EXPECT_FALSE(dialog.IsTreeOrder());
+    EXPECT_EQ(kPidColumn, dialog.m_list.m_nSortColumn);
+    for (int row = 0; row < dialog.m_list.GetItemCount(); ++row) EXPECT_EQ(0, Indent(row)) << row;
+}
+
+TEST_F(WindowTreeTest, EndingATreeOfThreeHelpersAsksOnceAndEndsDeepestFirst) {
+    HelperProcess root("tvxtree.exe", 60, "spawn 2");
+    ASSERT_TRUE(root.started());
+    const uint32_t child = ChildOf(root.pid());
+    const uint32_t grandchild = ChildOf(child);
+    ASSERT_NE(0u, grandchild);
+    Open(dialog);
+    Select(RowOf(root.pid()));
+    prompt.answers = {kIdYes};
+    Command(ID_ROW_TERMINATETREE);
+    EXPECT_EQ((std::vector<std::string>{"确定要结束 tvxtree.exe 及其 2 个子进程吗？", "中止成功"}), Texts());
+    EXPECT_EQ("提示", prompt.shown.at(0).caption);
+    EXPECT_TRUE(root.WaitForExit(5000));
+    EXPECT_EQ(-1, RowOf(child));
+    EXPECT_EQ(-1, RowOf(grandchild));
+    const std::string log = ReadFileBytes(scratch.path() + L"\\tarvemonix.log");
+    const size_t first = log.find("中止进程树");
+    ASSERT_NE(std::string::npos, first);
+    EXPECT_NE(std::string::npos, log.find(FormatText("PID %u", grandchild), first)) << log;
+    EXPECT_LT(log.find(FormatText("PID %u", grandchild)), log.find(FormatText("PID %u", child)));
+    EXPECT_LT(log.find(FormatText("PID %u", child)), log.find(FormatText("PID %u", root.pid())));
+}
+
+TEST_F(WindowTreeTest, DetailsAndTooltipTellCommandLineParentUserAndSignature) {
+    HelperProcess helper("tvxwho.exe", 60, "hold 1");
+    ASSERT_TRUE(helper.started());
+    Open(dialog);
+    const int row = RowOf(helper.pid());
+    ASSERT_NE(-1, row);
+    Select(row);
+    Command(IDC_DETAILS);
+    ASSERT_EQ(1u, prompt.shown.size());
+    const std::string& text = prompt.shown[0].text;
+    const std::string commandLine = "\"" + TextFromWide(helper.path()) + "\" 60 hold 1";
+    EXPECT_NE(std::string::npos, text.find("\n 命令行: " + commandLine + "\n")) << text;
+    EXPECT_NE(std::string::npos, text.find(FormatText("\n 父进程: window_tree_test.exe (PID %u)\n",
+                                                      static_cast<unsigned>(GetCurrentProcessId()))))
+        << text;
+    EXPECT_NE(std::string::npos, text.find("\n 用户: ")) << text;
+    EXPECT_EQ(std::string::npos, text.find("\n 用户: 无法读取")) << text;
+    EXPECT_NE(std::string::npos, text.find("\n 数字签名: 无")) << "a test program is not signed: " << text;
+
+    std::vector<wchar_t> tip(INFOTIPSIZE, L'\0');
+    NMLVGETINFOTIPW request{};
+    request.hdr = {dialog.m_list.m_hWnd, IDC_PROCESSLIST, static_cast<UINT>(LVN_GETINFOTIPW)};
+    request.pszText = tip.data();
+    request.cchTextMax = static_cast<int>(tip.size());
+    request.iItem = FindRowOfPid(dialog.m_list, helper.pid());
+    dialog.SendMessage(WM_NOTIFY, IDC_PROCESSLIST, reinterpret_cast<LPARAM>(&request));
+    EXPECT_EQ(helper.path() + L"\n" + WideFromText(commandLine), std::wstring(tip.data()));
+}
+
+TEST_F(WindowTreeTest, TheWindowGrowsFromItsFirstSizeAndComesBackAsItWasLeft) {
+    Open(dialog);
+    // At the first size every control is where the template puts it.
+    RECT listInTemplate{7, 4, 7 + 248, 4 + 196};
+    MapDialogRect(dialog.m_hWnd, &listInTemplate);
+    const RECT list = ClientRectOf(IDC_PROCESSLIST);
+    EXPECT_TRUE(EqualRect(&list, &listInTemplate));
+    const RECT first = dialog.GetWindowRect();
+    const RECT button = ClientRectOf(IDC_REFRESH);
+    const RECT count = ClientRectOf(IDC_COUNTTEXT);
+
+    const int width = first.right - first.left;
+    const int height = first.bottom - first.top;
+    dialog.SetWindowPos(nullptr, 30, 40, width + 200, height + 100, SWP_NOZORDER);
+    const RECT grownList = ClientRectOf(IDC_PROCESSLIST);
+    EXPECT_EQ(list.right - list.left + 200, grownList.right - grownList.left);
+    EXPECT_EQ(list.bottom - list.top + 100, grownList.bottom - grownList.top);
+    EXPECT_EQ(button.left + 200, ClientRectOf(IDC_REFRESH).left);
+    EXPECT_EQ(button.top, ClientRectOf(IDC_REFRESH).top);
+    EXPECT_EQ(count.top + 100, ClientRectOf(IDC_COUNTTEXT).top);
+    EXPECT_EQ(count.left, ClientRectOf(IDC_COUNTTEXT).left);
+
+    MINMAXINFO limits{};
+    dialog.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+    EXPECT_EQ(width, limits.ptMinTrackSize.x);
+    EXPECT_EQ(height, limits.ptMinTrackSize.y);
+
+    dialog.m_list.SetColumnWidth(0, 77);
+    int order[] = {1, 0, 2, 3, 4};
+    dialog.m_list.SendMessage(LVM_SETCOLUMNORDERARRAY, 5, reinterpret_cast<LPARAM>(order));
+    NotifyFromList(dialog.m_hWnd, dialog.m_list.m_hWnd, LVN_COLUMNCLICK, kPidColumn);
+    DestroyWindow(dialog.m_hWnd);
+
+    CProcessListDlg again;
+    Open(again);
+    const RECT place = again.GetWindowRect();
+    EXPECT_EQ(30, place.left);
+    EXPECT_EQ(40, place.top);
+    EXPECT_EQ(width + 200, place.right - place.left);
+    EXPECT_EQ(77, again.m_list.SendMessage(LVM_GETCOLUMNWIDTH, 0));
+    int restored[5] = {};
+    again.m_list.SendMessage(LVM_GETCOLUMNORDERARRAY, 5, reinterpret_cast<LPARAM>(restored));
+    EXPECT_EQ(1, restored[0]);
+    EXPECT_EQ(0, restored[1]);
+    EXPECT_EQ(kPidColumn, again.m_list.m_nSortColumn);
+    EXPECT_FALSE(again.IsTreeOrder());
+    again.ShowWindow(SW_MAXIMIZE);
+    SendMessageW(again.m_hWnd, WM_COMMAND, MAKEWPARAM(ID_MENU_TREEORDER, 0), 0);
+    DestroyWindow(again.m_hWnd);
+
+    CProcessListDlg third;
+    Open(third);
+    EXPECT_TRUE(third.IsTreeOrder());
+    EXPECT_EQ(-1, third.m_list.m_nSortColumn);
+    EXPECT_TRUE(IsZoomed(third.m_hWnd));
+    DestroyWindow(third.m_hWnd);
+}
