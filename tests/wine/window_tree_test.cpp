@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <tlhelp32.h>
-
 #include "app/ProcessListDlg.h"
 #include "framework/Text.h"
 #include "res/resource.h"
 #include "tests/wine/support/WineTestSupport.h"
+
+#include <tlhelp32.h>
 
 namespace {
 
@@ -82,7 +82,7 @@ protected:
 }  // namespace
 
 TEST_F(WindowTreeTest, TreeOrderPutsHelpersUnderTheirParentsUntilAHeadingIsClicked) {
-    HelperProcess root("tvxtree.exe", 60, "spawn 2");
+    HelperProcess root("tvxtree.exe", 15, "spawn 2");
     ASSERT_TRUE(root.started());
     const uint32_t child = ChildOf(root.pid());
     const uint32_t grandchild = ChildOf(child);
@@ -111,7 +111,7 @@ TEST_F(WindowTreeTest, TreeOrderPutsHelpersUnderTheirParentsUntilAHeadingIsClick
 }
 
 TEST_F(WindowTreeTest, EndingATreeOfThreeHelpersAsksOnceAndEndsDeepestFirst) {
-    HelperProcess root("tvxtree.exe", 60, "spawn 2");
+    HelperProcess root("tvxtree.exe", 15, "spawn 2");
     ASSERT_TRUE(root.started());
     const uint32_t child = ChildOf(root.pid());
     const uint32_t grandchild = ChildOf(child);
@@ -165,17 +165,20 @@ TEST_F(WindowTreeTest, DetailsAndTooltipTellCommandLineParentUserAndSignature) {
 TEST_F(WindowTreeTest, TheWindowGrowsFromItsFirstSizeAndComesBackAsItWasLeft) {
     Open(dialog);
     // At the first size every control is where the template puts it.
-    RECT listInTemplate{7, 4, 7 + 248, 4 + 196};
+    RECT listInTemplate{7, 4, 248, 196};  // x, y, width, height
     MapDialogRect(dialog.m_hWnd, &listInTemplate);
     const RECT list = ClientRectOf(IDC_PROCESSLIST);
-    EXPECT_TRUE(EqualRect(&list, &listInTemplate));
+    EXPECT_EQ(listInTemplate.left, list.left);
+    EXPECT_EQ(listInTemplate.top, list.top);
+    EXPECT_EQ(listInTemplate.right, list.right - list.left);
+    EXPECT_EQ(listInTemplate.bottom, list.bottom - list.top);
     const RECT first = dialog.GetWindowRect();
     const RECT button = ClientRectOf(IDC_REFRESH);
     const RECT count = ClientRectOf(IDC_COUNTTEXT);
 
     const int width = first.right - first.left;
     const int height = first.bottom - first.top;
-    dialog.SetWindowPos(nullptr, 30, 40, width + 200, height + 100, SWP_NOZORDER);
+    ::SetWindowPos(dialog.m_hWnd, nullptr, 30, 40, width + 200, height + 100, SWP_NOZORDER);
     const RECT grownList = ClientRectOf(IDC_PROCESSLIST);
     EXPECT_EQ(list.right - list.left + 200, grownList.right - grownList.left);
     EXPECT_EQ(list.bottom - list.top + 100, grownList.bottom - grownList.top);
