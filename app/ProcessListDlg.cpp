@@ -69,9 +69,7 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_WINDOWPOSCHANGED:
         m_windowMemory.OnWindowPosChanged(m_hWnd);
         return CDialog::WindowProc(message, wParam, lParam);
-    case WM_SIZE:
-        m_windowMemory.OnSize(m_hWnd);
-        return CDialog::WindowProc(message, wParam, lParam);
+    case WM_SIZE: m_windowMemory.OnSize(m_hWnd); return CDialog::WindowProc(message, wParam, lParam);
     case WM_GETMINMAXINFO: m_windowMemory.OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)); return 0;
     default:
         if (message == WM_TASKBAR_CREATED && WM_TASKBAR_CREATED != 0) {

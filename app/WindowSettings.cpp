@@ -46,9 +46,7 @@ std::optional<uint32_t> NumberOf(const std::optional<StoredValue>& value) {
     return number;
 }
 
-StoredValue Number(uint32_t number) {
-    return {kStoredNumber, BytesOf({static_cast<int32_t>(number)})};
-}
+StoredValue Number(uint32_t number) { return {kStoredNumber, BytesOf({static_cast<int32_t>(number)})}; }
 
 // 0 or 1 only: anything else is damage.
 std::optional<bool> FlagOf(const std::optional<StoredValue>& value) {
@@ -60,7 +58,8 @@ std::optional<bool> FlagOf(const std::optional<StoredValue>& value) {
 bool IsPermutation(const std::vector<int32_t>& order) {
     std::vector<bool> seen(order.size(), false);
     for (int32_t column : order) {
-        if (column < 0 || static_cast<size_t>(column) >= order.size() || seen[static_cast<size_t>(column)]) return false;
+        if (column < 0 || static_cast<size_t>(column) >= order.size() || seen[static_cast<size_t>(column)])
+            return false;
         seen[static_cast<size_t>(column)] = true;
     }
     return true;

@@ -58,7 +58,8 @@ std::string BuildIdentityLines(const CommandContext& context, const SelectedProc
     const std::string* parentName = nullptr;
     for (const ProcessRecord& record : records) {
         if (record.pid != self->parentPid || record.pid == self->pid) continue;
-        if (IsParentOf({record.pid, record.parentPid, system.StartTimeOf(record.pid)}, child)) parentName = &record.name;
+        if (IsParentOf({record.pid, record.parentPid, system.StartTimeOf(record.pid)}, child))
+            parentName = &record.name;
         break;
     }
     lines += "\n" + ParentLine(self->parentPid, parentName);

@@ -1,9 +1,9 @@
 // The signature check through the system's trust provider (wintrust.dll) and
 // certificate library (crypt32.dll), both loaded from the system folder only.
 #include <windows.h>
+#include <mscat.h>
 #include <wincrypt.h>
 #include <wintrust.h>
-#include <mscat.h>
 
 #include <vector>
 
@@ -136,8 +136,9 @@ private:
 
 FileSignature ReadFileSignature(const std::string& path) {
     const std::wstring widePath = WideFromText(path);
-    const UniqueHandle file(CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueHandle file(CreateFileW(widePath.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     const TrustProvider provider;
     if (!file || !provider.available()) return {};
     WINTRUST_FILE_INFO fileInfo{};

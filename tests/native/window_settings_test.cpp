@@ -6,8 +6,9 @@
 namespace {
 
 TEST(WindowLayout, AtTheFirstSizeNothingMovesGrownTheControlsFollow) {
-    const std::vector<AnchoredControl> controls = {
-        {{10, 5, 380, 310}, Anchor::Grow}, {{410, 30, 485, 52}, Anchor::FollowRight}, {{40, 320, 126, 333}, Anchor::FollowBottom}};
+    const std::vector<AnchoredControl> controls = {{{10, 5, 380, 310}, Anchor::Grow},
+                                                   {{410, 30, 485, 52}, Anchor::FollowRight},
+                                                   {{40, 320, 126, 333}, Anchor::FollowBottom}};
     const LayoutSize first{500, 340};
     std::vector<LayoutRect> same;
     for (const AnchoredControl& control : controls) same.push_back(control.first);
@@ -20,7 +21,8 @@ TEST(WindowLayout, AtTheFirstSizeNothingMovesGrownTheControlsFollow) {
 StoredValue Bytes(std::vector<int32_t> numbers) {
     StoredValue value{kStoredBytes, {}};
     for (int32_t number : numbers) {
-        for (int shift = 0; shift < 32; shift += 8) value.bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(number) >> shift));
+        for (int shift = 0; shift < 32; shift += 8)
+            value.bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(number) >> shift));
     }
     return value;
 }
@@ -93,10 +95,10 @@ TEST_F(WindowSettingsTest, APlaceOnAMonitorThatIsGoneOrTooSmallIsNotRestored) {
         store.values["WindowPlace"] = Bytes(std::move(rect));
         return Load().place;
     };
-    EXPECT_TRUE(placeOf({-400, 100, 200, 600}));         // half off the left edge: its caption can be grabbed
-    EXPECT_FALSE(placeOf({2100, 100, 2700, 600}));       // right of the second monitor
-    EXPECT_FALSE(placeOf({100, -300, 700, -10}));        // above every monitor
-    EXPECT_FALSE(placeOf({100, 100, 300, 300}));         // smaller than the window can be
+    EXPECT_TRUE(placeOf({-400, 100, 200, 600}));    // half off the left edge: its caption can be grabbed
+    EXPECT_FALSE(placeOf({2100, 100, 2700, 600}));  // right of the second monitor
+    EXPECT_FALSE(placeOf({100, -300, 700, -10}));   // above every monitor
+    EXPECT_FALSE(placeOf({100, 100, 300, 300}));    // smaller than the window can be
     EXPECT_FALSE(placeOf({INT32_MIN, 0, INT32_MAX, 500}));
     EXPECT_FALSE(placeOf({0, 0, 600}));
 }

@@ -233,11 +233,13 @@ TEST_F(TrayTest, MenuBarTexts) {
     EXPECT_EQ(L"导出文件(&E)", MenuText(GetSubMenu(bar, 0), 0));
     EXPECT_EQ(L"退        出(&X)", MenuText(GetSubMenu(bar, 0), 2));
     EXPECT_EQ(L"系统信息(&S)", MenuText(GetSubMenu(bar, 1), 0));
-    EXPECT_EQ(L"封锁列表(&C)", MenuText(GetSubMenu(bar, 1), 2));
-    EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(GetSubMenu(bar, 1), 3, MF_BYPOSITION) & MF_SEPARATOR);
-    EXPECT_EQ(L"查看拦截记录", MenuText(GetSubMenu(bar, 1), 4));
-    EXPECT_EQ(static_cast<UINT>(ID_MENU_VIEWLOG), GetMenuItemID(GetSubMenu(bar, 1), 4));
-    EXPECT_EQ(static_cast<UINT>(ID_MENU_AUTORUN), GetMenuItemID(GetSubMenu(bar, 1), 5));
+    EXPECT_EQ(L"按进程树排列", MenuText(GetSubMenu(bar, 1), 1));
+    EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(GetSubMenu(bar, 1), 2, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(L"封锁列表(&C)", MenuText(GetSubMenu(bar, 1), 3));
+    EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(GetSubMenu(bar, 1), 4, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(L"查看拦截记录", MenuText(GetSubMenu(bar, 1), 5));
+    EXPECT_EQ(static_cast<UINT>(ID_MENU_VIEWLOG), GetMenuItemID(GetSubMenu(bar, 1), 5));
+    EXPECT_EQ(static_cast<UINT>(ID_MENU_AUTORUN), GetMenuItemID(GetSubMenu(bar, 1), 6));
     EXPECT_EQ(L"帮     助(&H)", MenuText(GetSubMenu(bar, 2), 0));
     EXPECT_EQ(L"关\x3000于(&B)", MenuText(GetSubMenu(bar, 2), 2));
     HMENU system = GetSystemMenu(dialog.m_hWnd, FALSE);

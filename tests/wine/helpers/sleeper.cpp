@@ -21,12 +21,13 @@ int main(int argc, char** argv) {
     if (argc > 3 && std::strcmp(argv[2], "spawn") == 0 && std::atoi(argv[3]) > 0) {
         std::vector<char> path(MAX_PATH * 4);
         GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        std::string commandLine = std::string("\"") + path.data() + "\" " + argv[1] + " spawn " +
-                                  std::to_string(std::atoi(argv[3]) - 1);
+        std::string commandLine =
+            std::string("\"") + path.data() + "\" " + argv[1] + " spawn " + std::to_string(std::atoi(argv[3]) - 1);
         STARTUPINFOA startup{};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION child{};
-        if (CreateProcessA(path.data(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child)) {
+        if (CreateProcessA(path.data(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &child)) {
             CloseHandle(child.hThread);
             CloseHandle(child.hProcess);
         }
