@@ -96,6 +96,7 @@ bool WindowMemory::RestoreControls(HWND window, CSortableListCtrl& list) {
         m_controls.push_back({child, {FromRect(rect), AnchorOf(id)}});
     }
     std::vector<int> defaultWidths;
+    defaultWidths.reserve(static_cast<size_t>(std::max(list.m_nColumnCount, 0)));
     for (int column = 0; column < list.m_nColumnCount; ++column) {
         defaultWidths.push_back(static_cast<int>(list.SendMessage(LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column))));
     }

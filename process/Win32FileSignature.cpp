@@ -1,9 +1,12 @@
 // The signature check through the system's trust provider (wintrust.dll) and
 // certificate library (crypt32.dll), both loaded from the system folder only.
 #include <windows.h>
-#include <mscat.h>
+// Each needs the ones before it.
 #include <wincrypt.h>
+
 #include <wintrust.h>
+
+#include <mscat.h>
 
 #include <vector>
 
