@@ -69,7 +69,23 @@ bench_wine() {
   (cd "${TMPDIR:-/tmp}" && taskset -c 0 "${WINE_LOCALE[@]}" "$WINE" "$BUILD_WIN/tests/refresh_bench.exe" 0 100 300)
 }
 
+# The refresh in tree order at 300 extra processes against its floor, and the
+# tooltip's read of a command line; in bench_wine's display and prefix when
+# that ran first.
+bench_tree() {
+  echo "== Wine benchmark of the tree order and the tooltip (64-bit build, one core)" >&2
+  configure_windows 64 >&2
+  cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target refresh_bench >/dev/null
+  if [ -z "$XVFB_PID" ]; then
+    claim_prefix >&2
+    start_xvfb
+    trap stop_wine_and_xvfb EXIT
+  fi
+  (cd "${TMPDIR:-/tmp}" && taskset -c 0 "${WINE_LOCALE[@]}" "$WINE" "$BUILD_WIN/tests/refresh_bench.exe" tree 300)
+}
+
 # GoogleTest as well: the native build configures the tests.
 install_packages libbenchmark-dev >&2
 bench_native
 bench_wine
+bench_tree

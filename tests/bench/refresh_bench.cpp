@@ -377,12 +377,51 @@ void BenchStartUp() {
     Print("start_up_to_filled_list", startUp, "ms");
 }
 
+// The refresh in tree order at extraProcesses helpers against the same floor
+// as the refresh, and the tooltip's read of a row's program file and command
+// line (on a helper's row, as a user's mouse would rest there).
+void BenchTreeOrder(int extraProcesses) {
+    std::vector<std::unique_ptr<HelperProcess>> helpers;
+    for (int index = 0; index < extraProcesses; ++index) {
+        helpers.push_back(std::make_unique<HelperProcess>("tvxtree" + std::to_string(index) + ".exe", 600));
+    }
+    Sleep(500);
+    MainWindow window;
+    const double listed = MedianMs(kRuns, [&] { window.Refresh(); });
+    window.dialog.SendMessage(WM_COMMAND, MAKEWPARAM(ID_MENU_TREEORDER, 0), 0);
+    const double tree = MedianMs(kRuns, [&] { window.Refresh(); });
+    PlainList plain;
+    const double floor = MedianMs(kRuns, [&] {
+        std::vector<Row> walked = WalkRows();
+        plain.Fill(walked);
+    });
+    std::vector<wchar_t> tip(INFOTIPSIZE, L'\0');
+    NMLVGETINFOTIPW request{};
+    request.hdr = {window.dialog.m_list.m_hWnd, IDC_PROCESSLIST, static_cast<UINT>(LVN_GETINFOTIPW)};
+    request.pszText = tip.data();
+    request.cchTextMax = static_cast<int>(tip.size());
+    request.iItem = helpers.empty() ? 0 : FindRowOfPid(window.dialog.m_list, helpers.back()->pid());
+    const double tooltip = MedianMs(
+        kRuns, [&] { window.dialog.SendMessage(WM_NOTIFY, IDC_PROCESSLIST, reinterpret_cast<LPARAM>(&request)); });
+    const std::string suffix = "_" + std::to_string(extraProcesses) + "_extra";
+    Print("refresh_listed" + suffix, listed, "ms");
+    Print("refresh_tree_order" + suffix, tree, "ms");
+    Print("refresh_tree_floor" + suffix, floor, "ms");
+    Print("refresh_tree_order_ratio" + suffix, tree / floor, "x");
+    Print("tooltip_read" + suffix, tooltip, "ms");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     ScratchDirectory directory;  // no proc.dat: nothing is blocked
+    // "tree N": the tree order and the tooltip alone, at N extra processes.
+    if (argc == 3 && std::string(argv[1]) == "tree") {
+        BenchTreeOrder(std::atoi(argv[2]));
+        return 0;
+    }
     std::vector<int> extras;
     for (int index = 1; index < argc; ++index) extras.push_back(std::atoi(argv[index]));
     if (extras.empty()) extras = {0};
