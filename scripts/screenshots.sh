@@ -5,8 +5,9 @@
 # caption buttons), each picture a window with its frame: the main window
 # scrolled to its figure columns, with a copy of the tests' helper program named
 # svchost.exe started from a temporary folder (" 可疑进程"), its file menu open,
-# the list sorted by its second column in descending order, and the system
-# information dialog.
+# the list sorted by its second column in descending order, the system
+# information dialog, and the window maximised with the list in tree order
+# (a helper that started a helper that started one more).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
@@ -67,3 +68,17 @@ if [ -z "$dialog" ]; then
 fi
 sleep 4  # its first measurement of the clock
 shoot "$dialog" sysinfo-dialog
+
+# The window grown (a double click on its caption maximises it) with the
+# rows in tree order: every column and the figures side by side.
+xdotool key --window "$dialog" Return
+sleep 1
+cp "$BUILD_WIN/tests/tvx_sleeper.exe" "$work/temp/helper.exe"
+"${WINE_LOCALE[@]}" "$WINE" "$work/temp/helper.exe" 600 spawn 2 >/dev/null 2>&1 &
+sleep 2
+xdotool mousemove --window "$PROGRAM_WINDOW" 200 10 click --repeat 2 --delay 150 1
+sleep 1
+# 工具, then its second item, 按进程树排列.
+xdotool key --window "$PROGRAM_WINDOW" alt+t Down Return
+sleep 2
+shoot "$PROGRAM_WINDOW" tree-window
