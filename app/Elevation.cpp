@@ -66,6 +66,8 @@ bool CProcessListDlg::AskForAdministratorRestart() {
 
 bool CProcessListDlg::RestartAsAdministrator() {
     const std::wstring arguments = TakeOverArguments(GetCurrentProcessId(), m_startFolder);
+    // The new copy reads the window's settings as it starts: this one's first.
+    m_windowMemory.Save(m_hWnd, m_list, m_bTreeOrder);
     // A refused elevation leaves everything as it was.
     if (!m_shell->RunAsAdministrator(m_hWnd, ThisProgramPath(), arguments, m_startFolder)) return false;
     if (m_runningCopyMark) {

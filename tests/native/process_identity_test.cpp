@@ -34,6 +34,12 @@ TEST(ProcessIdentity, SignatureWordsAndTrustAnswers) {
     EXPECT_EQ(VerdictFromTrustStatus(0x80070005), SignatureVerdict::Unreadable);
 }
 
+TEST(ProcessIdentity, A32BitProgramIsGivenNo64BitProcessBlock) {
+    EXPECT_FALSE(CanReadProcessParameters(false, true));
+    EXPECT_TRUE(CanReadProcessParameters(false, false));
+    EXPECT_TRUE(CanReadProcessParameters(true, false));  // a 32-bit process seen by the 64-bit program
+}
+
 struct IdentityTest : ::testing::Test {
     ScriptedSystem system;
     ScriptedPrompt prompt;
