@@ -18,20 +18,16 @@ TEST(WindowLayout, AtTheFirstSizeNothingMovesGrownTheControlsFollow) {
               (std::vector<LayoutRect>{{10, 5, 580, 370}, {610, 30, 685, 52}, {40, 380, 126, 393}}));
 }
 
-StoredValue Bytes(std::vector<int32_t> numbers) {
-    StoredValue value{kStoredBytes, {}};
-    for (int32_t number : numbers) {
-        for (int shift = 0; shift < 32; shift += 8)
-            value.bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(number) >> shift));
+// Little-endian 32-bit numbers, as bytes or (one) as a number.
+StoredValue Stored(std::vector<int32_t> numbers, uint32_t type = kStoredBytes) {
+    StoredValue value{type, {}};
+    for (const auto number : numbers) {
+        for (int shift = 0; shift < 32; shift += 8) value.bytes.push_back(static_cast<uint8_t>(number >> shift));
     }
     return value;
 }
-
-StoredValue Number(uint32_t number) {
-    StoredValue value = Bytes({static_cast<int32_t>(number)});
-    value.type = kStoredNumber;
-    return value;
-}
+StoredValue Number(int32_t number) { return Stored({number}, kStoredNumber); }
+StoredValue Bytes(std::vector<int32_t> numbers) { return Stored(std::move(numbers)); }
 
 struct WindowSettingsTest : ::testing::Test {
     MemorySettingsStore store;

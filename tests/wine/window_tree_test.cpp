@@ -54,22 +54,12 @@ protected:
         return item.iIndent;
     }
     void Command(int id) const { SendMessageW(dialog.m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
-    void Select(int row) const {
-        LVITEMW item{};
-        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        item.state = LVIS_SELECTED | LVIS_FOCUSED;
-        dialog.m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    }
+    void Select(int row) const { ListView_SetItemState(dialog.m_list.m_hWnd, row, LVIS_SELECTED, LVIS_SELECTED); }
     RECT ClientRectOf(int id) const {
         RECT rect{};
         GetWindowRect(dialog.GetDlgItem(id), &rect);
         MapWindowPoints(nullptr, dialog.m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
         return rect;
-    }
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> texts;
-        for (const auto& box : prompt.shown) texts.push_back(box.text);
-        return texts;
     }
 
     ScratchDirectory scratch;  // the log goes here
@@ -81,15 +71,15 @@ protected:
 
 }  // namespace
 
-TEST_F(WindowTreeTest, TreeOrderPutsHelpersUnderTheirParentsUntilAHeadingIsClicked) {
+// A helper that started a helper that started one more: in tree order each
+// under its parent until a heading is clicked; then the tree ends deepest first.
+TEST_F(WindowTreeTest, HelpersThatStartHelpersAreShownAndEndedAsATree) {
     HelperProcess root("tvxtree.exe", 15, "spawn 2");
-    ASSERT_TRUE(root.started());
     const uint32_t child = ChildOf(root.pid());
     const uint32_t grandchild = ChildOf(child);
     ASSERT_NE(0u, grandchild);
     Open(dialog);
     Command(ID_MENU_TREEORDER);
-    ASSERT_TRUE(dialog.IsTreeOrder());
     for (int pass = 0; pass < 2; ++pass) {  // and again after a refresh
         const int top = RowOf(root.pid());
         ASSERT_NE(-1, top);
@@ -103,34 +93,26 @@ TEST_F(WindowTreeTest, TreeOrderPutsHelpersUnderTheirParentsUntilAHeadingIsClick
     HMENU tools = GetSubMenu(GetMenu(dialog.m_hWnd), 1);
     dialog.SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tools), 1);
     EXPECT_TRUE(GetMenuState(tools, ID_MENU_TREEORDER, MF_BYCOMMAND) & MF_CHECKED);
-
     NotifyFromList(dialog.m_hWnd, dialog.m_list.m_hWnd, LVN_COLUMNCLICK, kPidColumn);
     EXPECT_FALSE(dialog.IsTreeOrder());
     EXPECT_EQ(kPidColumn, dialog.m_list.m_nSortColumn);
     for (int row = 0; row < dialog.m_list.GetItemCount(); ++row) EXPECT_EQ(0, Indent(row)) << row;
-}
 
-TEST_F(WindowTreeTest, EndingATreeOfThreeHelpersAsksOnceAndEndsDeepestFirst) {
-    HelperProcess root("tvxtree.exe", 15, "spawn 2");
-    ASSERT_TRUE(root.started());
-    const uint32_t child = ChildOf(root.pid());
-    const uint32_t grandchild = ChildOf(child);
-    ASSERT_NE(0u, grandchild);
-    Open(dialog);
     Select(RowOf(root.pid()));
     prompt.answers = {kIdYes};
     Command(ID_ROW_TERMINATETREE);
-    EXPECT_EQ((std::vector<std::string>{"确定要结束 tvxtree.exe 及其 2 个子进程吗？", "中止成功"}), Texts());
-    EXPECT_EQ("提示", prompt.shown.at(0).caption);
+    ASSERT_EQ(2u, prompt.shown.size());
+    EXPECT_EQ("确定要结束 tvxtree.exe 及其 2 个子进程吗？", prompt.shown[0].text);
+    EXPECT_EQ("提示", prompt.shown[0].caption);
+    EXPECT_EQ("中止成功", prompt.shown[1].text);
     EXPECT_TRUE(root.WaitForExit(5000));
     EXPECT_EQ(-1, RowOf(child));
     EXPECT_EQ(-1, RowOf(grandchild));
     const std::string log = ReadFileBytes(scratch.path() + L"\\tarvemonix.log");
-    const size_t first = log.find("中止进程树");
-    ASSERT_NE(std::string::npos, first);
-    EXPECT_NE(std::string::npos, log.find(FormatText("PID %u", grandchild), first)) << log;
-    EXPECT_LT(log.find(FormatText("PID %u", grandchild)), log.find(FormatText("PID %u", child)));
-    EXPECT_LT(log.find(FormatText("PID %u", child)), log.find(FormatText("PID %u", root.pid())));
+    const auto at = [&log](uint32_t pid) { return log.find(FormatText("中止进程树  tvxtree.exe  PID %u", pid)); };
+    ASSERT_NE(std::string::npos, at(grandchild)) << log;
+    EXPECT_LT(at(grandchild), at(child));
+    EXPECT_LT(at(child), at(root.pid()));
 }
 
 TEST_F(WindowTreeTest, DetailsAndTooltipTellCommandLineParentUserAndSignature) {
