@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ProcessListDlg.h"
+#include "framework/Registry.h"
 #include "framework/Text.h"
 #include "res/resource.h"
 #include "tests/wine/support/WineTestSupport.h"
@@ -203,4 +204,19 @@ TEST_F(WindowTreeTest, TheWindowGrowsFromItsFirstSizeAndComesBackAsItWasLeft) {
     EXPECT_EQ(-1, third.m_list.m_nSortColumn);
     EXPECT_TRUE(IsZoomed(third.m_hWnd));
     DestroyWindow(third.m_hWnd);
+}
+
+// The settings under HKCU\Software\tarvemonix come back with their type; a
+// value of this test's own is written, read and removed again.
+TEST(RegistrySettingsStore, WritesAndReadsValuesWithTheirType) {
+    RegistrySettingsStore registry;
+    const StoredValue bytes{kStoredBytes, {1, 2, 3, 250}};
+    ASSERT_TRUE(registry.Write("tvx-test-value", bytes));
+    const std::optional<StoredValue> read = registry.Read("tvx-test-value");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(kStoredBytes, read->type);
+    EXPECT_EQ(bytes.bytes, read->bytes);
+    const RegistryKey key(HKEY_CURRENT_USER, L"Software\\tarvemonix", KEY_SET_VALUE);
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueW(key.get(), L"tvx-test-value"));
+    EXPECT_FALSE(registry.Read("tvx-test-value"));
 }
