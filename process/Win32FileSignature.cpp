@@ -51,16 +51,32 @@ public:
         if (!acquire_ || !calcHash_ || !enumCatalog_ || !catalogInfo_ || !releaseCatalog_ || !release_) {
             return {SignatureVerdict::None, {}};
         }
+        // Windows 8 on lists its files by SHA-256, many only so; older
+        // catalogs by SHA-1.
+        if (acquireByAlgorithm_ && calcHashByAlgorithm_) {
+            const FileSignature bySha256 = CheckCatalogsBy(file, path, true);
+            if (bySha256.verdict != SignatureVerdict::None) return bySha256;
+        }
+        return CheckCatalogsBy(file, path, false);
+    }
+
+private:
+    FileSignature CheckCatalogsBy(HANDLE file, const std::wstring& path, bool sha256) const {
         HCATADMIN admin = nullptr;
         GUID subsystem = CatalogSubsystem();
-        if (!acquire_(&admin, &subsystem, 0)) return {};
+        const BOOL acquired =
+            sha256 ? acquireByAlgorithm_(&admin, &subsystem, L"SHA256", nullptr, 0) : acquire_(&admin, &subsystem, 0);
+        if (!acquired) return {};
         FileSignature signature{SignatureVerdict::None, {}};
+        const auto hashOf = [&](DWORD* size, BYTE* into) {
+            // Each check has read the file: the hash starts again from its beginning.
+            SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+            return sha256 ? calcHashByAlgorithm_(admin, file, size, into, 0) : calcHash_(file, size, into, 0);
+        };
         DWORD size = 0;
-        // The file check has read it: the hash starts again from its beginning.
-        SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-        calcHash_(file, &size, nullptr, 0);
+        hashOf(&size, nullptr);
         std::vector<BYTE> hash(size);
-        if (size == 0 || !calcHash_(file, &size, hash.data(), 0)) {
+        if (size == 0 || !hashOf(&size, hash.data())) {
             release_(admin, 0);
             return {};
         }
@@ -96,7 +112,6 @@ public:
         return signature;
     }
 
-private:
     std::string SignerName(HANDLE state) const {
         if (!providerData_ || !signerOf_ || !nameOf_) return {};
         CRYPT_PROVIDER_DATA* provider = providerData_(state);
@@ -119,6 +134,8 @@ private:
     using NameOf = DWORD(WINAPI*)(PCCERT_CONTEXT, DWORD, DWORD, void*, LPWSTR, DWORD);
     using Acquire = BOOL(WINAPI*)(HCATADMIN*, const GUID*, DWORD);
     using CalcHash = BOOL(WINAPI*)(HANDLE, DWORD*, BYTE*, DWORD);
+    using AcquireByAlgorithm = BOOL(WINAPI*)(HCATADMIN*, const GUID*, const WCHAR*, const void*, DWORD);
+    using CalcHashByAlgorithm = BOOL(WINAPI*)(HCATADMIN, HANDLE, DWORD*, BYTE*, DWORD);
     using EnumCatalog = HCATINFO(WINAPI*)(HCATADMIN, BYTE*, DWORD, DWORD, HCATINFO*);
     using CatalogInfo = BOOL(WINAPI*)(HCATINFO, CATALOG_INFO*, DWORD);
     using ReleaseCatalog = BOOL(WINAPI*)(HCATADMIN, HCATINFO, DWORD);
@@ -129,6 +146,9 @@ private:
     NameOf nameOf_ = m_crypt32.Find<NameOf>("CertGetNameStringW");
     Acquire acquire_ = m_wintrust.Find<Acquire>("CryptCATAdminAcquireContext");
     CalcHash calcHash_ = m_wintrust.Find<CalcHash>("CryptCATAdminCalcHashFromFileHandle");
+    AcquireByAlgorithm acquireByAlgorithm_ = m_wintrust.Find<AcquireByAlgorithm>("CryptCATAdminAcquireContext2");
+    CalcHashByAlgorithm calcHashByAlgorithm_ =
+        m_wintrust.Find<CalcHashByAlgorithm>("CryptCATAdminCalcHashFromFileHandle2");
     EnumCatalog enumCatalog_ = m_wintrust.Find<EnumCatalog>("CryptCATAdminEnumCatalogFromHash");
     CatalogInfo catalogInfo_ = m_wintrust.Find<CatalogInfo>("CryptCATCatalogInfoFromContext");
     ReleaseCatalog releaseCatalog_ = m_wintrust.Find<ReleaseCatalog>("CryptCATAdminReleaseCatalogContext");
