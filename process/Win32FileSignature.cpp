@@ -54,7 +54,7 @@ public:
         // Windows 8 on lists its files by SHA-256, many only so; older
         // catalogs by SHA-1.
         if (acquireByAlgorithm_ && calcHashByAlgorithm_) {
-            const FileSignature bySha256 = CheckCatalogsBy(file, path, true);
+            FileSignature bySha256 = CheckCatalogsBy(file, path, true);
             if (bySha256.verdict != SignatureVerdict::None) return bySha256;
         }
         return CheckCatalogsBy(file, path, false);
