@@ -64,8 +64,9 @@ bool CProcessListDlg::AskForAdministratorRestart() {
     return accepted && m_hWnd && RestartAsAdministrator();
 }
 
-bool CProcessListDlg::RestartAsAdministrator() {
-    const std::wstring arguments = TakeOverArguments(GetCurrentProcessId(), m_startFolder);
+bool CProcessListDlg::RestartAsAdministrator(const std::wstring& moreArguments) {
+    std::wstring arguments = TakeOverArguments(GetCurrentProcessId(), m_startFolder);
+    if (!moreArguments.empty()) arguments += L" " + moreArguments;
     // A refused elevation leaves everything as it was.
     if (!m_shell->RunAsAdministrator(m_hWnd, ThisProgramPath(), arguments, m_startFolder)) return false;
     if (m_runningCopyMark) {

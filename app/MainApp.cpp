@@ -56,6 +56,7 @@ BOOL CMainApp::InitInstance() {
     CProcessListDlg dialog;
     if (request.inTray) dialog.StartInTray();
     if (request.takeOverFromPid != 0) dialog.SetAdPageDelay(0);
+    if (request.openStartupEntries) dialog.OpenStartupEntriesAtStart();
     dialog.SetRunningCopyMark(&mark);
     m_pMainWnd = &dialog;
     dialog.DoModal();

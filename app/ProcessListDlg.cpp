@@ -109,6 +109,8 @@ bool CProcessListDlg::OnCommand(UINT id, UINT code, HWND control) {
     case ID_ROW_OPENFOLDER: OnOpenFileLocation(); return true;
     case ID_ROW_COPYNAME: OnCopyName(); return true;
     case ID_ROW_COPYPATH: OnCopyPath(); return true;
+    case ID_MENU_STARTUP:
+    case ID_TRAY_STARTUP: UnlessDialogIsOpen([this] { OnStartupEntries(); }); return true;
     default: return CDialog::OnCommand(id, code, control);
     }
 }
@@ -178,6 +180,7 @@ BOOL CProcessListDlg::OnInitDialog() {
     LoadReferenceInfo();
     TakeSample();
     OnRefresh();
+    if (m_bOpenStartupEntries) PostMessage(WM_COMMAND, ID_MENU_STARTUP);
     return TRUE;
 }
 

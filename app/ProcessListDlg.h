@@ -83,6 +83,8 @@ public:
     // Started in the tray ("/tray"): the window stays hidden until the user
     // shows it, and no advertisement opens; set before the window is created.
     void StartInTray() { m_bKeepHidden = true; }
+    // Restarted as administrator from the startup entries: they open again.
+    void OpenStartupEntriesAtStart() { m_bOpenStartupEntries = true; }
 
     // Commands of the window (see OnCommand for their sources).
     void OnRefresh();
@@ -176,7 +178,8 @@ private:
     // process: its refresh tries again every 20 seconds.
     bool OfferAdministratorRestart(bool forBlockList);
     bool AskForAdministratorRestart();
-    bool RestartAsAdministrator();
+    // moreArguments: what the new copy is asked to do besides taking over.
+    bool RestartAsAdministrator(const std::wstring& moreArguments = std::wstring());
     int GetOsClass();
     void AddNotifyIcon();
     void RegisterHotKeys();
@@ -236,4 +239,8 @@ private:
     bool m_bInMenu = false;              // a menu of the window is open
     RunningCopyMark* m_runningCopyMark = nullptr;
     std::wstring m_rowMenuPath;  // the file of the row whose menu was opened last
+
+    // The startup entries dialog, and its restart as administrator.
+    void OnStartupEntries();
+    bool m_bOpenStartupEntries = false;
 };

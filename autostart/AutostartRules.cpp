@@ -359,6 +359,15 @@ std::string DescriptionText(const ProgramVersion& version) {
     return version.description + "（" + version.company + "）";
 }
 
+std::string StartupDetailsText(const std::string& programPath, bool found, const ProgramVersion& version) {
+    const auto orUnreadable = [](const std::string& text) { return text.empty() ? std::string("无法读取") : text; };
+    std::string text = " 程序文件: " + orUnreadable(programPath);
+    if (!programPath.empty() && !found) text += "（文件不存在）";
+    text += "\n 文件描述: " + orUnreadable(version.description);
+    text += "\n 公司: " + orUnreadable(version.company);
+    return text;
+}
+
 std::string StartupRemovalLogLine(const std::string& placeInFull, const std::string& name,
                                   const std::string& typeName, const std::string& value, const LocalTime& time) {
     std::string line = LocalTimeText(time) + "  删除启动项  " + placeInFull + "  " + name + "  " + typeName + "  " + value;

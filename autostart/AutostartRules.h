@@ -198,6 +198,11 @@ bool IsSuspiciousProgramFile(const std::wstring& path, const std::wstring& windo
 // The column 说明: the description and the company, as far as they are known.
 std::string DescriptionText(const ProgramVersion& version);
 
+// The details box of an entry's file: the program file (with 文件不存在
+// where it is not found), its description and company, "无法读取" for each
+// that cannot be read.
+std::string StartupDetailsText(const std::string& programPath, bool found, const ProgramVersion& version);
+
 // ---- The log ---------------------------------------------------------------------
 
 // "2026-12-09 12:00:00  删除启动项  <place in full>  <name>  <type>  <value>"
