@@ -10,7 +10,9 @@ struct StartRequest {
     bool inTray = false;           // "/tray" or "-tray", any letter case
     uint32_t takeOverFromPid = 0;  // "/takeover:PID": a copy restarted with other rights
     std::wstring folder;           // "/folder:PATH": the start folder of that copy
-    bool openStartupEntries = false;  // "/startup": the startup entries dialog opens at once
+
+    // "/startup": the startup entries dialog opens at once.
+    bool openStartupEntries = false;
 };
 
 // Reads the arguments after the program's own path; any other text is ignored.

@@ -8,7 +8,8 @@
 const wchar_t* const kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t* const kRunOnceKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const wchar_t* const kWinlogonKey = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
-const wchar_t* const kImageOptionsKey = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+const wchar_t* const kImageOptionsKey =
+    L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
 const wchar_t* const kOwnDisabledKey = L"Software\\tarvemonix\\Disabled";
 
 namespace {
@@ -16,9 +17,8 @@ namespace {
 wchar_t Fold(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
 bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-               return Fold(x) == Fold(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) { return Fold(x) == Fold(y); });
 }
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
@@ -281,9 +281,7 @@ std::optional<ApprovalKey> ApprovalKeyFor(const StartupPlace& place, bool system
     return ApprovalKey{place.root, view, base + (place.view == RegistryView::Key32 ? L"Run32" : L"Run")};
 }
 
-bool IsDisabledByApproval(const std::vector<uint8_t>& approval) {
-    return !approval.empty() && (approval[0] & 1) != 0;
-}
+bool IsDisabledByApproval(const std::vector<uint8_t>& approval) { return !approval.empty() && (approval[0] & 1) != 0; }
 
 std::vector<uint8_t> DisablingApproval(const std::vector<uint8_t>& before, uint64_t now) {
     std::vector<uint8_t> bytes(12, 0);
@@ -368,10 +366,12 @@ std::string StartupDetailsText(const std::string& programPath, bool found, const
     return text;
 }
 
-std::string StartupRemovalLogLine(const std::string& placeInFull, const std::string& name,
-                                  const std::string& typeName, const std::string& value, const LocalTime& time) {
-    std::string line = LocalTimeText(time) + "  删除启动项  " + placeInFull + "  " + name + "  " + typeName + "  " + value;
-    std::replace_if(line.begin(), line.end(), [](char byte) { return byte == '\r' || byte == '\n'; }, ' ');
+std::string StartupRemovalLogLine(const std::string& placeInFull, const std::string& name, const std::string& typeName,
+                                  const std::string& value, const LocalTime& time) {
+    std::string line =
+        LocalTimeText(time) + "  删除启动项  " + placeInFull + "  " + name + "  " + typeName + "  " + value;
+    std::replace_if(
+        line.begin(), line.end(), [](char byte) { return byte == '\r' || byte == '\n'; }, ' ');
     return line + "\r\n";
 }
 

@@ -207,8 +207,8 @@ std::string StartupDetailsText(const std::string& programPath, bool found, const
 
 // "2026-12-09 12:00:00  删除启动项  <place in full>  <name>  <type>  <value>"
 // and CR LF; CR and LF inside become blanks, so the record stays one line.
-std::string StartupRemovalLogLine(const std::string& placeInFull, const std::string& name,
-                                  const std::string& typeName, const std::string& value, const LocalTime& time);
+std::string StartupRemovalLogLine(const std::string& placeInFull, const std::string& name, const std::string& typeName,
+                                  const std::string& value, const LocalTime& time);
 
 // The question before a removal.
 std::string RemovalQuestion(const std::string& name);

@@ -105,8 +105,8 @@ void CStartupDlg::LayOut(int width, int height) {
     const int listWidth = std::max(0, width - static_cast<int>(m_listMargins.left + m_listMargins.right));
     const int listHeight = std::max(0, height - static_cast<int>(m_listMargins.top + m_listMargins.bottom));
     MoveWindow(m_list.m_hWnd, m_listMargins.left, m_listMargins.top, listWidth, listHeight, TRUE);
-    for (const int id : {IDC_STARTUPTOGGLE, IDC_STARTUPREMOVE, IDC_STARTUPFOLDER, IDC_STARTUPBLOCK, IDC_STARTUPREFRESH,
-                         IDCANCEL}) {
+    for (const int id :
+         {IDC_STARTUPTOGGLE, IDC_STARTUPREMOVE, IDC_STARTUPFOLDER, IDC_STARTUPBLOCK, IDC_STARTUPREFRESH, IDCANCEL}) {
         const HWND button = GetDlgItem(id);
         RECT place{};
         ::GetWindowRect(button, &place);
@@ -208,7 +208,8 @@ void CStartupDlg::OnBlock() {
 void CStartupDlg::OnDetails() {
     const StartupEntry* entry = SelectedEntry();
     if (!entry) return;
-    const ProgramVersion version = entry->program.found ? m_system->ReadVersion(entry->program.program) : ProgramVersion{};
+    const ProgramVersion version =
+        entry->program.found ? m_system->ReadVersion(entry->program.program) : ProgramVersion{};
     m_prompt->Notify(StartupDetailsText(m_system->Text(entry->program.program), entry->program.found, version),
                      "启动项信息");
 }

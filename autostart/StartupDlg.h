@@ -87,7 +87,7 @@ private:
     bool m_bBlockListChanged = false;
     bool m_bComStarted = false;
     // Where the controls sit in the client area at the template's size.
-    RECT m_listMargins{};   // left, top, and the space right and below
+    RECT m_listMargins{};  // left, top, and the space right and below
     int m_nButtonsFromBottom = 0;
     SIZE m_minimumSize{};
 };

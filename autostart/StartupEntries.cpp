@@ -201,7 +201,8 @@ ChangeResult MoveValue(AutostartSystem& system, const StartupEntry& entry) {
     }
     const long written = system.WriteValue(toRoot, toView, toKey, entry.value);
     if (written != kErrorSuccess) return Result(system, written);
-    const long deleted = system.DeleteValue(CurrentRootOf(entry), CurrentViewOf(entry), CurrentKeyOf(entry), entry.name);
+    const long deleted =
+        system.DeleteValue(CurrentRootOf(entry), CurrentViewOf(entry), CurrentKeyOf(entry), entry.name);
     // Not both: the copy goes again, and the entry stays as it was.
     if (deleted != kErrorSuccess) system.DeleteValue(toRoot, toView, toKey, entry.name);
     return Result(system, deleted);

@@ -63,11 +63,11 @@ public:
 
 struct StartupEntry {
     StartupPlace place;
-    std::wstring name;     // value name, shortcut file name, IFEO key name
-    std::wstring command;  // as it stands; a shortcut's target and arguments
-    RegistryValue value;   // the registry value as read (registry places)
-    std::wstring file;     // the shortcut file, where it lies now (startup folders)
-    bool movedAside = false;       // disabled by moving it to this program's place
+    std::wstring name;        // value name, shortcut file name, IFEO key name
+    std::wstring command;     // as it stands; a shortcut's target and arguments
+    RegistryValue value;      // the registry value as read (registry places)
+    std::wstring file;        // the shortcut file, where it lies now (startup folders)
+    bool movedAside = false;  // disabled by moving it to this program's place
     bool disabledByApproval = false;
     CommandProgram program;
     EntryMarks marks;

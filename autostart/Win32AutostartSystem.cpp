@@ -113,8 +113,8 @@ long Win32AutostartSystem::ListValues(RegistryRoot root, RegistryView view, cons
         }
         if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
         if (status != ERROR_SUCCESS) return status;
-        values.push_back({std::wstring(name.data(), nameLength), type,
-                          std::vector<uint8_t>(data.begin(), data.begin() + dataSize)});
+        values.push_back(
+            {std::wstring(name.data(), nameLength), type, std::vector<uint8_t>(data.begin(), data.begin() + dataSize)});
     }
 }
 
@@ -126,7 +126,8 @@ long Win32AutostartSystem::ListSubkeys(RegistryRoot root, RegistryView view, con
     std::vector<wchar_t> name(257);
     for (DWORD index = 0;; ++index) {
         DWORD length = static_cast<DWORD>(name.size());
-        const LONG status = RegEnumKeyExW(opened.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        const LONG status =
+            RegEnumKeyExW(opened.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
         if (status != ERROR_SUCCESS) return status;
         subkeys.emplace_back(name.data(), length);

@@ -311,7 +311,9 @@ ProgramVersion ReadFileVersionTexts(const std::wstring& path) {
     return {text(L"FileDescription"), text(L"CompanyName")};
 }
 
-ProgramVersion Win32ProcessSystem::ReadProgramVersion(uint32_t pid) { return ReadFileVersionTexts(ProcessImagePath(pid)); }
+ProgramVersion Win32ProcessSystem::ReadProgramVersion(uint32_t pid) {
+    return ReadFileVersionTexts(ProcessImagePath(pid));
+}
 
 bool IsExistingFile(const std::wstring& path) {
     if (path.empty()) return false;

@@ -65,13 +65,13 @@ public:
         Put(root, view, key, value);
         return kErrorSuccess;
     }
-    long DeleteValue(RegistryRoot root, RegistryView view, const std::wstring& key,
-                     const std::wstring& name) override {
+    long DeleteValue(RegistryRoot root, RegistryView view, const std::wstring& key, const std::wstring& name) override {
         if (denied.count({root, view, key})) return kErrorAccessDenied;
         auto& values = keys[{root, view, key}];
         const auto before = values.size();
-        values.erase(std::remove_if(values.begin(), values.end(), [&](const RegistryValue& v) { return v.name == name; }),
-                     values.end());
+        values.erase(
+            std::remove_if(values.begin(), values.end(), [&](const RegistryValue& v) { return v.name == name; }),
+            values.end());
         return values.size() < before ? kErrorSuccess : kErrorFileNotFound;
     }
     bool Is64BitSystem() override { return is64; }
@@ -113,7 +113,9 @@ public:
         if (shortcuts.count(from)) shortcuts[to] = shortcuts[from], shortcuts.erase(from);
         return kErrorSuccess;
     }
-    long DeleteFileAt(const std::wstring& path) override { return files.erase(path) ? kErrorSuccess : kErrorFileNotFound; }
+    long DeleteFileAt(const std::wstring& path) override {
+        return files.erase(path) ? kErrorSuccess : kErrorFileNotFound;
+    }
     CommandLookups Lookups() override {
         CommandLookups lookups;
         lookups.searchFolders = {L"C:\\Windows\\system32"};
@@ -144,7 +146,8 @@ class AutostartEntries : public ::testing::Test {
 protected:
     FakeAutostart system;
     std::vector<StartupEntry> List() {
-        return ListStartupEntries({system, [](const std::wstring& path) { return path.find(L"evil") != std::wstring::npos; }});
+        return ListStartupEntries(
+            {system, [](const std::wstring& path) { return path.find(L"evil") != std::wstring::npos; }});
     }
     const StartupEntry* Named(const std::vector<StartupEntry>& entries, const std::wstring& name) {
         for (const StartupEntry& entry : entries) {
@@ -157,8 +160,8 @@ protected:
 }  // namespace
 
 TEST_F(AutostartEntries, EveryPlaceOnceWithItsMarks) {
-    system.files = {L"C:\\U\\Temp\\svchost.exe", L"C:\\Tools\\evil.exe", L"C:\\U\\Startup\\app.lnk",
-                    L"C:\\U\\Startup\\desktop.ini", L"C:\\P\\Startup\\broken.lnk", L"C:\\Tools\\app.exe",
+    system.files = {L"C:\\U\\Temp\\svchost.exe",           L"C:\\Tools\\evil.exe",        L"C:\\U\\Startup\\app.lnk",
+                    L"C:\\U\\Startup\\desktop.ini",        L"C:\\P\\Startup\\broken.lnk", L"C:\\Tools\\app.exe",
                     L"C:\\Windows\\system32\\debugger.exe"};
     system.shortcuts[L"C:\\U\\Startup\\app.lnk"] = {L"C:\\Tools\\app.exe", L"/tray"};
     system.Put(CU, Native, kRunKey, StringValue(L"fake", L"C:\\U\\Temp\\svchost.exe -k"));
@@ -251,15 +254,17 @@ TEST_F(AutostartEntries, RemovalAsksLogsFirstAndOnlyThenRemoves) {
     std::vector<std::string> log;
     ChangeResult result;
     prompt.answer = kIdNo;
-    EXPECT_EQ(RemovalOutcome::Declined, RemoveEntry(system, List().at(0), prompt, [&](const std::string& line) {
-                  return log.push_back(line), true;
-              }, result));
+    EXPECT_EQ(
+        RemovalOutcome::Declined,
+        RemoveEntry(
+            system, List().at(0), prompt, [&](const std::string& line) { return log.push_back(line), true; }, result));
     EXPECT_TRUE(log.empty());
     EXPECT_EQ("确定要删除启动项 tool 吗？", prompt.texts.at(0));
 
     prompt.answer = kIdYes;
     EXPECT_EQ(RemovalOutcome::LogFailed,
-              RemoveEntry(system, List().at(0), prompt, [](const std::string&) { return false; }, result));
+              RemoveEntry(
+                  system, List().at(0), prompt, [](const std::string&) { return false; }, result));
     ASSERT_NE(nullptr, system.Find(CU, Native, kRunKey, L"tool"));
 
     const auto writeLog = [&](const std::string& line) {
@@ -271,9 +276,10 @@ TEST_F(AutostartEntries, RemovalAsksLogsFirstAndOnlyThenRemoves) {
     };
     EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, List().at(0), prompt, writeLog, result));
     EXPECT_EQ(nullptr, system.Find(CU, Native, kRunKey, L"tool"));
-    EXPECT_EQ("2026-12-09 10:00:00  删除启动项  HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run  tool  "
-              "REG_SZ  C:\\t.exe /a\r\n",
-              log.at(0));
+    EXPECT_EQ(
+        "2026-12-09 10:00:00  删除启动项  HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run  tool  "
+        "REG_SZ  C:\\t.exe /a\r\n",
+        log.at(0));
 
     // Winlogon gets Windows' default back: a logon without a shell fails.
     EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, List().at(0), prompt, writeLog, result));

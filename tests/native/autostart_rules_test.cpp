@@ -21,9 +21,10 @@ CommandLookups Lookups(std::set<std::wstring> files) {
 }  // namespace
 
 TEST(AutostartRules, CommandLinesToTheirProgramFile) {
-    const CommandLookups lookups = Lookups({L"C:\\Program Files\\x.exe", L"C:\\Program Files\\Other App\\run me.exe",
-                                            L"C:\\Windows\\System32\\rundll32.exe", L"C:\\Windows\\System32\\notepad.exe",
-                                            L"C:\\Tools\\a.dll", L"C:\\Program Files\\My.exe"});
+    const CommandLookups lookups =
+        Lookups({L"C:\\Program Files\\x.exe", L"C:\\Program Files\\Other App\\run me.exe",
+                 L"C:\\Windows\\System32\\rundll32.exe", L"C:\\Windows\\System32\\notepad.exe", L"C:\\Tools\\a.dll",
+                 L"C:\\Program Files\\My.exe"});
     struct Case {
         const wchar_t* command;
         const wchar_t* program;
@@ -156,10 +157,13 @@ TEST(AutostartRules, MarksStateAndSuspiciousFiles) {
 }
 
 TEST(AutostartRules, TheRemovalLineAndTheQuestion) {
-    EXPECT_EQ(
-        "2026-12-09 08:07:06  删除启动项  HKEY_CURRENT_USER\\Run  tool  REG_SZ  \"C:\\t.exe\"  /a b\r\n",
-        StartupRemovalLogLine("HKEY_CURRENT_USER\\Run", "tool", "REG_SZ", "\"C:\\t.exe\"\r\n/a\nb", {2026, 12, 9, 8, 7, 6}));
+    EXPECT_EQ("2026-12-09 08:07:06  删除启动项  HKEY_CURRENT_USER\\Run  tool  REG_SZ  \"C:\\t.exe\"  /a b\r\n",
+              StartupRemovalLogLine("HKEY_CURRENT_USER\\Run", "tool", "REG_SZ", "\"C:\\t.exe\"\r\n/a\nb",
+                                    {2026, 12, 9, 8, 7, 6}));
     EXPECT_EQ("确定要删除启动项 tool 吗？", RemovalQuestion("tool"));
+    EXPECT_EQ(" 程序文件: C:\\gone.exe（文件不存在）\n 文件描述: 无法读取\n 公司: 无法读取",
+              StartupDetailsText("C:\\gone.exe", false, {}));
+    EXPECT_EQ(" 程序文件: 无法读取\n 文件描述: 说明\n 公司: 无法读取", StartupDetailsText("", false, {"说明", ""}));
     EXPECT_TRUE(OffersAdministratorRestart(kErrorAccessDenied, false));
     EXPECT_FALSE(OffersAdministratorRestart(kErrorAccessDenied, true));
     EXPECT_FALSE(OffersAdministratorRestart(kErrorFileNotFound, false));

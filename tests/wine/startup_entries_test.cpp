@@ -35,7 +35,8 @@ public:
     WindowsVersion version{10, 0};
     bool refuseWrites = false;
     WindowsVersion Version() override { return version; }
-    long WriteValue(RegistryRoot root, RegistryView view, const std::wstring& key, const RegistryValue& value) override {
+    long WriteValue(RegistryRoot root, RegistryView view, const std::wstring& key,
+                    const RegistryValue& value) override {
         return refuseWrites ? kErrorAccessDenied : Win32AutostartSystem::WriteValue(root, view, key, value);
     }
 };
@@ -173,7 +174,8 @@ TEST_F(StartupEntriesTest, DisableThenEnableGivesTheValueBackByteForByte) {
     Select(L"tvxtest-moved");
     Press(IDC_STARTUPTOGGLE);
     EXPECT_FALSE(ReadRawValue(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, kRun, L"tvxtest-moved"));
-    EXPECT_EQ(before, ReadRawValue(HKEY_CURRENT_USER, 0, L"Software\\tarvemonix\\Disabled\\HKLM-Run", L"tvxtest-moved"));
+    EXPECT_EQ(before,
+              ReadRawValue(HKEY_CURRENT_USER, 0, L"Software\\tarvemonix\\Disabled\\HKLM-Run", L"tvxtest-moved"));
     EXPECT_EQ("危险、已禁用", Cell(L"tvxtest-moved", 4));
     Select(L"tvxtest-moved");
     Press(IDC_STARTUPTOGGLE);
@@ -208,8 +210,9 @@ TEST_F(StartupEntriesTest, RemovalAsksAndLogsTheValueFirst) {
     EXPECT_FALSE(ReadRawValue(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, kRun, L"tvxtest-remove"));
     EXPECT_EQ(-1, RowOf(L"tvxtest-remove"));
     const std::string log = ReadFileBytes(scratch.path() + L"\\tarvemonix.log");
-    EXPECT_NE(std::string::npos, log.find("  删除启动项  HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Microsoft\\Windows\\"
-                                          "CurrentVersion\\Run  tvxtest-remove  REG_SZ  C:\\tvx-nowhere\\gone.exe /q\r\n"))
+    EXPECT_NE(std::string::npos,
+              log.find("  删除启动项  HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Microsoft\\Windows\\"
+                       "CurrentVersion\\Run  tvxtest-remove  REG_SZ  C:\\tvx-nowhere\\gone.exe /q\r\n"))
         << log;
 }
 

@@ -201,14 +201,8 @@ TEST_F(TrayTest, TrayMenuItemsAndNoDefault) {
         const wchar_t* text;
         UINT id;
     } items[] = {
-        {L"进程信息", 32771},
-        {L"系统信息", 32772},
-        {L"封锁列表", 32778},
-        {L"启动项管理", ID_TRAY_STARTUP},
-        {L"使用说明", 32777},
-        {L"关        于", 32773},
-        {L"退        出", 32774},
-        {L"查看拦截记录", ID_TRAY_VIEWLOG},
+        {L"进程信息", 32771}, {L"系统信息", 32772},     {L"封锁列表", 32778},     {L"启动项管理", ID_TRAY_STARTUP},
+        {L"使用说明", 32777}, {L"关        于", 32773}, {L"退        出", 32774}, {L"查看拦截记录", ID_TRAY_VIEWLOG},
     };
     EXPECT_EQ(L"开机时自动运行", MenuText(popup, 15));
     EXPECT_EQ(static_cast<UINT>(ID_TRAY_AUTORUN), GetMenuItemID(popup, 15));

@@ -23,8 +23,8 @@ PlantedValue::PlantedValue(HKEY root, REGSAM view, std::wstring key, std::wstrin
     : m_root(root), m_view(view), m_key(std::move(key)), m_name(std::move(name)) {
     HKEY opened = nullptr;
     DWORD disposition = 0;
-    if (RegCreateKeyExW(m_root, m_key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | m_view, nullptr, &opened,
-                        &disposition) != ERROR_SUCCESS) {
+    if (RegCreateKeyExW(m_root, m_key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | m_view, nullptr, &opened, &disposition) !=
+        ERROR_SUCCESS) {
         return;
     }
     m_bMadeKey = disposition == REG_CREATED_NEW_KEY;
@@ -42,7 +42,8 @@ PlantedValue::~PlantedValue() {
     // The parent opened in the view, so the leaf goes from that view.
     const size_t separator = m_key.find_last_of(L'\\');
     if (!m_bMadeKey || separator == std::wstring::npos) return;
-    if (RegOpenKeyExW(m_root, m_key.substr(0, separator).c_str(), 0, KEY_ALL_ACCESS | m_view, &opened) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(m_root, m_key.substr(0, separator).c_str(), 0, KEY_ALL_ACCESS | m_view, &opened) ==
+        ERROR_SUCCESS) {
         RegDeleteKeyW(opened, m_key.substr(separator + 1).c_str());
         RegCloseKey(opened);
     }
