@@ -197,13 +197,22 @@ TEST_F(TrayTest, TrayMenuItemsAndNoDefault) {
     EXPECT_EQ(L"菜单", MenuText(menu, 0));
     HMENU popup = GetSubMenu(menu, 0);
     ASSERT_EQ(16, GetMenuItemCount(popup));
+    // One item a line, in the menu's order (eight would be packed four a line).
+    // clang-format off
     const struct {
         const wchar_t* text;
         UINT id;
     } items[] = {
-        {L"进程信息", 32771}, {L"系统信息", 32772},     {L"封锁列表", 32778},     {L"启动项管理", ID_TRAY_STARTUP},
-        {L"使用说明", 32777}, {L"关        于", 32773}, {L"退        出", 32774}, {L"查看拦截记录", ID_TRAY_VIEWLOG},
+        {L"进程信息", 32771},
+        {L"系统信息", 32772},
+        {L"封锁列表", 32778},
+        {L"启动项管理", ID_TRAY_STARTUP},
+        {L"使用说明", 32777},
+        {L"关        于", 32773},
+        {L"退        出", 32774},
+        {L"查看拦截记录", ID_TRAY_VIEWLOG},
     };
+    // clang-format on
     EXPECT_EQ(L"开机时自动运行", MenuText(popup, 15));
     EXPECT_EQ(static_cast<UINT>(ID_TRAY_AUTORUN), GetMenuItemID(popup, 15));
     for (UINT i = 0; i < 8; ++i) {
