@@ -95,8 +95,8 @@ BOOL CStartupDlg::OnInitDialog() {
     m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     // Every column in view at the opening size, the command widest.
     const int width = list.right - list.left - GetSystemMetrics(SM_CXVSCROLL) - 4;
-    m_list.InsertColumns(FormatText("名称,%d;命令,%d;位置,%d;说明,%d;状态,%d", width * 15 / 100, width * 33 / 100,
-                                    width * 20 / 100, width * 17 / 100, width * 15 / 100));
+    m_list.InsertColumns(FormatText("名称,%d;命令,%d;位置,%d;说明,%d;状态,%d", width * 14 / 100, width * 29 / 100,
+                                    width * 19 / 100, width * 16 / 100, width * 22 / 100));
     Refill();
     return TRUE;
 }
