@@ -127,6 +127,10 @@ void CStartupDlg::Refill() {
     std::string failure;
     // An unreadable proc.dat keeps the names read before.
     LoadBlockListInto(m_blockList, store, failure);
+    // The selected entry stays selected where it is still listed (its state may have changed).
+    const int selected = m_list.GetFirstSelectedItem();
+    const std::string selectedName = m_list.GetItemText(selected, kStartupNameColumn);
+    const std::string selectedPlace = m_list.GetItemText(selected, kStartupPlaceColumn);
     m_entries = ListStartupEntries({*m_system, [this](const std::wstring& path) { return IsDangerous(path); }});
     {
         const RedrawSuspended drawnOnce(m_list);
@@ -135,6 +139,17 @@ void CStartupDlg::Refill() {
         if (m_list.m_nSortColumn >= 0 && m_list.m_nSortColumn < m_list.m_nColumnCount) {
             m_list.SortByColumn(m_list.m_nSortColumn, m_list.m_bAscending);
         }
+    }
+    for (int row = 0; selected >= 0 && row < m_list.GetItemCount(); ++row) {
+        if (m_list.GetItemText(row, kStartupNameColumn) != selectedName ||
+            m_list.GetItemText(row, kStartupPlaceColumn) != selectedPlace) {
+            continue;
+        }
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        break;
     }
     UpdateButtons();
 }

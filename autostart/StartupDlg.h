@@ -18,6 +18,7 @@
 
 // Columns of the list.
 constexpr int kStartupNameColumn = 0;
+constexpr int kStartupPlaceColumn = 2;
 constexpr int kStartupStatusColumn = 4;
 
 class CStartupDlg : public CDialog {
