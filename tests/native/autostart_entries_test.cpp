@@ -8,119 +8,99 @@
 
 namespace {
 
-// A registry of keys (root, view, path) of values, and a file system of paths.
+constexpr auto CU = RegistryRoot::CurrentUser;
+constexpr auto LM = RegistryRoot::LocalMachine;
+constexpr auto Native = RegistryView::Native;
+constexpr auto Key64 = RegistryView::Key64;
+constexpr auto Key32 = RegistryView::Key32;
+const std::wstring kApprovedRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+
+// A registry of keys (root, view, path) and files, each a shortcut to its
+// target where it has one.
 class FakeAutostart : public AutostartSystem {
 public:
     using Key = std::tuple<RegistryRoot, RegistryView, std::wstring>;
     std::map<Key, std::vector<RegistryValue>> keys;
-    std::set<Key> denied;  // refused to every change
-    std::map<std::wstring, ShortcutTarget> shortcuts;
-    std::set<std::wstring> files;
-    bool is64 = true;
+    std::set<Key> denied;
+    std::map<std::wstring, ShortcutTarget> files;
     WindowsVersion version{10, 0};
 
-    void Put(RegistryRoot root, RegistryView view, const std::wstring& key, const RegistryValue& value) {
-        auto& values = keys[{root, view, key}];
-        for (RegistryValue& old : values) {
-            if (old.name == value.name) return void(old = value);
-        }
-        values.push_back(value);
-    }
-    const RegistryValue* Find(RegistryRoot root, RegistryView view, const std::wstring& key, const std::wstring& name) {
-        const auto found = keys.find({root, view, key});
-        if (found == keys.end()) return nullptr;
-        for (const RegistryValue& value : found->second) {
+    RegistryValue* Find(const Key& key, const std::wstring& name) {
+        for (RegistryValue& value : keys[key]) {
             if (value.name == name) return &value;
         }
         return nullptr;
     }
-
-    long ListValues(RegistryRoot root, RegistryView view, const std::wstring& key,
-                    std::vector<RegistryValue>& values) override {
-        const auto found = keys.find({root, view, key});
-        if (found == keys.end()) return kErrorFileNotFound;
-        values = found->second;
+    long ListValues(RegistryRoot r, RegistryView v, const std::wstring& k, std::vector<RegistryValue>& out) override {
+        out = keys[{r, v, k}];
         return kErrorSuccess;
     }
-    long ListSubkeys(RegistryRoot root, RegistryView view, const std::wstring& key,
-                     std::vector<std::wstring>& subkeys) override {
-        for (const auto& [other, values] : keys) {
-            const std::wstring& path = std::get<2>(other);
-            if (std::get<0>(other) == root && std::get<1>(other) == view && path.rfind(key + L"\\", 0) == 0) {
-                subkeys.push_back(path.substr(key.size() + 1));
+    long ListSubkeys(RegistryRoot r, RegistryView v, const std::wstring& k, std::vector<std::wstring>& out) override {
+        for (const auto& entry : keys) {
+            const std::wstring& path = std::get<2>(entry.first);
+            if (std::get<0>(entry.first) == r && std::get<1>(entry.first) == v && path.rfind(k + L"\\", 0) == 0) {
+                out.push_back(path.substr(k.size() + 1));
             }
         }
         return kErrorSuccess;
     }
-    long ReadValue(RegistryRoot root, RegistryView view, const std::wstring& key, const std::wstring& name,
+    long ReadValue(RegistryRoot r, RegistryView v, const std::wstring& k, const std::wstring& name,
                    RegistryValue& value) override {
-        const RegistryValue* found = Find(root, view, key, name);
-        if (!found) return kErrorFileNotFound;
-        value = *found;
+        const RegistryValue* found = Find({r, v, k}, name);
+        if (found) value = *found;
+        return found ? kErrorSuccess : kErrorFileNotFound;
+    }
+    long WriteValue(RegistryRoot r, RegistryView v, const std::wstring& k, const RegistryValue& value) override {
+        if (denied.count({r, v, k})) return kErrorAccessDenied;
+        if (RegistryValue* old = Find({r, v, k}, value.name)) {
+            *old = value;
+        } else {
+            keys[{r, v, k}].push_back(value);
+        }
         return kErrorSuccess;
     }
-    long WriteValue(RegistryRoot root, RegistryView view, const std::wstring& key,
-                    const RegistryValue& value) override {
-        if (denied.count({root, view, key})) return kErrorAccessDenied;
-        Put(root, view, key, value);
-        return kErrorSuccess;
+    long DeleteValue(RegistryRoot r, RegistryView v, const std::wstring& k, const std::wstring& name) override {
+        if (denied.count({r, v, k})) return kErrorAccessDenied;
+        auto& values = keys[{r, v, k}];
+        const auto kept = std::remove_if(values.begin(), values.end(), [&](auto& value) { return value.name == name; });
+        const bool found = kept != values.end();
+        values.erase(kept, values.end());
+        return found ? kErrorSuccess : kErrorFileNotFound;
     }
-    long DeleteValue(RegistryRoot root, RegistryView view, const std::wstring& key, const std::wstring& name) override {
-        if (denied.count({root, view, key})) return kErrorAccessDenied;
-        auto& values = keys[{root, view, key}];
-        const auto before = values.size();
-        values.erase(
-            std::remove_if(values.begin(), values.end(), [&](const RegistryValue& v) { return v.name == name; }),
-            values.end());
-        return values.size() < before ? kErrorSuccess : kErrorFileNotFound;
-    }
-    bool Is64BitSystem() override { return is64; }
+    bool Is64BitSystem() override { return true; }
     WindowsVersion Version() override { return version; }
     uint64_t Now() override { return 0x0102030405060708ULL; }
-    bool ToLocalTime(uint64_t, LocalTime& local) override {
-        local = {2026, 12, 9, 10, 0, 0};
-        return true;
-    }
+    bool ToLocalTime(uint64_t, LocalTime& local) override { return local = {2026, 12, 9, 10, 0, 0}, true; }
     std::wstring Folder(SystemFolder folder) override {
-        switch (folder) {
-        case SystemFolder::UserStartup: return L"C:\\U\\Startup";
-        case SystemFolder::CommonStartup: return L"C:\\P\\Startup";
-        case SystemFolder::Windows: return L"C:\\Windows";
-        case SystemFolder::System: return L"C:\\Windows\\system32";
-        case SystemFolder::Temporary: return L"C:\\U\\Temp";
-        }
-        return L"";
+        const wchar_t* folders[] = {L"C:\\U\\Startup", L"C:\\P\\Startup", L"C:\\Windows", L"C:\\Windows\\system32",
+                                    L"C:\\U\\Temp"};
+        return folders[static_cast<int>(folder)];
     }
     std::vector<std::wstring> FilesIn(const std::wstring& folder) override {
         std::vector<std::wstring> names;
-        for (const std::wstring& file : files) {
-            if (file.rfind(folder + L"\\", 0) == 0 && file.find(L'\\', folder.size() + 1) == std::wstring::npos) {
-                names.push_back(file.substr(folder.size() + 1));
+        for (const auto& file : files) {
+            if (file.first.rfind(folder + L"\\", 0) == 0 &&
+                file.first.find(L'\\', folder.size() + 1) == std::wstring::npos) {
+                names.push_back(file.first.substr(folder.size() + 1));
             }
         }
         return names;
     }
     bool IsFile(const std::wstring& path) override { return files.count(path) > 0; }
     bool ReadShortcut(const std::wstring& path, ShortcutTarget& target) override {
-        const auto found = shortcuts.find(path);
-        if (found == shortcuts.end()) return false;
-        target = found->second;
-        return true;
+        return IsFile(path) && !(target = files[path]).path.empty();
     }
     long MoveFileTo(const std::wstring& from, const std::wstring& to) override {
-        if (!files.erase(from)) return kErrorFileNotFound;
-        files.insert(to);
-        if (shortcuts.count(from)) shortcuts[to] = shortcuts[from], shortcuts.erase(from);
+        if (!files.count(from)) return kErrorFileNotFound;
+        files[to] = files[from];
+        files.erase(from);
         return kErrorSuccess;
     }
     long DeleteFileAt(const std::wstring& path) override {
         return files.erase(path) ? kErrorSuccess : kErrorFileNotFound;
     }
     CommandLookups Lookups() override {
-        CommandLookups lookups;
-        lookups.searchFolders = {L"C:\\Windows\\system32"};
-        lookups.isFile = [this](const std::wstring& path) { return files.count(path) > 0; };
-        return lookups;
+        return {nullptr, {L"C:\\Windows\\system32"}, [this](const std::wstring& path) { return IsFile(path); }};
     }
     ProgramVersion ReadVersion(const std::wstring&) override { return {"工具", "某公司"}; }
     std::string Text(const std::wstring& wide) override { return std::string(wide.begin(), wide.end()); }
@@ -137,152 +117,130 @@ public:
     }
 };
 
-constexpr auto CU = RegistryRoot::CurrentUser;
-constexpr auto LM = RegistryRoot::LocalMachine;
-constexpr auto Native = RegistryView::Native;
-const std::wstring kApprovedRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
-
 class AutostartEntries : public ::testing::Test {
 protected:
     FakeAutostart system;
     std::vector<StartupEntry> List() {
-        return ListStartupEntries(
-            {system, [](const std::wstring& path) { return path.find(L"evil") != std::wstring::npos; }});
+        return ListStartupEntries({system, [](const std::wstring& path) { return path.find(L"evil") != path.npos; }});
     }
-    const StartupEntry* Named(const std::vector<StartupEntry>& entries, const std::wstring& name) {
-        for (const StartupEntry& entry : entries) {
-            if (entry.name == name) return &entry;
+    StartupEntry Named(const std::wstring& name) {
+        for (const StartupEntry& entry : List()) {
+            if (entry.name == name) return entry;
         }
-        return nullptr;
+        return {};
     }
 };
 
 }  // namespace
 
 TEST_F(AutostartEntries, EveryPlaceOnceWithItsMarks) {
-    system.files = {L"C:\\U\\Temp\\svchost.exe",           L"C:\\Tools\\evil.exe",        L"C:\\U\\Startup\\app.lnk",
-                    L"C:\\U\\Startup\\desktop.ini",        L"C:\\P\\Startup\\broken.lnk", L"C:\\Tools\\app.exe",
-                    L"C:\\Windows\\system32\\debugger.exe"};
-    system.shortcuts[L"C:\\U\\Startup\\app.lnk"] = {L"C:\\Tools\\app.exe", L"/tray"};
-    system.Put(CU, Native, kRunKey, StringValue(L"fake", L"C:\\U\\Temp\\svchost.exe -k"));
-    system.Put(LM, RegistryView::Key64, kRunKey, StringValue(L"bad", L"\"C:\\Tools\\evil.exe\""));
-    system.Put(LM, RegistryView::Key32, kRunKey, StringValue(L"gone", L"C:\\Gone\\x.exe"));
-    system.Put(CU, Native, kRunOnceKey, {L"bin", kRegBinary, {1, 2}});
-    system.Put(LM, RegistryView::Key64, kWinlogonKey, StringValue(L"Shell", L"explorer.exe"));
-    system.Put(LM, RegistryView::Key64, kWinlogonKey, StringValue(L"Userinit", L"userinit.exe,C:\\Tools\\evil.exe"));
+    system.files = {
+        {L"C:\\U\\Temp\\svchost.exe", {}},           {L"C:\\Tools\\evil.exe", {}},
+        {L"C:\\U\\Startup\\desktop.ini", {}},        {L"C:\\U\\Startup\\app.lnk", {L"C:\\Tools\\app.exe", L"/tray"}},
+        {L"C:\\P\\Startup\\broken.lnk", {}},         {L"C:\\Tools\\app.exe", {}},
+        {L"C:\\Windows\\system32\\debugger.exe", {}}};
+    system.keys[{CU, Native, kRunKey}] = {StringValue(L"fake", L"C:\\U\\Temp\\svchost.exe -k")};
+    system.keys[{LM, Key64, kRunKey}] = {StringValue(L"bad", L"\"C:\\Tools\\evil.exe\"")};
+    system.keys[{LM, Key32, kRunKey}] = {StringValue(L"gone", L"C:\\Gone\\x.exe")};
+    system.keys[{CU, Native, kRunOnceKey}] = {{L"bin", kRegBinary, {1, 2}}};
+    system.keys[{LM, Key64, kWinlogonKey}] = {StringValue(L"Shell", L"explorer.exe"),
+                                              StringValue(L"Userinit", L"userinit.exe,C:\\Tools\\evil.exe")};
     // One IFEO key that both views show is one entry.
-    for (RegistryView view : {RegistryView::Key64, RegistryView::Key32}) {
-        system.Put(LM, view, std::wstring(kImageOptionsKey) + L"\\notepad.exe", StringValue(L"Debugger", L"debugger"));
+    for (RegistryView view : {Key64, Key32}) {
+        system.keys[{LM, view, std::wstring(kImageOptionsKey) + L"\\notepad.exe"}] = {
+            StringValue(L"Debugger", L"debugger")};
     }
-    system.Put(CU, Native, kApprovedRun, {L"fake", kRegBinary, {0x03, 0, 0, 0}});
+    system.keys[{CU, Native, kApprovedRun}] = {{L"fake", kRegBinary, {0x03, 0, 0, 0}}};
 
-    const std::vector<StartupEntry> entries = List();
-    ASSERT_EQ(8u, entries.size());
-    const StartupEntry* fake = Named(entries, L"fake");
-    EXPECT_EQ("可疑、已禁用", fake->status);
-    EXPECT_EQ("HKCU\\...\\Run", fake->placeText);
-    EXPECT_EQ("工具（某公司）", fake->description);
-    EXPECT_EQ("危险、已启用", Named(entries, L"bad")->status);
-    EXPECT_EQ("文件不存在、已启用", Named(entries, L"gone")->status);
-    EXPECT_EQ("HKLM\\...\\WOW6432Node\\...\\Run", Named(entries, L"gone")->placeText);
-    EXPECT_EQ(L"01 02", Named(entries, L"bin")->command);
-    EXPECT_TRUE(Named(entries, L"bin")->marks.missing);
-    EXPECT_EQ(L"\"C:\\Tools\\app.exe\" /tray", Named(entries, L"app.lnk")->command);
-    EXPECT_EQ("启动文件夹（当前用户）", Named(entries, L"app.lnk")->placeText);
-    EXPECT_EQ("文件不存在、已启用", Named(entries, L"broken.lnk")->status);
-    EXPECT_EQ(nullptr, Named(entries, L"Shell"));
-    EXPECT_EQ("危险、已启用", Named(entries, L"Userinit")->status) << "the first item is the program";
-    EXPECT_EQ(L"C:\\Windows\\system32\\debugger.exe", Named(entries, L"notepad.exe")->program.program);
+    EXPECT_EQ(8u, List().size());
+    EXPECT_EQ("可疑、已禁用", Named(L"fake").status);
+    EXPECT_EQ("HKCU\\...\\Run", Named(L"fake").placeText);
+    EXPECT_EQ("工具（某公司）", Named(L"fake").description);
+    EXPECT_EQ("危险、已启用", Named(L"bad").status);
+    EXPECT_EQ("文件不存在、已启用", Named(L"gone").status);
+    EXPECT_EQ("HKLM\\...\\WOW6432Node\\...\\Run", Named(L"gone").placeText);
+    EXPECT_EQ(L"01 02", Named(L"bin").command);
+    EXPECT_TRUE(Named(L"bin").marks.missing);
+    EXPECT_EQ(L"\"C:\\Tools\\app.exe\" /tray", Named(L"app.lnk").command);
+    EXPECT_EQ("启动文件夹（当前用户）", Named(L"app.lnk").placeText);
+    EXPECT_EQ("文件不存在、已启用", Named(L"broken.lnk").status);
+    EXPECT_EQ(L"", Named(L"Shell").name) << "Windows' default is not listed";
+    EXPECT_EQ("危险、已启用", Named(L"Userinit").status) << "the first item not Windows' own is the program";
+    EXPECT_EQ(L"C:\\Windows\\system32\\debugger.exe", Named(L"notepad.exe").program.program);
 }
 
-TEST_F(AutostartEntries, ApprovalMarksToggleWithoutTouchingTheValue) {
-    const RegistryValue value = StringValue(L"tool", L"C:\\t.exe");
-    system.files = {L"C:\\t.exe"};
-    system.Put(LM, RegistryView::Key32, kRunKey, value);
-    ASSERT_TRUE(ToggleEntry(system, List().at(0)).ok());
-    const std::wstring run32 = kApprovedRun + L"32";
-    EXPECT_EQ(0x03, system.Find(LM, RegistryView::Key64, run32, L"tool")->bytes.at(0));
-    EXPECT_EQ("已禁用", List().at(0).status);
-    ASSERT_TRUE(ToggleEntry(system, List().at(0)).ok());
-    EXPECT_EQ(0x02, system.Find(LM, RegistryView::Key64, run32, L"tool")->bytes.at(0));
-    EXPECT_EQ(value, *system.Find(LM, RegistryView::Key32, kRunKey, L"tool"));
-}
+TEST_F(AutostartEntries, DisableAndEnableGiveEverythingBackByteForByte) {
+    // Windows 8 on: the approval mark of the entry's own view; the value stays.
+    const RegistryValue tool = StringValue(L"tool", L"C:\\t.exe");
+    system.keys[{LM, Key32, kRunKey}] = {tool};
+    ASSERT_TRUE(ToggleEntry(system, Named(L"tool")).ok());
+    EXPECT_EQ(0x03, system.Find({LM, Key64, kApprovedRun + L"32"}, L"tool")->bytes.at(0));
+    EXPECT_TRUE(Named(L"tool").marks.disabled);
+    ASSERT_TRUE(ToggleEntry(system, Named(L"tool")).ok());
+    EXPECT_EQ(0x02, system.Find({LM, Key64, kApprovedRun + L"32"}, L"tool")->bytes.at(0));
+    EXPECT_EQ(tool, *system.Find({LM, Key32, kRunKey}, L"tool"));
+    system.keys.clear();
 
-TEST_F(AutostartEntries, OlderSystemsMoveTheValueAsideAndBackByteForByte) {
+    // Before Windows 8 the value moves to the own key and back, type and bytes.
     system.version = {6, 1};
-    RegistryValue odd{L"odd", kRegExpandSz, {0x41, 0, 0x42}};  // odd length, no terminator
-    system.files = {L"C:\\Windows\\system32\\A.exe"};
-    system.Put(LM, RegistryView::Key64, kRunKey, odd);
-    ASSERT_TRUE(ToggleEntry(system, List().at(0)).ok());
-    EXPECT_EQ(nullptr, system.Find(LM, RegistryView::Key64, kRunKey, L"odd"));
-    const StartupEntry aside = List().at(0);
-    EXPECT_TRUE(aside.movedAside);
-    EXPECT_EQ("HKLM\\...\\Run", aside.placeText);
-    EXPECT_EQ("已禁用", aside.status);
-    ASSERT_TRUE(ToggleEntry(system, aside).ok());
-    EXPECT_EQ(odd, *system.Find(LM, RegistryView::Key64, kRunKey, L"odd"));
-    EXPECT_TRUE((system.keys[{CU, Native, OwnDisabledSubkey(aside.place)}].empty()));
+    const RegistryValue odd{L"odd", kRegExpandSz, {0x41, 0, 0x42}};  // odd length, no terminator
+    system.keys[{LM, Key64, kRunKey}] = {odd};
+    const std::wstring aside = OwnDisabledSubkey(Named(L"odd").place);
+    ASSERT_TRUE(ToggleEntry(system, Named(L"odd")).ok());
+    EXPECT_EQ(nullptr, system.Find({LM, Key64, kRunKey}, L"odd"));
+    EXPECT_EQ("HKLM\\...\\Run", Named(L"odd").placeText);
+    EXPECT_EQ("文件不存在、已禁用", Named(L"odd").status);
+    ASSERT_TRUE(ToggleEntry(system, Named(L"odd")).ok());
+    EXPECT_EQ(odd, *system.Find({LM, Key64, kRunKey}, L"odd"));
+    EXPECT_EQ(nullptr, system.Find({CU, Native, aside}, L"odd"));
 
     // Refused rights leave the entry where it was, with no copy left behind.
-    system.denied.insert({LM, RegistryView::Key64, kRunKey});
-    const ChangeResult refused = ToggleEntry(system, List().at(0));
-    EXPECT_EQ(kErrorAccessDenied, refused.status);
-    EXPECT_EQ(odd, *system.Find(LM, RegistryView::Key64, kRunKey, L"odd"));
-    EXPECT_TRUE((system.keys[{CU, Native, OwnDisabledSubkey(aside.place)}].empty()));
-}
+    system.denied.insert({LM, Key64, kRunKey});
+    EXPECT_EQ(kErrorAccessDenied, ToggleEntry(system, Named(L"odd")).status);
+    EXPECT_EQ(odd, *system.Find({LM, Key64, kRunKey}, L"odd"));
+    EXPECT_EQ(nullptr, system.Find({CU, Native, aside}, L"odd"));
+    system.keys.clear();
 
-TEST_F(AutostartEntries, ShortcutsMoveBesideTheStartupFolderAndRunOnceAlwaysMoves) {
-    system.version = {6, 0};
-    system.files = {L"C:\\U\\Startup\\a.lnk"};
-    system.shortcuts[L"C:\\U\\Startup\\a.lnk"] = {L"C:\\a.exe", L""};
-    ASSERT_TRUE(ToggleEntry(system, List().at(0)).ok());
-    EXPECT_EQ(std::set<std::wstring>{L"C:\\U\\Startup (tarvemonix disabled)\\a.lnk"}, system.files);
-    ASSERT_TRUE(ToggleEntry(system, List().at(0)).ok());
-    EXPECT_EQ(std::set<std::wstring>{L"C:\\U\\Startup\\a.lnk"}, system.files);
-
-    system.files.clear();
+    // A shortcut moves beside its Startup folder and back; RunOnce always moves.
+    system.files = {{L"C:\\U\\Startup\\a.lnk", {L"C:\\a.exe", L""}}};
+    ASSERT_TRUE(ToggleEntry(system, Named(L"a.lnk")).ok());
+    EXPECT_EQ(1u, system.files.count(L"C:\\U\\Startup (tarvemonix disabled)\\a.lnk"));
+    ASSERT_TRUE(ToggleEntry(system, Named(L"a.lnk")).ok());
+    EXPECT_EQ(1u, system.files.count(L"C:\\U\\Startup\\a.lnk"));
     system.version = {10, 0};
-    system.Put(CU, Native, kRunOnceKey, StringValue(L"once", L"x"));
-    ASSERT_TRUE(ToggleEntry(system, List().at(0)).ok());
-    EXPECT_EQ(nullptr, system.Find(CU, Native, kRunOnceKey, L"once"));
+    system.keys[{CU, Native, kRunOnceKey}] = {StringValue(L"once", L"x")};
+    ASSERT_TRUE(ToggleEntry(system, Named(L"once")).ok());
+    EXPECT_EQ(nullptr, system.Find({CU, Native, kRunOnceKey}, L"once"));
 }
 
 TEST_F(AutostartEntries, RemovalAsksLogsFirstAndOnlyThenRemoves) {
-    system.Put(CU, Native, kRunKey, StringValue(L"tool", L"C:\\t.exe /a"));
-    system.Put(LM, RegistryView::Key64, kWinlogonKey, StringValue(L"Shell", L"C:\\x.exe"));
+    system.keys[{CU, Native, kRunKey}] = {StringValue(L"tool", L"C:\\t.exe /a")};
+    system.keys[{LM, Key64, kWinlogonKey}] = {StringValue(L"Shell", L"C:\\x.exe")};
     Prompt prompt;
     std::vector<std::string> log;
-    ChangeResult result;
-    prompt.answer = kIdNo;
-    EXPECT_EQ(
-        RemovalOutcome::Declined,
-        RemoveEntry(
-            system, List().at(0), prompt, [&](const std::string& line) { return log.push_back(line), true; }, result));
-    EXPECT_TRUE(log.empty());
-    EXPECT_EQ("确定要删除启动项 tool 吗？", prompt.texts.at(0));
-
-    prompt.answer = kIdYes;
-    EXPECT_EQ(RemovalOutcome::LogFailed,
-              RemoveEntry(
-                  system, List().at(0), prompt, [](const std::string&) { return false; }, result));
-    ASSERT_NE(nullptr, system.Find(CU, Native, kRunKey, L"tool"));
-
     const auto writeLog = [&](const std::string& line) {
-        if (log.empty()) {
-            EXPECT_NE(nullptr, system.Find(CU, Native, kRunKey, L"tool")) << "logged before the removal";
-        }
+        EXPECT_TRUE(log.size() > 0 || system.Find({CU, Native, kRunKey}, L"tool")) << "logged before the removal";
         log.push_back(line);
         return true;
     };
-    EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, List().at(0), prompt, writeLog, result));
-    EXPECT_EQ(nullptr, system.Find(CU, Native, kRunKey, L"tool"));
+    ChangeResult result;
+    prompt.answer = kIdNo;
+    EXPECT_EQ(RemovalOutcome::Declined, RemoveEntry(system, Named(L"tool"), prompt, writeLog, result));
+    EXPECT_EQ("确定要删除启动项 tool 吗？", prompt.texts.at(0));
+    prompt.answer = kIdYes;
+    EXPECT_EQ(RemovalOutcome::LogFailed,
+              RemoveEntry(
+                  system, Named(L"tool"), prompt, [](const std::string&) { return false; }, result));
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, Named(L"tool"), prompt, writeLog, result));
+    EXPECT_EQ(nullptr, system.Find({CU, Native, kRunKey}, L"tool"));
     EXPECT_EQ(
         "2026-12-09 10:00:00  删除启动项  HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run  tool  "
         "REG_SZ  C:\\t.exe /a\r\n",
         log.at(0));
 
     // Winlogon gets Windows' default back: a logon without a shell fails.
-    EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, List().at(0), prompt, writeLog, result));
-    EXPECT_EQ(StringValue(L"Shell", L"explorer.exe"), *system.Find(LM, RegistryView::Key64, kWinlogonKey, L"Shell"));
+    EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, Named(L"Shell"), prompt, writeLog, result));
+    EXPECT_EQ(StringValue(L"Shell", L"explorer.exe"), *system.Find({LM, Key64, kWinlogonKey}, L"Shell"));
     EXPECT_TRUE(List().empty());
 }
