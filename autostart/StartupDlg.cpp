@@ -77,6 +77,19 @@ bool CStartupDlg::OnNotify(NMHDR* header, LRESULT* result) {
     return true;
 }
 
+bool CStartupDlg::OnDialogKey(const MSG& key) {
+    if (key.message != WM_KEYDOWN) return false;
+    if (key.wParam == VK_F5) {
+        Refill();
+        return true;
+    }
+    if (key.wParam == VK_DELETE && key.hwnd == m_list.m_hWnd) {
+        OnRemove();
+        return true;
+    }
+    return false;
+}
+
 BOOL CStartupDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     // The shell's link object needs COM on this thread.

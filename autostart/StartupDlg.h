@@ -66,6 +66,8 @@ protected:
     BOOL OnInitDialog() override;
     bool OnCommand(UINT id, UINT code, HWND control) override;
     bool OnNotify(NMHDR* header, LRESULT* result) override;
+    // F5 刷新; Delete in the list 删除, with its question.
+    bool OnDialogKey(const MSG& key) override;
 
 private:
     void UpdateButtons();

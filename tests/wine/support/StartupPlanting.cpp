@@ -28,8 +28,7 @@ PlantedValue::PlantedValue(HKEY root, REGSAM view, std::wstring key, std::wstrin
         return;
     }
     m_bMadeKey = disposition == REG_CREATED_NEW_KEY;
-    m_bPlanted = RegSetValueExW(opened, m_name.c_str(), 0, value.type, value.bytes.data(),
-                                static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
+    RegSetValueExW(opened, m_name.c_str(), 0, value.type, value.bytes.data(), static_cast<DWORD>(value.bytes.size()));
     RegCloseKey(opened);
 }
 

@@ -25,14 +25,12 @@ public:
     ~PlantedValue();
     PlantedValue(const PlantedValue&) = delete;
     PlantedValue& operator=(const PlantedValue&) = delete;
-    bool planted() const { return m_bPlanted; }
 
 private:
     HKEY m_root;
     REGSAM m_view;
     std::wstring m_key;
     std::wstring m_name;
-    bool m_bPlanted = false;
     bool m_bMadeKey = false;
 };
 
