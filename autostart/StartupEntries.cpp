@@ -37,8 +37,9 @@ void Complete(const ListingContext& context, StartupEntry& entry, bool readableC
     temporary.erase(std::remove(temporary.begin(), temporary.end(), std::wstring()), temporary.end());
     entry.marks.missing = !entry.program.found;
     entry.marks.suspicious =
-        entry.program.found && (IsSuspiciousProgramFile(entry.program.program, windows, temporary) ||
-                                IsSuspiciousProgramFile(entry.program.host, windows, temporary));
+        entry.program.found &&
+        (IsSuspiciousProgramFile(entry.program.program, windows, temporary) ||
+         (system.IsFile(entry.program.host) && IsSuspiciousProgramFile(entry.program.host, windows, temporary)));
     entry.marks.dangerous =
         !entry.program.program.empty() && context.isDangerous && context.isDangerous(entry.program.program);
     entry.marks.disabled = IsDisabled(entry);

@@ -134,11 +134,16 @@ protected:
 }  // namespace
 
 TEST_F(AutostartEntries, EveryPlaceOnceWithItsMarks) {
-    system.files = {
-        {L"C:\\U\\Temp\\svchost.exe", {}},           {L"C:\\Tools\\evil.exe", {}},
-        {L"C:\\U\\Startup\\desktop.ini", {}},        {L"C:\\U\\Startup\\app.lnk", {L"C:\\Tools\\app.exe", L"/tray"}},
-        {L"C:\\P\\Startup\\broken.lnk", {}},         {L"C:\\Tools\\app.exe", {}},
-        {L"C:\\Windows\\system32\\debugger.exe", {}}};
+    system.files = {{L"C:\\U\\Temp\\svchost.exe", {}},
+                    {L"C:\\Tools\\evil.exe", {}},
+                    {L"C:\\U\\Startup\\desktop.ini", {}},
+                    {L"C:\\U\\Startup\\app.lnk", {L"C:\\Tools\\app.exe", L"/tray"}},
+                    {L"C:\\P\\Startup\\broken.lnk", {}},
+                    {L"C:\\Tools\\app.exe", {}},
+                    {L"C:\\Windows\\system32\\debugger.exe", {}},
+                    {L"C:\\Games\\rundll32.exe", {}}};
+    // The library is the program, but a rundll32 of its own is a disguise.
+    system.keys[{LM, Key64, kRunKey}] = {StringValue(L"host", L"C:\\Games\\rundll32.exe debugger.exe,Start")};
     system.keys[{CU, Native, kRunKey}] = {StringValue(L"fake", L"C:\\U\\Temp\\svchost.exe -k")};
     system.keys[{LM, Key64, kWinlogonKey}] = {StringValue(L"Shell", L"explorer.exe"),
                                               StringValue(L"Userinit", L"userinit.exe,C:\\Tools\\evil.exe")};
@@ -149,7 +154,8 @@ TEST_F(AutostartEntries, EveryPlaceOnceWithItsMarks) {
     }
     system.keys[{CU, Native, kApprovedRun}] = {{L"fake", kRegBinary, {0x03, 0, 0, 0}}};
 
-    EXPECT_EQ(5u, List().size());
+    EXPECT_EQ(6u, List().size());
+    EXPECT_EQ("可疑、已启用", Named(L"host").status);
     EXPECT_EQ("可疑、已禁用", Named(L"fake").status);
     EXPECT_EQ("工具（某公司）", Named(L"fake").description);
     EXPECT_EQ(L"\"C:\\Tools\\app.exe\" /tray", Named(L"app.lnk").command);
