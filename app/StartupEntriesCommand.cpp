@@ -1,6 +1,7 @@
-// "启动项管理": the startup entries dialog over the main window, with the
-// block list's fingerprints, the folder window and the restart as
-// administrator of this window.
+// "启动项管理": the startup entries dialog over the main window, with its
+// folder window and its restart as administrator. 危险 goes by the block
+// list's names alone until a fingerprint check is handed to the dialog
+// (SetFingerprintCheck).
 #include "app/ProcessListDlg.h"
 #include "app/StartupRules.h"
 #include "autostart/StartupDlg.h"
