@@ -64,8 +64,9 @@ bool CProcessListDlg::AskForAdministratorRestart() {
     return accepted && m_hWnd && RestartAsAdministrator();
 }
 
-bool CProcessListDlg::RestartAsAdministrator() {
-    const std::wstring arguments = TakeOverArguments(GetCurrentProcessId(), m_startFolder);
+bool CProcessListDlg::RestartAsAdministrator(const std::wstring& moreArguments) {
+    std::wstring arguments = TakeOverArguments(GetCurrentProcessId(), m_startFolder);
+    if (!moreArguments.empty()) arguments += L" " + moreArguments;
     // The new copy reads the window's settings as it starts: this one's first.
     m_windowMemory.Save(m_hWnd, m_list, m_bTreeOrder);
     // A refused elevation leaves everything as it was.

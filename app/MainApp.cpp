@@ -57,6 +57,7 @@ BOOL CMainApp::InitInstance() {
     dialog.UseSettingsStore(std::make_unique<RegistrySettingsStore>());
     if (request.inTray) dialog.StartInTray();
     if (request.takeOverFromPid != 0) dialog.SetAdPageDelay(0);
+    if (request.openStartupEntries) dialog.OpenStartupEntriesAtStart();
     dialog.SetRunningCopyMark(&mark);
     m_pMainWnd = &dialog;
     dialog.DoModal();

@@ -116,6 +116,8 @@ bool CProcessListDlg::OnCommand(UINT id, UINT code, HWND control) {
     case ID_ROW_COPYPATH: OnCopyPath(); return true;
     case ID_ROW_TERMINATETREE: OnTerminateTree(); return true;
     case ID_MENU_TREEORDER: OnToggleTreeOrder(); return true;
+    case ID_MENU_STARTUP:
+    case ID_TRAY_STARTUP: UnlessDialogIsOpen([this] { OnStartupEntries(); }); return true;
     default: return CDialog::OnCommand(id, code, control);
     }
 }
@@ -196,6 +198,7 @@ BOOL CProcessListDlg::OnInitDialog() {
             ShowWindow(SW_SHOWMAXIMIZED);
         }
     }
+    if (m_bOpenStartupEntries) PostMessage(WM_COMMAND, ID_MENU_STARTUP);
     return TRUE;
 }
 

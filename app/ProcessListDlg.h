@@ -84,6 +84,8 @@ public:
     // Started in the tray ("/tray"): the window stays hidden until the user
     // shows it, and no advertisement opens; set before the window is created.
     void StartInTray() { m_bKeepHidden = true; }
+    // Restarted as administrator from the startup entries: they open again.
+    void OpenStartupEntriesAtStart() { m_bOpenStartupEntries = true; }
 
     // Commands of the window (see OnCommand for their sources).
     void OnRefresh();
@@ -187,7 +189,8 @@ private:
     // process: its refresh tries again every 20 seconds.
     bool OfferAdministratorRestart(bool forBlockList);
     bool AskForAdministratorRestart();
-    bool RestartAsAdministrator();
+    // moreArguments: what the new copy is asked to do besides taking over.
+    bool RestartAsAdministrator(const std::wstring& moreArguments = std::wstring());
     int GetOsClass();
     void AddNotifyIcon();
     void RegisterHotKeys();
@@ -257,4 +260,7 @@ private:
     WindowMemory m_windowMemory;
     bool m_bTreeOrder = false;
     bool m_bShowMaximized = false;  // started in the tray: maximised at the first show
+    // The startup entries dialog, and its restart as administrator.
+    void OnStartupEntries();
+    bool m_bOpenStartupEntries = false;
 };

@@ -38,6 +38,8 @@ StartRequest ReadStartArguments(const std::vector<std::wstring>& arguments) {
             }
         } else if (StartsWithIgnoringCase(argument, kFolder)) {
             request.folder = argument.substr(kFolder.size());
+        } else if (EqualsIgnoringCase(argument, kStartupEntriesSwitch)) {
+            request.openStartupEntries = true;
         }
     }
     return request;

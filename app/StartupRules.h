@@ -10,6 +10,9 @@ struct StartRequest {
     bool inTray = false;           // "/tray" or "-tray", any letter case
     uint32_t takeOverFromPid = 0;  // "/takeover:PID": a copy restarted with other rights
     std::wstring folder;           // "/folder:PATH": the start folder of that copy
+
+    // "/startup": the startup entries dialog opens at once.
+    bool openStartupEntries = false;
 };
 
 // Reads the arguments after the program's own path; any other text is ignored.
@@ -33,6 +36,9 @@ std::wstring StartFolderFor(const StartRequest& request, const std::wstring& pro
 
 // "/folder:" and the folder as one quoted argument.
 std::wstring FolderArgument(const std::wstring& folder);
+
+// Asks a copy restarted as administrator to open the startup entries again.
+constexpr const wchar_t* kStartupEntriesSwitch = L"/startup";
 
 // The name of the logon entry under the user's Run key.
 constexpr const wchar_t* kAutorunValueName = L"tarvemonix";

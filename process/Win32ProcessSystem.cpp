@@ -275,7 +275,7 @@ ProgramFile Win32ProcessSystem::LocateProgramFile(uint32_t pid) {
     return m_programFiles[imagePath] = {TextFromWide(path), PlaceOf(path, m_windowsFolder)};
 }
 
-ProgramVersion Win32ProcessSystem::ReadProgramVersion(uint32_t pid) {
+ProgramVersion ReadFileVersionTexts(const std::wstring& path) {
     using InfoSize = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
     using Info = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
     using QueryValue = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
@@ -283,7 +283,6 @@ ProgramVersion Win32ProcessSystem::ReadProgramVersion(uint32_t pid) {
     const auto infoSize = library.Find<InfoSize>("GetFileVersionInfoSizeW");
     const auto info = library.Find<Info>("GetFileVersionInfoW");
     const auto queryValue = library.Find<QueryValue>("VerQueryValueW");
-    const std::wstring path = ProcessImagePath(pid);
     if (!infoSize || !info || !queryValue || path.empty()) return {};
     // The library is loaded before redirection goes off: no library loads while it is.
     FileSystemRedirectionOff redirectionOff(IsInSystemDirectory(path));
@@ -310,6 +309,17 @@ ProgramVersion Win32ProcessSystem::ReadProgramVersion(uint32_t pid) {
             std::wstring(static_cast<const wchar_t*>(value), wcsnlen(static_cast<const wchar_t*>(value), length)));
     };
     return {text(L"FileDescription"), text(L"CompanyName")};
+}
+
+ProgramVersion Win32ProcessSystem::ReadProgramVersion(uint32_t pid) {
+    return ReadFileVersionTexts(ProcessImagePath(pid));
+}
+
+bool IsExistingFile(const std::wstring& path) {
+    if (path.empty()) return false;
+    FileSystemRedirectionOff redirectionOff(IsInSystemDirectory(path));
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 uint64_t Win32ProcessSystem::StartTimeOf(uint32_t pid) {

@@ -71,3 +71,11 @@ bool IsProcessProtected(uint32_t pid);
 // True when the system marks the process critical (its end would stop the
 // system). Reads the flag through NtQueryInformationProcess where it exists.
 bool IsProcessMarkedCritical(void* processHandle);
+
+// The description and company of a program file's version information (empty
+// where not readable); a 32-bit program reads the real System32's files.
+ProgramVersion ReadFileVersionTexts(const std::wstring& path);
+
+// Whether path names an existing file, not a folder; a 32-bit program looks
+// in the real System32.
+bool IsExistingFile(const std::wstring& path);

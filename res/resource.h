@@ -8,6 +8,8 @@
 #define IDD_SYSINFO     131
 #define IDD_BLOCKLIST   139
 #define IDD_ADDBLOCK    140
+// Startup entries
+#define IDD_STARTUP 160
 
 // Menus, strings, icon, cursor
 #define IDR_TRAYMENU  130
@@ -52,6 +54,14 @@
 #define IDC_LINKMAIL  1024
 #define IDC_MAILLABEL 1025
 
+// Startup entries
+#define IDC_STARTUPLIST    1130
+#define IDC_STARTUPTOGGLE  1131
+#define IDC_STARTUPREMOVE  1132
+#define IDC_STARTUPFOLDER  1133
+#define IDC_STARTUPBLOCK   1134
+#define IDC_STARTUPREFRESH 1135
+
 // Commands
 #define ID_TRAY_SHOW      32771
 #define ID_TRAY_SYSINFO   32772
@@ -76,6 +86,9 @@
 // The process tree: its order in the list and the end of a whole tree
 #define ID_MENU_TREEORDER    32810
 #define ID_ROW_TERMINATETREE 32811
+// Startup entries
+#define ID_MENU_STARTUP 32830
+#define ID_TRAY_STARTUP 32831
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -15,7 +15,8 @@ PACKAGES=(cmake make clang-14 libclang-rt-14-dev)
 BUILD_FUZZ="$ROOT/build/fuzz"
 CORPUS="$ROOT/tests/fuzz/corpus"
 FINDINGS="$BUILD_FUZZ/findings"
-TARGETS=(blocklist_file reference_info column_spec column_widths cell_compare export_bytes window_settings)
+TARGETS=(blocklist_file reference_info column_spec column_widths cell_compare export_bytes window_settings
+         command_program)
 SMOKE_RUNS=20000
 
 mode="${1:-60}"

@@ -6,8 +6,10 @@
 # scrolled to its figure columns, with a copy of the tests' helper program named
 # svchost.exe started from a temporary folder (" 可疑进程"), its file menu open,
 # the list sorted by its second column in descending order, the system
-# information dialog, and the window maximised with the list in tree order
-# (a helper that started a helper that started one more).
+# information dialog, the window maximised with the list in tree order (a
+# helper that started a helper that started one more), and the startup
+# entries with a few entries of its own planted in the prefix (and taken away
+# again).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
@@ -18,7 +20,15 @@ cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target tarvemonix tvx_sleeper
 claim_prefix
 start_xvfb
 work="$(mktemp -d)"
-trap 'stop_wine_and_xvfb; rm -rf "$work"' EXIT
+# The startup entries the last picture shows; only these are taken away again.
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+planted_names=(tvxshot-updater tvxshot-missing)
+remove_planted() {
+  for name in "${planted_names[@]}"; do
+    "$WINE" reg delete "$run_key" /v "$name" /f >/dev/null 2>&1 || true
+  done
+}
+trap 'remove_planted; stop_wine_and_xvfb; rm -rf "$work"' EXIT
 cp "$BUILD_WIN/tarvemonix.exe" "$ROOT/res/processinfo.dat" "$ROOT/res/tarvemonix_help.htm" "$work/"
 cd "$work"
 
@@ -82,3 +92,20 @@ sleep 1
 xdotool key --window "$PROGRAM_WINDOW" alt+t Down Return
 sleep 2
 shoot "$PROGRAM_WINDOW" tree-window
+
+# The main window opens the startup entries (工具, the item below 封锁列表).
+"$WINE" reg add "$run_key" /v tvxshot-updater /d "\"$(windows_path "$work/temp/svchost.exe")\" /update" /f >/dev/null 2>&1
+"$WINE" reg add "$run_key" /v tvxshot-missing /d 'C:\Program Files\Gone\gone.exe /min' /f >/dev/null 2>&1
+xdotool key --window "$PROGRAM_WINDOW" alt+t Down Down Down Return
+startup=""
+for _ in {1..20}; do
+  startup="$(xdotool search --onlyvisible --pid "$PROGRAM_PID" | grep -v -x "$PROGRAM_WINDOW" | head -n 1)" || true
+  if [ -n "$startup" ]; then break; fi
+  sleep 0.5
+done
+if [ -z "$startup" ]; then
+  echo "!! the startup entries dialog did not open" >&2
+  exit 1
+fi
+sleep 2
+shoot "$startup" startup-entries

@@ -15,6 +15,13 @@ TEST(StartupRules, ReadsTrayTakeOverAndFolderAndIgnoresTheRest) {
         EXPECT_EQ(folder, request.folder);
     }
     EXPECT_EQ(L"/takeover:42 \"/folder:C:\\\\\"", TakeOverArguments(42, L"C:\\"));
+    // The restart from the startup entries asks for them again, and only then.
+    const std::wstring restart = L"x.exe " + TakeOverArguments(42, L"C:\\") + L" " + kStartupEntriesSwitch;
+    std::vector<std::wstring> arguments = SplitCommandLine(restart);
+    arguments.erase(arguments.begin());
+    EXPECT_TRUE(ReadStartArguments(arguments).openStartupEntries);
+    EXPECT_EQ(L"C:\\", ReadStartArguments(arguments).folder);
+    EXPECT_FALSE(ReadStartArguments({L"/startup2", L"startup"}).openStartupEntries);
 }
 
 TEST(StartupRules, TheLogonEntryNamesTheQuotedProgramAndItsFolder) {

@@ -196,7 +196,9 @@ TEST_F(TrayTest, TrayMenuItemsAndNoDefault) {
     ASSERT_NE(nullptr, menu);
     EXPECT_EQ(L"菜单", MenuText(menu, 0));
     HMENU popup = GetSubMenu(menu, 0);
-    ASSERT_EQ(14, GetMenuItemCount(popup));
+    ASSERT_EQ(16, GetMenuItemCount(popup));
+    // One item a line, in the menu's order (eight would be packed four a line).
+    // clang-format off
     const struct {
         const wchar_t* text;
         UINT id;
@@ -204,17 +206,19 @@ TEST_F(TrayTest, TrayMenuItemsAndNoDefault) {
         {L"进程信息", 32771},
         {L"系统信息", 32772},
         {L"封锁列表", 32778},
+        {L"启动项管理", ID_TRAY_STARTUP},
         {L"使用说明", 32777},
         {L"关        于", 32773},
         {L"退        出", 32774},
         {L"查看拦截记录", ID_TRAY_VIEWLOG},
     };
-    EXPECT_EQ(L"开机时自动运行", MenuText(popup, 13));
-    EXPECT_EQ(static_cast<UINT>(ID_TRAY_AUTORUN), GetMenuItemID(popup, 13));
-    for (UINT i = 0; i < 7; ++i) {
+    // clang-format on
+    EXPECT_EQ(L"开机时自动运行", MenuText(popup, 15));
+    EXPECT_EQ(static_cast<UINT>(ID_TRAY_AUTORUN), GetMenuItemID(popup, 15));
+    for (UINT i = 0; i < 8; ++i) {
         EXPECT_EQ(items[i].text, MenuText(popup, 2 * i));
         EXPECT_EQ(items[i].id, GetMenuItemID(popup, static_cast<int>(2 * i)));
-        if (i < 6) {
+        if (i < 7) {
             EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(popup, 2 * i + 1, MF_BYPOSITION) & MF_SEPARATOR);
         }
     }
@@ -236,10 +240,12 @@ TEST_F(TrayTest, MenuBarTexts) {
     EXPECT_EQ(L"按进程树排列", MenuText(GetSubMenu(bar, 1), 1));
     EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(GetSubMenu(bar, 1), 2, MF_BYPOSITION) & MF_SEPARATOR);
     EXPECT_EQ(L"封锁列表(&C)", MenuText(GetSubMenu(bar, 1), 3));
-    EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(GetSubMenu(bar, 1), 4, MF_BYPOSITION) & MF_SEPARATOR);
-    EXPECT_EQ(L"查看拦截记录", MenuText(GetSubMenu(bar, 1), 5));
-    EXPECT_EQ(static_cast<UINT>(ID_MENU_VIEWLOG), GetMenuItemID(GetSubMenu(bar, 1), 5));
-    EXPECT_EQ(static_cast<UINT>(ID_MENU_AUTORUN), GetMenuItemID(GetSubMenu(bar, 1), 6));
+    EXPECT_EQ(L"启动项管理", MenuText(GetSubMenu(bar, 1), 4));
+    EXPECT_EQ(static_cast<UINT>(ID_MENU_STARTUP), GetMenuItemID(GetSubMenu(bar, 1), 4));
+    EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(GetSubMenu(bar, 1), 5, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(L"查看拦截记录", MenuText(GetSubMenu(bar, 1), 6));
+    EXPECT_EQ(static_cast<UINT>(ID_MENU_VIEWLOG), GetMenuItemID(GetSubMenu(bar, 1), 6));
+    EXPECT_EQ(static_cast<UINT>(ID_MENU_AUTORUN), GetMenuItemID(GetSubMenu(bar, 1), 7));
     EXPECT_EQ(L"帮     助(&H)", MenuText(GetSubMenu(bar, 2), 0));
     EXPECT_EQ(L"关\x3000于(&B)", MenuText(GetSubMenu(bar, 2), 2));
     HMENU system = GetSystemMenu(dialog.m_hWnd, FALSE);

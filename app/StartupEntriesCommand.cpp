@@ -1,0 +1,20 @@
+// "启动项管理": the startup entries dialog over the main window, with its
+// folder window and its restart as administrator. 危险 goes by the block
+// list's names alone until a fingerprint check is handed to the dialog
+// (SetFingerprintCheck).
+#include "app/ProcessListDlg.h"
+#include "app/StartupRules.h"
+#include "autostart/StartupDlg.h"
+
+void CProcessListDlg::OnStartupEntries() {
+    const bool blockListChanged = RunStartupDialog(m_startFolder, [this](CStartupDlg& dialog) {
+        dialog.SetRunsAsAdministrator(m_bRunsAsAdministrator);
+        dialog.SetShowInFolder([this](const std::wstring& file) { m_shell->ShowInFolder(m_hWnd, file); });
+        // The new copy opens the dialog again.
+        dialog.SetAdministratorRestart([this] { return RestartAsAdministrator(kStartupEntriesSwitch); });
+    });
+    // What 封锁 added is enforced at once, as after the block list editor.
+    if (!blockListChanged || !m_hWnd) return;
+    LoadBlockList(true);
+    OnRefresh();
+}

@@ -1,0 +1,250 @@
+#include "autostart/StartupDlg.h"
+
+#include <objbase.h>
+
+#include <algorithm>
+
+#include "autostart/Win32AutostartSystem.h"
+#include "blocklist/BlockListCommands.h"
+#include "files/Win32FileStore.h"
+#include "framework/FormatText.h"
+#include "framework/Text.h"
+#include "process/EndLog.h"
+#include "process/Win32MessagePrompt.h"
+#include "res/resource.h"
+
+namespace {
+
+const char* const kAdministratorQuestion = "更改该启动项需要管理员权限。是否以管理员身份重新启动瓦诺德？";
+
+std::vector<std::string> RowCells(const StartupEntry& entry, AutostartSystem& system) {
+    return {system.Text(entry.name), system.Text(entry.command), entry.placeText, entry.description, entry.status};
+}
+
+}  // namespace
+
+CStartupDlg::CStartupDlg(std::wstring folder, HWND parent)
+    : CDialog(IDD_STARTUP, parent),
+      m_folder(std::move(folder)),
+      m_ownPrompt(std::make_unique<Win32MessagePrompt>(*this)),
+      m_prompt(m_ownPrompt.get()),
+      m_ownSystem(std::make_unique<Win32AutostartSystem>()),
+      m_system(m_ownSystem.get()) {}
+
+CStartupDlg::~CStartupDlg() {
+    if (m_bComStarted) CoUninitialize();
+}
+
+void CStartupDlg::DoDataExchange(CDataExchange* pDX) {
+    DDX_Control(pDX, IDC_STARTUPLIST, m_list);
+    DDX_Control(pDX, IDC_STARTUPTOGGLE, m_btnToggle);
+    DDX_Control(pDX, IDC_STARTUPREMOVE, m_btnRemove);
+    DDX_Control(pDX, IDC_STARTUPFOLDER, m_btnOpenFolder);
+    DDX_Control(pDX, IDC_STARTUPBLOCK, m_btnBlock);
+}
+
+LRESULT CStartupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_SIZE:
+        if (m_list.m_hWnd) LayOut(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_GETMINMAXINFO:
+        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {m_minimumSize.cx, m_minimumSize.cy};
+        return 0;
+    default: return CDialog::WindowProc(message, wParam, lParam);
+    }
+}
+
+bool CStartupDlg::OnCommand(UINT id, UINT code, HWND control) {
+    switch (id) {
+    case IDC_STARTUPTOGGLE: OnToggle(); return true;
+    case IDC_STARTUPREMOVE: OnRemove(); return true;
+    case IDC_STARTUPFOLDER: OnOpenFolder(); return true;
+    case IDC_STARTUPBLOCK: OnBlock(); return true;
+    case IDC_STARTUPREFRESH: Refill(); return true;
+    default: return CDialog::OnCommand(id, code, control);
+    }
+}
+
+bool CStartupDlg::OnNotify(NMHDR* header, LRESULT* result) {
+    if (header->idFrom != IDC_STARTUPLIST) return false;
+    switch (header->code) {
+    case LVN_ITEMCHANGED: UpdateButtons(); break;
+    case NM_DBLCLK: OnDetails(); break;
+    default: return false;
+    }
+    *result = 0;
+    return true;
+}
+
+bool CStartupDlg::OnDialogKey(const MSG& key) {
+    if (key.message != WM_KEYDOWN) return false;
+    if (key.wParam == VK_F5) {
+        Refill();
+        return true;
+    }
+    if (key.wParam == VK_DELETE && key.hwnd == m_list.m_hWnd) {
+        OnRemove();
+        return true;
+    }
+    return false;
+}
+
+BOOL CStartupDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    // The shell's link object needs COM on this thread.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    m_bComStarted = SUCCEEDED(com);
+    const RECT window = GetWindowRect();
+    m_minimumSize = {(window.right - window.left) / 2, (window.bottom - window.top) / 2};
+    const RECT client = GetClientRect();
+    RECT list = m_list.GetWindowRect();
+    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&list), 2);
+    m_listMargins = {list.left, list.top, client.right - list.right, client.bottom - list.bottom};
+    RECT button = m_btnToggle.GetWindowRect();
+    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&button), 2);
+    m_nButtonsFromBottom = client.bottom - button.top;
+
+    m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    // Every column in view at the opening size, the command widest.
+    const int width = list.right - list.left - GetSystemMetrics(SM_CXVSCROLL) - 4;
+    m_list.InsertColumns(FormatText("名称,%d;命令,%d;位置,%d;说明,%d;状态,%d", width * 14 / 100, width * 29 / 100,
+                                    width * 19 / 100, width * 16 / 100, width * 22 / 100));
+    Refill();
+    return TRUE;
+}
+
+void CStartupDlg::LayOut(int width, int height) {
+    const int listWidth = std::max(0, width - static_cast<int>(m_listMargins.left + m_listMargins.right));
+    const int listHeight = std::max(0, height - static_cast<int>(m_listMargins.top + m_listMargins.bottom));
+    MoveWindow(m_list.m_hWnd, m_listMargins.left, m_listMargins.top, listWidth, listHeight, TRUE);
+    for (const int id :
+         {IDC_STARTUPTOGGLE, IDC_STARTUPREMOVE, IDC_STARTUPFOLDER, IDC_STARTUPBLOCK, IDC_STARTUPREFRESH, IDCANCEL}) {
+        const HWND button = GetDlgItem(id);
+        RECT place{};
+        ::GetWindowRect(button, &place);
+        MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&place), 2);
+        SetWindowPos(button, nullptr, place.left, height - m_nButtonsFromBottom, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    Invalidate();
+}
+
+bool CStartupDlg::IsDangerous(const std::wstring& programPath) {
+    if (m_blockList.MatchesAny(TextFromWide(FileNameOf(programPath)))) return true;
+    return m_hasRecordedFingerprint && m_hasRecordedFingerprint(TextFromWide(programPath));
+}
+
+void CStartupDlg::Refill() {
+    Win32FileStore store(m_folder);
+    std::string failure;
+    // An unreadable proc.dat keeps the names read before.
+    LoadBlockListInto(m_blockList, store, failure);
+    // The selected entry stays selected where it is still listed (its state may have changed).
+    const int selected = m_list.GetFirstSelectedItem();
+    const std::string selectedName = m_list.GetItemText(selected, kStartupNameColumn);
+    const std::string selectedPlace = m_list.GetItemText(selected, kStartupPlaceColumn);
+    m_entries = ListStartupEntries({*m_system, [this](const std::wstring& path) { return IsDangerous(path); }});
+    {
+        const RedrawSuspended drawnOnce(m_list);
+        m_list.DeleteAllRows();
+        for (const StartupEntry& entry : m_entries) m_list.InsertRow(RowCells(entry, *m_system));
+        if (m_list.m_nSortColumn >= 0 && m_list.m_nSortColumn < m_list.m_nColumnCount) {
+            m_list.SortByColumn(m_list.m_nSortColumn, m_list.m_bAscending);
+        }
+    }
+    for (int row = 0; selected >= 0 && row < m_list.GetItemCount(); ++row) {
+        if (m_list.GetItemText(row, kStartupNameColumn) != selectedName ||
+            m_list.GetItemText(row, kStartupPlaceColumn) != selectedPlace) {
+            continue;
+        }
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        break;
+    }
+    UpdateButtons();
+}
+
+const StartupEntry* CStartupDlg::SelectedEntry() const {
+    const int row = m_list.GetFirstSelectedItem();
+    if (row < 0) return nullptr;
+    std::vector<std::string> cells;
+    for (int column = 0; column <= kStartupStatusColumn; ++column) cells.push_back(m_list.GetItemText(row, column));
+    // The list may be sorted: the row is found by its texts.
+    for (const StartupEntry& entry : m_entries) {
+        if (RowCells(entry, *m_system) == cells) return &entry;
+    }
+    return nullptr;
+}
+
+void CStartupDlg::UpdateButtons() {
+    const StartupEntry* entry = SelectedEntry();
+    m_btnToggle.SetWindowText(entry && IsDisabled(*entry) ? "启用" : "禁用");
+    m_btnToggle.EnableWindow(entry && CanToggle(*entry));
+    m_btnRemove.EnableWindow(entry != nullptr);
+    m_btnOpenFolder.EnableWindow(entry && entry->program.found);
+    m_btnBlock.EnableWindow(entry && !entry->program.program.empty());
+}
+
+void CStartupDlg::SayFailure(const ChangeResult& result) {
+    if (OffersAdministratorRestart(result.status, m_bRunsAsAdministrator) && m_restartAsAdministrator) {
+        if (m_prompt->AskYesNo(kAdministratorQuestion, "警告") && m_restartAsAdministrator()) EndDialog(IDCANCEL);
+        return;
+    }
+    m_prompt->Notify("无法更改该启动项。\n" + result.reason, "提示");
+}
+
+void CStartupDlg::OnToggle() {
+    const StartupEntry* entry = SelectedEntry();
+    if (!entry || !CanToggle(*entry)) return;
+    const ChangeResult result = ToggleEntry(*m_system, *entry);
+    Refill();
+    if (!result.ok()) SayFailure(result);
+}
+
+void CStartupDlg::OnRemove() {
+    const StartupEntry* entry = SelectedEntry();
+    if (!entry) return;
+    const StartupEntry removed = *entry;
+    const std::wstring logPath = InFolder(m_folder, WideFromText(kEndLogFileName));
+    ChangeResult result;
+    const RemovalOutcome outcome = RemoveEntry(
+        *m_system, removed, *m_prompt,
+        [&logPath](const std::string& line) { return AppendLogLine(logPath, line, kEndLogLimitBytes); }, result);
+    if (outcome == RemovalOutcome::Declined) return;
+    Refill();
+    if (outcome == RemovalOutcome::Failed) SayFailure(result);
+}
+
+void CStartupDlg::OnOpenFolder() {
+    const StartupEntry* entry = SelectedEntry();
+    if (entry && entry->program.found && m_showInFolder) m_showInFolder(entry->program.program);
+}
+
+void CStartupDlg::OnBlock() {
+    const StartupEntry* entry = SelectedEntry();
+    if (!entry || entry->program.program.empty()) return;
+    Win32FileStore store(m_folder);
+    if (OfferBlockName(TextFromWide(FileNameOf(entry->program.program)), *m_prompt, store) == OfferOutcome::Appended) {
+        m_bBlockListChanged = true;
+        Refill();
+    }
+}
+
+void CStartupDlg::OnDetails() {
+    const StartupEntry* entry = SelectedEntry();
+    if (!entry) return;
+    const ProgramVersion version =
+        entry->program.found ? m_system->ReadVersion(entry->program.program) : ProgramVersion{};
+    m_prompt->Notify(StartupDetailsText(m_system->Text(entry->program.program), entry->program.found, version),
+                     "启动项信息");
+}
+
+bool RunStartupDialog(const std::wstring& folder, const std::function<void(CStartupDlg&)>& setUp) {
+    CStartupDlg dialog(folder);
+    if (setUp) setUp(dialog);
+    dialog.DoModal();
+    return dialog.BlockListChanged();
+}

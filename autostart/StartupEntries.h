@@ -1,0 +1,119 @@
+// The startup entries: the seam over the registry and the shell, the listing
+// of every place, and the changes (disable, enable, remove) as plain flows,
+// so that they run the same over the real system and over a test's fakes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "autostart/AutostartRules.h"
+#include "process/MessagePrompt.h"
+
+enum class SystemFolder { UserStartup, CommonStartup, Windows, System, Temporary };
+
+struct ShortcutTarget {
+    std::wstring path;  // empty when the shortcut names nothing
+    std::wstring arguments;
+};
+
+class AutostartSystem {
+public:
+    virtual ~AutostartSystem() = default;
+
+    // Registry calls answer with the system's status (kErrorSuccess, ...).
+    virtual long ListValues(RegistryRoot root, RegistryView view, const std::wstring& key,
+                            std::vector<RegistryValue>& values) = 0;
+    virtual long ListSubkeys(RegistryRoot root, RegistryView view, const std::wstring& key,
+                             std::vector<std::wstring>& subkeys) = 0;
+    virtual long ReadValue(RegistryRoot root, RegistryView view, const std::wstring& key, const std::wstring& name,
+                           RegistryValue& value) = 0;
+    // Makes the key where it is missing.
+    virtual long WriteValue(RegistryRoot root, RegistryView view, const std::wstring& key,
+                            const RegistryValue& value) = 0;
+    virtual long DeleteValue(RegistryRoot root, RegistryView view, const std::wstring& key,
+                             const std::wstring& name) = 0;
+
+    virtual bool Is64BitSystem() = 0;
+    virtual WindowsVersion Version() = 0;
+    // The current moment as a FILETIME (100-ns units since 1601, UTC).
+    virtual uint64_t Now() = 0;
+    virtual bool ToLocalTime(uint64_t moment, LocalTime& local) = 0;
+
+    // Empty when the system has no such folder.
+    virtual std::wstring Folder(SystemFolder folder) = 0;
+    // The names of the files (not folders) in folder; none when it cannot be read.
+    virtual std::vector<std::wstring> FilesIn(const std::wstring& folder) = 0;
+    virtual bool IsFile(const std::wstring& path) = 0;
+    // What a shortcut file (.lnk) starts; false when it cannot be read.
+    virtual bool ReadShortcut(const std::wstring& path, ShortcutTarget& target) = 0;
+    // Moves a file, making the target's folder where it is missing.
+    virtual long MoveFileTo(const std::wstring& from, const std::wstring& to) = 0;
+    virtual long DeleteFileAt(const std::wstring& path) = 0;
+
+    virtual CommandLookups Lookups() = 0;
+    // The program file's description and company.
+    virtual ProgramVersion ReadVersion(const std::wstring& path) = 0;
+    // Code page 936 text of a path or name, for the columns and the log.
+    virtual std::string Text(const std::wstring& wide) = 0;
+    // The system's reason for a status, code page 936.
+    virtual std::string ErrorText(long status) = 0;
+};
+
+struct StartupEntry {
+    StartupPlace place;
+    std::wstring name;        // value name, shortcut file name, IFEO key name
+    std::wstring command;     // as it stands; a shortcut's target and arguments
+    RegistryValue value;      // the registry value as read (registry places)
+    std::wstring file;        // the shortcut file, where it lies now (startup folders)
+    bool movedAside = false;  // disabled by moving it to this program's place
+    bool disabledByApproval = false;
+    CommandProgram program;
+    EntryMarks marks;
+    std::string placeText;    // 位置
+    std::string description;  // 说明
+    std::string status;       // 状态
+};
+
+struct ListingContext {
+    AutostartSystem& system;
+    // Whether the block list names the program file (its name by the block
+    // list's rule, or its recorded fingerprint).
+    std::function<bool(const std::wstring& programPath)> isDangerous;
+};
+
+// Every entry of every place, each once: Run and RunOnce of HKCU and of each
+// HKLM view, the two startup folders, Winlogon's Shell and Userinit where they
+// differ from the default, and IFEO Debugger values; then the entries this
+// program moved aside. A place that cannot be read is passed over; reading
+// changes nothing.
+std::vector<StartupEntry> ListStartupEntries(const ListingContext& context);
+
+// Whether the entry can be disabled or enabled (Winlogon and IFEO cannot).
+bool CanToggle(const StartupEntry& entry);
+bool IsDisabled(const StartupEntry& entry);
+
+// The outcome of a change: its status, and the system's reason when it failed.
+struct ChangeResult {
+    long status = kErrorSuccess;
+    std::string reason;
+    bool ok() const { return status == kErrorSuccess; }
+};
+
+// Disables an enabled entry or enables a disabled one: StartupApproved marks
+// from Windows 8 on; otherwise (and for RunOnce) the value moves to the own
+// key under HKCU, with its type and bytes, or the shortcut to the folder
+// beside the startup folder, and back.
+ChangeResult ToggleEntry(AutostartSystem& system, const StartupEntry& entry);
+
+// Where the log line goes; false when it could not be written.
+using LogWriter = std::function<bool(const std::string& line)>;
+
+enum class RemovalOutcome { Declined, Removed, LogFailed, Failed };
+
+// Asks RemovalQuestion (caption "提示", Yes/No); on Yes writes the log line
+// (place, name, type and value in full) and only then removes the entry. A
+// log that cannot be written stops the removal with a notice.
+RemovalOutcome RemoveEntry(AutostartSystem& system, const StartupEntry& entry, MessagePrompt& prompt,
+                           const LogWriter& writeLog, ChangeResult& result);

@@ -1,0 +1,290 @@
+#include "autostart/Win32AutostartSystem.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "files/Win32FileStore.h"
+#include "framework/Registry.h"
+#include "framework/SystemFunction.h"
+#include "framework/Text.h"
+#include "process/Win32ProcessSystem.h"
+
+namespace {
+
+HKEY RootKey(RegistryRoot root) { return root == RegistryRoot::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
+
+// A find handle, closed with the object.
+class FileSearch {
+public:
+    FileSearch(const std::wstring& pattern, WIN32_FIND_DATAW& found)
+        : m_handle(FindFirstFileW(pattern.c_str(), &found)) {}
+    ~FileSearch() {
+        if (m_handle != INVALID_HANDLE_VALUE) FindClose(m_handle);
+    }
+    FileSearch(const FileSearch&) = delete;
+    FileSearch& operator=(const FileSearch&) = delete;
+    bool found() const { return m_handle != INVALID_HANDLE_VALUE; }
+    bool Next(WIN32_FIND_DATAW& found) const { return FindNextFileW(m_handle, &found) != FALSE; }
+
+private:
+    HANDLE m_handle;
+};
+
+// A COM interface pointer, released with the object.
+template <typename Interface>
+class ComPointer {
+public:
+    ComPointer() = default;
+    ~ComPointer() {
+        if (m_pointer) m_pointer->Release();
+    }
+    ComPointer(const ComPointer&) = delete;
+    ComPointer& operator=(const ComPointer&) = delete;
+    Interface* operator->() const { return m_pointer; }
+    Interface* get() const { return m_pointer; }
+    void** out() { return reinterpret_cast<void**>(&m_pointer); }
+
+private:
+    Interface* m_pointer = nullptr;
+};
+
+std::wstring LongPathOf(const std::wstring& path) {
+    const DWORD needed = GetLongPathNameW(path.c_str(), nullptr, 0);
+    if (needed == 0) return path;
+    std::wstring longPath(needed, L'\0');
+    const DWORD length = GetLongPathNameW(path.c_str(), &longPath[0], needed);
+    if (length == 0 || length >= needed) return path;
+    longPath.resize(length);
+    return longPath;
+}
+
+std::wstring ShellFolder(int csidl) {
+    // SHGetFolderPathW takes a buffer of MAX_PATH and never writes more.
+    std::wstring path(MAX_PATH + 1, L'\0');
+    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, 0, &path[0]))) return std::wstring();
+    path.resize(wcsnlen(path.c_str(), path.size()));
+    return path;
+}
+
+std::optional<std::wstring> EnvironmentVariable(const std::wstring& name) {
+    const DWORD needed = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+    if (needed == 0) return std::nullopt;
+    std::wstring value(needed, L'\0');
+    const DWORD length = GetEnvironmentVariableW(name.c_str(), &value[0], needed);
+    if (length >= needed) return std::nullopt;
+    value.resize(length);
+    return value;
+}
+
+}  // namespace
+
+unsigned long ViewAccess(RegistryView view) {
+    switch (view) {
+    case RegistryView::Key64: return KEY_WOW64_64KEY;
+    case RegistryView::Key32: return KEY_WOW64_32KEY;
+    case RegistryView::Native: break;
+    }
+    return 0;
+}
+
+long Win32AutostartSystem::ListValues(RegistryRoot root, RegistryView view, const std::wstring& key,
+                                      std::vector<RegistryValue>& values) {
+    const RegistryKey opened(RootKey(root), key.c_str(), KEY_QUERY_VALUE | ViewAccess(view));
+    if (!opened.get()) return opened.status();
+    DWORD longestName = 0;
+    DWORD longestData = 0;
+    LONG status = RegQueryInfoKeyW(opened.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   &longestName, &longestData, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) return status;
+    std::vector<wchar_t> name(longestName + 2);
+    std::vector<BYTE> data(longestData + 2);
+    for (DWORD index = 0;; ++index) {
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        DWORD dataSize = static_cast<DWORD>(data.size());
+        DWORD type = 0;
+        status = RegEnumValueW(opened.get(), index, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize);
+        if (status == ERROR_MORE_DATA) {
+            // A value grew since the key was measured: room for it, and again.
+            name.resize(name.size() * 2 + 256);
+            data.resize(std::max<size_t>(data.size() * 2, dataSize + 2));
+            --index;
+            continue;
+        }
+        if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+        if (status != ERROR_SUCCESS) return status;
+        values.push_back(
+            {std::wstring(name.data(), nameLength), type, std::vector<uint8_t>(data.begin(), data.begin() + dataSize)});
+    }
+}
+
+long Win32AutostartSystem::ListSubkeys(RegistryRoot root, RegistryView view, const std::wstring& key,
+                                       std::vector<std::wstring>& subkeys) {
+    const RegistryKey opened(RootKey(root), key.c_str(), KEY_ENUMERATE_SUB_KEYS | ViewAccess(view));
+    if (!opened.get()) return opened.status();
+    // Key names are at most 255 characters.
+    std::vector<wchar_t> name(257);
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(name.size());
+        const LONG status =
+            RegEnumKeyExW(opened.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+        if (status != ERROR_SUCCESS) return status;
+        subkeys.emplace_back(name.data(), length);
+    }
+}
+
+long Win32AutostartSystem::ReadValue(RegistryRoot root, RegistryView view, const std::wstring& key,
+                                     const std::wstring& name, RegistryValue& value) {
+    const RegistryKey opened(RootKey(root), key.c_str(), KEY_QUERY_VALUE | ViewAccess(view));
+    if (!opened.get()) return opened.status();
+    DWORD type = 0;
+    DWORD size = 0;
+    LONG status = RegQueryValueExW(opened.get(), name.c_str(), nullptr, &type, nullptr, &size);
+    std::vector<BYTE> data;
+    // The value can grow between two calls: ask again, a few times at most.
+    for (int attempt = 0; attempt < 8 && (status == ERROR_SUCCESS || status == ERROR_MORE_DATA); ++attempt) {
+        data.resize(size + 2);
+        size = static_cast<DWORD>(data.size());
+        status = RegQueryValueExW(opened.get(), name.c_str(), nullptr, &type, data.data(), &size);
+        if (status == ERROR_SUCCESS) break;
+    }
+    if (status != ERROR_SUCCESS) return status;
+    value = {name, type, std::vector<uint8_t>(data.begin(), data.begin() + size)};
+    return ERROR_SUCCESS;
+}
+
+long Win32AutostartSystem::WriteValue(RegistryRoot root, RegistryView view, const std::wstring& key,
+                                      const RegistryValue& value) {
+    const RegistryKey opened(RootKey(root), key.c_str(), KEY_SET_VALUE | ViewAccess(view), true);
+    if (!opened.get()) return opened.status();
+    return RegSetValueExW(opened.get(), value.name.c_str(), 0, value.type, value.bytes.data(),
+                          static_cast<DWORD>(value.bytes.size()));
+}
+
+long Win32AutostartSystem::DeleteValue(RegistryRoot root, RegistryView view, const std::wstring& key,
+                                       const std::wstring& name) {
+    const RegistryKey opened(RootKey(root), key.c_str(), KEY_SET_VALUE | ViewAccess(view));
+    if (!opened.get()) return opened.status();
+    return RegDeleteValueW(opened.get(), name.c_str());
+}
+
+bool Win32AutostartSystem::Is64BitSystem() {
+#ifdef _WIN64
+    return true;
+#else
+    using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
+    const auto isWow64 = FindSystemFunction<IsWow64>(L"kernel32.dll", "IsWow64Process");
+    BOOL wow64 = FALSE;
+    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+#endif
+}
+
+WindowsVersion Win32AutostartSystem::Version() {
+    using GetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof(version);
+    const auto rtlGetVersion = FindSystemFunction<GetVersion>(L"ntdll.dll", "RtlGetVersion");
+    if ((rtlGetVersion && rtlGetVersion(&version) == 0) || GetVersionExW(&version)) {
+        return {version.dwMajorVersion, version.dwMinorVersion};
+    }
+    return {};
+}
+
+uint64_t Win32AutostartSystem::Now() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+}
+
+bool Win32AutostartSystem::ToLocalTime(uint64_t moment, LocalTime& local) {
+    FILETIME utcTime{static_cast<DWORD>(moment), static_cast<DWORD>(moment >> 32)};
+    SYSTEMTIME utc{};
+    SYSTEMTIME there{};
+    if (!FileTimeToSystemTime(&utcTime, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &there)) return false;
+    local = {there.wYear, there.wMonth, there.wDay, there.wHour, there.wMinute, there.wSecond};
+    return true;
+}
+
+std::wstring Win32AutostartSystem::Folder(SystemFolder folder) {
+    switch (folder) {
+    case SystemFolder::UserStartup: return ShellFolder(CSIDL_STARTUP);
+    case SystemFolder::CommonStartup: return ShellFolder(CSIDL_COMMON_STARTUP);
+    case SystemFolder::Windows: return LongPathOf(SystemFolderPath(GetSystemWindowsDirectoryW));
+    case SystemFolder::System: return SystemFolderPath(GetSystemDirectoryW);
+    case SystemFolder::Temporary: {
+        const DWORD needed = GetTempPathW(0, nullptr);
+        if (needed == 0) return std::wstring();
+        std::wstring path(needed, L'\0');
+        const DWORD length = GetTempPathW(needed, &path[0]);
+        if (length == 0 || length >= needed) return std::wstring();
+        path.resize(length);
+        return LongPathOf(path);
+    }
+    }
+    return std::wstring();
+}
+
+std::vector<std::wstring> Win32AutostartSystem::FilesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    const FileSearch search(InFolder(folder, L"*"), found);
+    if (!search.found()) return names;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
+    } while (search.Next(found));
+    return names;
+}
+
+bool Win32AutostartSystem::IsFile(const std::wstring& path) { return IsExistingFile(path); }
+
+bool Win32AutostartSystem::ReadShortcut(const std::wstring& path, ShortcutTarget& target) {
+    ComPointer<IShellLinkW> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.out()))) {
+        return false;
+    }
+    ComPointer<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, file.out())) || FAILED(file->Load(path.c_str(), STGM_READ))) {
+        return false;
+    }
+    // The longest path and command line the system takes.
+    std::vector<wchar_t> text(32768, L'\0');
+    if (FAILED(link->GetPath(text.data(), static_cast<int>(text.size()), nullptr, 0))) text[0] = L'\0';
+    target.path = text.data();
+    text[0] = L'\0';
+    if (FAILED(link->GetArguments(text.data(), static_cast<int>(text.size())))) text[0] = L'\0';
+    target.arguments = text.data();
+    return true;
+}
+
+long Win32AutostartSystem::MoveFileTo(const std::wstring& from, const std::wstring& to) {
+    const size_t separator = to.find_last_of(L'\\');
+    if (separator != std::wstring::npos) CreateDirectoryW(to.substr(0, separator).c_str(), nullptr);
+    return MoveFileExW(from.c_str(), to.c_str(), 0) ? ERROR_SUCCESS : static_cast<long>(GetLastError());
+}
+
+long Win32AutostartSystem::DeleteFileAt(const std::wstring& path) {
+    return DeleteFileW(path.c_str()) ? ERROR_SUCCESS : static_cast<long>(GetLastError());
+}
+
+CommandLookups Win32AutostartSystem::Lookups() {
+    CommandLookups lookups;
+    lookups.environment = EnvironmentVariable;
+    // The places the shell looks for a bare name: the system folder, the
+    // Windows folder, then PATH.
+    lookups.searchFolders = {SystemFolderPath(GetSystemDirectoryW), Folder(SystemFolder::Windows)};
+    const std::wstring path = EnvironmentVariable(L"PATH").value_or(std::wstring());
+    for (size_t start = 0; start < path.size();) {
+        const size_t end = std::min(path.find(L';', start), path.size());
+        if (end > start) lookups.searchFolders.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    lookups.isFile = IsExistingFile;
+    return lookups;
+}
+
+ProgramVersion Win32AutostartSystem::ReadVersion(const std::wstring& path) { return ReadFileVersionTexts(path); }
+
+std::string Win32AutostartSystem::Text(const std::wstring& wide) { return TextFromWide(wide); }
+
+std::string Win32AutostartSystem::ErrorText(long status) { return SystemErrorText(static_cast<unsigned long>(status)); }

@@ -1,0 +1,36 @@
+// The startup entries' seam over the real registry, file system and shell.
+#pragma once
+
+#include "autostart/StartupEntries.h"
+
+class Win32AutostartSystem : public AutostartSystem {
+public:
+    long ListValues(RegistryRoot root, RegistryView view, const std::wstring& key,
+                    std::vector<RegistryValue>& values) override;
+    long ListSubkeys(RegistryRoot root, RegistryView view, const std::wstring& key,
+                     std::vector<std::wstring>& subkeys) override;
+    long ReadValue(RegistryRoot root, RegistryView view, const std::wstring& key, const std::wstring& name,
+                   RegistryValue& value) override;
+    long WriteValue(RegistryRoot root, RegistryView view, const std::wstring& key, const RegistryValue& value) override;
+    long DeleteValue(RegistryRoot root, RegistryView view, const std::wstring& key, const std::wstring& name) override;
+    bool Is64BitSystem() override;
+    // RtlGetVersion: the system's own version, whatever the manifest says.
+    WindowsVersion Version() override;
+    uint64_t Now() override;
+    bool ToLocalTime(uint64_t moment, LocalTime& local) override;
+    std::wstring Folder(SystemFolder folder) override;
+    std::vector<std::wstring> FilesIn(const std::wstring& folder) override;
+    bool IsFile(const std::wstring& path) override;
+    // Through the shell's link object (IShellLinkW), without resolving: reading
+    // changes nothing. The thread must have COM started.
+    bool ReadShortcut(const std::wstring& path, ShortcutTarget& target) override;
+    long MoveFileTo(const std::wstring& from, const std::wstring& to) override;
+    long DeleteFileAt(const std::wstring& path) override;
+    CommandLookups Lookups() override;
+    ProgramVersion ReadVersion(const std::wstring& path) override;
+    std::string Text(const std::wstring& wide) override;
+    std::string ErrorText(long status) override;
+};
+
+// The registry access flag of a view (KEY_WOW64_64KEY, KEY_WOW64_32KEY, none).
+unsigned long ViewAccess(RegistryView view);

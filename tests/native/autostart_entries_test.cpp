@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "autostart/StartupEntries.h"
+
+namespace {
+
+constexpr auto CU = RegistryRoot::CurrentUser;
+constexpr auto LM = RegistryRoot::LocalMachine;
+constexpr auto Native = RegistryView::Native;
+constexpr auto Key64 = RegistryView::Key64;
+constexpr auto Key32 = RegistryView::Key32;
+const std::wstring kApprovedRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+
+// A registry of keys (root, view, path) and files, each a shortcut to its
+// target where it has one.
+class FakeAutostart : public AutostartSystem {
+public:
+    using Key = std::tuple<RegistryRoot, RegistryView, std::wstring>;
+    std::map<Key, std::vector<RegistryValue>> keys;
+    std::set<Key> denied;
+    std::map<std::wstring, ShortcutTarget> files;
+    WindowsVersion version{10, 0};
+
+    RegistryValue* Find(const Key& key, const std::wstring& name) {
+        for (RegistryValue& value : keys[key]) {
+            if (value.name == name) return &value;
+        }
+        return nullptr;
+    }
+    long ListValues(RegistryRoot r, RegistryView v, const std::wstring& k, std::vector<RegistryValue>& out) override {
+        out = keys[{r, v, k}];
+        return kErrorSuccess;
+    }
+    long ListSubkeys(RegistryRoot r, RegistryView v, const std::wstring& k, std::vector<std::wstring>& out) override {
+        for (const auto& entry : keys) {
+            const std::wstring& path = std::get<2>(entry.first);
+            if (std::get<0>(entry.first) == r && std::get<1>(entry.first) == v && path.rfind(k + L"\\", 0) == 0) {
+                out.push_back(path.substr(k.size() + 1));
+            }
+        }
+        return kErrorSuccess;
+    }
+    long ReadValue(RegistryRoot r, RegistryView v, const std::wstring& k, const std::wstring& name,
+                   RegistryValue& value) override {
+        const RegistryValue* found = Find({r, v, k}, name);
+        if (found) value = *found;
+        return found ? kErrorSuccess : kErrorFileNotFound;
+    }
+    long WriteValue(RegistryRoot r, RegistryView v, const std::wstring& k, const RegistryValue& value) override {
+        if (denied.count({r, v, k})) return kErrorAccessDenied;
+        if (RegistryValue* old = Find({r, v, k}, value.name)) {
+            *old = value;
+        } else {
+            keys[{r, v, k}].push_back(value);
+        }
+        return kErrorSuccess;
+    }
+    long DeleteValue(RegistryRoot r, RegistryView v, const std::wstring& k, const std::wstring& name) override {
+        if (denied.count({r, v, k})) return kErrorAccessDenied;
+        auto& values = keys[{r, v, k}];
+        const auto kept = std::remove_if(values.begin(), values.end(), [&](auto& value) { return value.name == name; });
+        const bool found = kept != values.end();
+        values.erase(kept, values.end());
+        return found ? kErrorSuccess : kErrorFileNotFound;
+    }
+    bool Is64BitSystem() override { return true; }
+    WindowsVersion Version() override { return version; }
+    uint64_t Now() override { return 0x0102030405060708ULL; }
+    bool ToLocalTime(uint64_t, LocalTime& local) override { return local = {2026, 12, 9, 10, 0, 0}, true; }
+    std::wstring Folder(SystemFolder folder) override {
+        const wchar_t* folders[] = {L"C:\\U\\Startup", L"C:\\P\\Startup", L"C:\\Windows", L"C:\\Windows\\system32",
+                                    L"C:\\U\\Temp"};
+        return folders[static_cast<int>(folder)];
+    }
+    std::vector<std::wstring> FilesIn(const std::wstring& folder) override {
+        std::vector<std::wstring> names;
+        for (const auto& file : files) {
+            if (file.first.rfind(folder + L"\\", 0) == 0 &&
+                file.first.find(L'\\', folder.size() + 1) == std::wstring::npos) {
+                names.push_back(file.first.substr(folder.size() + 1));
+            }
+        }
+        return names;
+    }
+    bool IsFile(const std::wstring& path) override { return files.count(path) > 0; }
+    bool ReadShortcut(const std::wstring& path, ShortcutTarget& target) override {
+        return IsFile(path) && !(target = files[path]).path.empty();
+    }
+    long MoveFileTo(const std::wstring& from, const std::wstring& to) override {
+        if (!files.count(from)) return kErrorFileNotFound;
+        files[to] = files[from];
+        files.erase(from);
+        return kErrorSuccess;
+    }
+    long DeleteFileAt(const std::wstring& path) override {
+        return files.erase(path) ? kErrorSuccess : kErrorFileNotFound;
+    }
+    CommandLookups Lookups() override {
+        return {nullptr, {L"C:\\Windows\\system32"}, [this](const std::wstring& path) { return IsFile(path); }};
+    }
+    ProgramVersion ReadVersion(const std::wstring&) override { return {"工具", "某公司"}; }
+    std::string Text(const std::wstring& wide) override { return std::string(wide.begin(), wide.end()); }
+    std::string ErrorText(long status) override { return "error " + std::to_string(status); }
+};
+
+class Prompt : public MessagePrompt {
+public:
+    std::vector<std::string> texts;
+    int answer = kIdYes;
+    int Show(const std::string& text, const std::string&, unsigned) override {
+        texts.push_back(text);
+        return answer;
+    }
+};
+
+class AutostartEntries : public ::testing::Test {
+protected:
+    FakeAutostart system;
+    std::vector<StartupEntry> List() {
+        return ListStartupEntries({system, [](const std::wstring& path) { return path.find(L"evil") != path.npos; }});
+    }
+    StartupEntry Named(const std::wstring& name) {
+        for (const StartupEntry& entry : List()) {
+            if (entry.name == name) return entry;
+        }
+        return {};
+    }
+};
+
+}  // namespace
+
+TEST_F(AutostartEntries, EveryPlaceOnceWithItsMarks) {
+    system.files = {{L"C:\\U\\Temp\\svchost.exe", {}},
+                    {L"C:\\Tools\\evil.exe", {}},
+                    {L"C:\\U\\Startup\\desktop.ini", {}},
+                    {L"C:\\U\\Startup\\app.lnk", {L"C:\\Tools\\app.exe", L"/tray"}},
+                    {L"C:\\P\\Startup\\broken.lnk", {}},
+                    {L"C:\\Tools\\app.exe", {}},
+                    {L"C:\\Windows\\system32\\debugger.exe", {}},
+                    {L"C:\\Games\\rundll32.exe", {}}};
+    // The library is the program, but a rundll32 of its own is a disguise.
+    system.keys[{LM, Key64, kRunKey}] = {StringValue(L"host", L"C:\\Games\\rundll32.exe debugger.exe,Start")};
+    system.keys[{CU, Native, kRunKey}] = {StringValue(L"fake", L"C:\\U\\Temp\\svchost.exe -k")};
+    system.keys[{LM, Key64, kWinlogonKey}] = {StringValue(L"Shell", L"explorer.exe"),
+                                              StringValue(L"Userinit", L"userinit.exe,C:\\Tools\\evil.exe")};
+    // One IFEO key that both views show is one entry.
+    for (RegistryView view : {Key64, Key32}) {
+        system.keys[{LM, view, std::wstring(kImageOptionsKey) + L"\\notepad.exe"}] = {
+            StringValue(L"Debugger", L"debugger")};
+    }
+    system.keys[{CU, Native, kApprovedRun}] = {{L"fake", kRegBinary, {0x03, 0, 0, 0}}};
+
+    EXPECT_EQ(6u, List().size());
+    EXPECT_EQ("可疑、已启用", Named(L"host").status);
+    EXPECT_EQ("可疑、已禁用", Named(L"fake").status);
+    EXPECT_EQ("工具（某公司）", Named(L"fake").description);
+    EXPECT_EQ(L"\"C:\\Tools\\app.exe\" /tray", Named(L"app.lnk").command);
+    EXPECT_EQ("文件不存在、已启用", Named(L"broken.lnk").status);
+    EXPECT_EQ(L"", Named(L"Shell").name) << "Windows' default is not listed";
+    EXPECT_EQ("危险、已启用", Named(L"Userinit").status) << "the first item not Windows' own is the program";
+    EXPECT_EQ(L"C:\\Windows\\system32\\debugger.exe", Named(L"notepad.exe").program.program);
+}
+
+TEST_F(AutostartEntries, DisableAndEnableGiveEverythingBackByteForByte) {
+    // Windows 8 on: the approval mark of the entry's own view; the value stays.
+    const RegistryValue tool = StringValue(L"tool", L"C:\\t.exe");
+    system.keys[{LM, Key32, kRunKey}] = {tool};
+    ASSERT_TRUE(ToggleEntry(system, Named(L"tool")).ok());
+    EXPECT_EQ(0x03, system.Find({LM, Key64, kApprovedRun + L"32"}, L"tool")->bytes.at(0));
+    EXPECT_TRUE(Named(L"tool").marks.disabled);
+    ASSERT_TRUE(ToggleEntry(system, Named(L"tool")).ok());
+    EXPECT_EQ(0x02, system.Find({LM, Key64, kApprovedRun + L"32"}, L"tool")->bytes.at(0));
+    EXPECT_EQ(tool, *system.Find({LM, Key32, kRunKey}, L"tool"));
+    system.keys.clear();
+
+    // Before Windows 8 the value moves to the own key and back, type and bytes.
+    system.version = {6, 1};
+    const RegistryValue odd{L"odd", kRegExpandSz, {0x41, 0, 0x42}};  // odd length, no terminator
+    system.keys[{LM, Key64, kRunKey}] = {odd};
+    const std::wstring aside = OwnDisabledSubkey(Named(L"odd").place);
+    ASSERT_TRUE(ToggleEntry(system, Named(L"odd")).ok());
+    EXPECT_EQ(nullptr, system.Find({LM, Key64, kRunKey}, L"odd"));
+    EXPECT_EQ("文件不存在、已禁用", Named(L"odd").status);
+    ASSERT_TRUE(ToggleEntry(system, Named(L"odd")).ok());
+    EXPECT_EQ(odd, *system.Find({LM, Key64, kRunKey}, L"odd"));
+    EXPECT_EQ(nullptr, system.Find({CU, Native, aside}, L"odd"));
+
+    // Refused rights leave the entry where it was, with no copy left behind.
+    system.denied.insert({LM, Key64, kRunKey});
+    EXPECT_EQ(kErrorAccessDenied, ToggleEntry(system, Named(L"odd")).status);
+    EXPECT_EQ(odd, *system.Find({LM, Key64, kRunKey}, L"odd"));
+    EXPECT_EQ(nullptr, system.Find({CU, Native, aside}, L"odd"));
+    system.keys.clear();
+
+    // RunOnce has no approval mark: it moves on every system.
+    system.version = {10, 0};
+    system.keys[{CU, Native, kRunOnceKey}] = {StringValue(L"once", L"x")};
+    ASSERT_TRUE(ToggleEntry(system, Named(L"once")).ok());
+    EXPECT_EQ(nullptr, system.Find({CU, Native, kRunOnceKey}, L"once"));
+}
+
+TEST_F(AutostartEntries, RemovalAsksLogsFirstAndOnlyThenRemoves) {
+    system.keys[{CU, Native, kRunKey}] = {StringValue(L"tool", L"C:\\t.exe /a")};
+    system.keys[{LM, Key64, kWinlogonKey}] = {StringValue(L"Shell", L"C:\\x.exe")};
+    Prompt prompt;
+    std::vector<std::string> log;
+    const auto writeLog = [&](const std::string& line) {
+        EXPECT_TRUE(log.size() > 0 || system.Find({CU, Native, kRunKey}, L"tool")) << "logged before the removal";
+        log.push_back(line);
+        return true;
+    };
+    ChangeResult result;
+    prompt.answer = kIdNo;
+    EXPECT_EQ(RemovalOutcome::Declined, RemoveEntry(system, Named(L"tool"), prompt, writeLog, result));
+    EXPECT_EQ("确定要删除启动项 tool 吗？", prompt.texts.at(0));
+    prompt.answer = kIdYes;
+    EXPECT_EQ(RemovalOutcome::LogFailed,
+              RemoveEntry(
+                  system, Named(L"tool"), prompt, [](const std::string&) { return false; }, result));
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, Named(L"tool"), prompt, writeLog, result));
+    EXPECT_EQ(nullptr, system.Find({CU, Native, kRunKey}, L"tool"));
+    EXPECT_EQ(
+        "2026-12-09 10:00:00  删除启动项  HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run  tool  "
+        "REG_SZ  C:\\t.exe /a\r\n",
+        log.at(0));
+
+    // Winlogon gets Windows' default back: a logon without a shell fails.
+    EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, Named(L"Shell"), prompt, writeLog, result));
+    EXPECT_EQ(StringValue(L"Shell", L"explorer.exe"), *system.Find({LM, Key64, kWinlogonKey}, L"Shell"));
+    EXPECT_TRUE(List().empty());
+}

@@ -1,0 +1,229 @@
+// The startup entries dialog over the prefix's real registry, Startup folder
+// and files: entries planted in every place are listed with their place and
+// marks; disabling and enabling give the value back byte for byte; removal
+// logs first; 封锁 writes proc.dat.
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "autostart/StartupDlg.h"
+#include "autostart/Win32AutostartSystem.h"
+#include "framework/Text.h"
+#include "res/resource.h"
+#include "tests/wine/support/WineTestSupport.h"
+
+namespace {
+
+constexpr auto CU = RegistryRoot::CurrentUser;
+constexpr auto LM = RegistryRoot::LocalMachine;
+constexpr auto Native = RegistryView::Native;
+const std::wstring kApproved = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+const std::wstring kAside = L"Software\\tarvemonix\\Disabled\\HKLM-Run";
+
+std::wstring ShellFolder(int csidl) {
+    wchar_t path[MAX_PATH + 1] = {};
+    SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, 0, path);
+    return path;
+}
+
+// A seam whose Windows version a test chooses; it also plants and reads back
+// the tests' values, checked against the bytes the test wrote.
+class ChosenSystem : public Win32AutostartSystem {
+public:
+    WindowsVersion version{10, 0};
+    WindowsVersion Version() override { return version; }
+    std::optional<RegistryValue> Read(RegistryRoot root, RegistryView view, const std::wstring& key,
+                                      const std::wstring& name) {
+        RegistryValue value;
+        if (ReadValue(root, view, key, name, value) != kErrorSuccess) return std::nullopt;
+        return value;
+    }
+};
+
+// A value of the test's, taken away with the object.
+class Planted {
+public:
+    Planted(ChosenSystem& system, RegistryRoot root, RegistryView view, std::wstring key, const RegistryValue& value)
+        : m_system(system), m_root(root), m_view(view), m_key(std::move(key)), m_name(value.name) {
+        m_system.WriteValue(root, view, m_key, value);
+    }
+    ~Planted() { m_system.DeleteValue(m_root, m_view, m_key, m_name); }
+    Planted(const Planted&) = delete;
+    Planted& operator=(const Planted&) = delete;
+
+private:
+    ChosenSystem& m_system;
+    RegistryRoot m_root;
+    RegistryView m_view;
+    std::wstring m_key, m_name;
+};
+
+bool MakeShortcut(const std::wstring& link, const std::wstring& target, const std::wstring& arguments) {
+    IShellLinkW* shellLink = nullptr;
+    IPersistFile* file = nullptr;
+    const bool made = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                                 reinterpret_cast<void**>(&shellLink))) &&
+                      SUCCEEDED(shellLink->SetPath(target.c_str())) &&
+                      SUCCEEDED(shellLink->SetArguments(arguments.c_str())) &&
+                      SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+                      SUCCEEDED(file->Save(link.c_str(), TRUE));
+    if (file) file->Release();
+    if (shellLink) shellLink->Release();
+    return made;
+}
+
+class StartupEntriesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        // Outside the temporary folders, so only the marks planted show.
+        programs = L"C:\\tvx-startup-" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(programs.c_str(), nullptr);
+        danger = programs + L"\\tvxstartdanger.exe";
+        linked = programs + L"\\tvxstartlinked.exe";
+        disguise = scratch.path() + L"\\svchost.exe";
+        for (const std::wstring& copy : {danger, linked, disguise}) CopyFileW(TVX_SLEEPER_PATH, copy.c_str(), FALSE);
+        WriteFileBytes(scratch.path() + L"\\proc.dat", "tvxstartdanger\r\nEOF");
+        link = ShellFolder(CSIDL_STARTUP) + L"\\tvxtest-link.lnk";
+        ASSERT_TRUE(MakeShortcut(link, linked, L"/tray"));
+    }
+    void TearDown() override {
+        if (dialog && dialog->m_hWnd) DestroyWindow(dialog->m_hWnd);
+        dialog.reset();
+        for (const std::wstring& file : {link, danger, linked}) DeleteFileW(file.c_str());
+        RemoveDirectoryW(programs.c_str());
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, (std::wstring(kImageOptionsKey) + L"\\tvxtest.exe").c_str());
+        CoUninitialize();
+    }
+    void Open() {
+        dialog = std::make_unique<CStartupDlg>(scratch.path());
+        dialog->SetMessagePrompt(&prompt);
+        dialog->SetAutostartSystem(&system);
+        ASSERT_TRUE(dialog->Create());
+    }
+    int RowOf(const std::wstring& name) const {
+        for (int row = 0; row < dialog->m_list.GetItemCount(); ++row) {
+            if (dialog->m_list.GetItemText(row, 0) == TextFromWide(name)) return row;
+        }
+        return -1;
+    }
+    std::string Cell(const std::wstring& name, int column) const {
+        return dialog->m_list.GetItemText(RowOf(name), column);
+    }
+    void Select(const std::wstring& name) {
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        dialog->m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(RowOf(name)), reinterpret_cast<LPARAM>(&item));
+    }
+    void Press(int id) {
+        dialog->SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(dialog->GetDlgItem(id)));
+    }
+
+    ScratchDirectory scratch;
+    std::wstring programs, danger, linked, disguise, link;
+    ScriptedPrompt prompt;
+    ChosenSystem system;
+    std::unique_ptr<CStartupDlg> dialog;
+};
+
+}  // namespace
+
+TEST_F(StartupEntriesTest, EveryPlaceIsListedWithItsPlaceAndMarks) {
+    const Planted user(system, CU, Native, kRunKey, StringValue(L"tvxtest-danger", L"\"" + danger + L"\" /x"));
+    const Planted machine64(system, LM, RegistryView::Key64, kRunKey,
+                            StringValue(L"tvxtest-missing", L"C:\\tvx-nowhere\\gone.exe /q"));
+    const Planted machine32(system, LM, RegistryView::Key32, kRunKey, StringValue(L"tvxtest-disguise", disguise));
+    const Planted once(system, CU, Native, kRunOnceKey, {L"tvxtest-once", kRegBinary, {1, 2, 3}});
+    const Planted debugger(system, LM, RegistryView::Key64, std::wstring(kImageOptionsKey) + L"\\tvxtest.exe",
+                           StringValue(L"Debugger", L"%SystemRoot%\\system32\\notepad.exe"));
+    Open();
+
+    EXPECT_EQ("启动项", dialog->GetWindowText());
+    EXPECT_EQ("HKCU\\...\\Run", Cell(L"tvxtest-danger", 2));
+    EXPECT_EQ("危险、已启用", Cell(L"tvxtest-danger", 4));
+    EXPECT_EQ("HKLM\\...\\Run", Cell(L"tvxtest-missing", 2));
+    EXPECT_EQ("文件不存在、已启用", Cell(L"tvxtest-missing", 4));
+    EXPECT_EQ("HKLM\\...\\WOW6432Node\\...\\Run", Cell(L"tvxtest-disguise", 2));
+    EXPECT_EQ("可疑、已启用", Cell(L"tvxtest-disguise", 4));
+    EXPECT_EQ("HKCU\\...\\RunOnce", Cell(L"tvxtest-once", 2));
+    EXPECT_EQ("01 02 03", Cell(L"tvxtest-once", 1));
+    EXPECT_EQ("启动文件夹（当前用户）", Cell(L"tvxtest-link.lnk", 2));
+    EXPECT_EQ(TextFromWide(L"\"" + linked + L"\" /tray"), Cell(L"tvxtest-link.lnk", 1));
+    EXPECT_EQ("HKLM\\...\\Image File Execution Options", Cell(L"tvxtest.exe", 2));
+    // IFEO entries can only be removed.
+    Select(L"tvxtest.exe");
+    EXPECT_FALSE(dialog->m_btnToggle.IsWindowEnabled());
+
+    // 封锁: the program file's name into proc.dat, and the entry is 危险 at once.
+    Select(L"tvxtest-link.lnk");
+    prompt.answers = {kIdYes};
+    Press(IDC_STARTUPBLOCK);
+    EXPECT_EQ("tvxstartdanger\r\ntvxstartlinked.exe\r\nEOF", ReadFileBytes(scratch.path() + L"\\proc.dat"));
+    EXPECT_EQ("危险、已启用", Cell(L"tvxtest-link.lnk", 4));
+}
+
+TEST_F(StartupEntriesTest, DisableThenEnableGivesTheValueBackByteForByte) {
+    // An odd length and no terminator: what a careless writer leaves.
+    const RegistryValue odd{L"tvxtest-odd", kRegSz, {'a', 0, 'b', 0, 'c'}};
+    const Planted user(system, CU, Native, kRunKey, odd);
+    const RegistryValue moved = StringValue(L"tvxtest-moved", danger, kRegExpandSz);
+    const Planted machine(system, LM, RegistryView::Key64, kRunKey, moved);
+    Open();
+
+    // Windows 8 on: the StartupApproved mark; the value stays as it is.
+    Select(L"tvxtest-odd");
+    EXPECT_EQ("禁用", dialog->m_btnToggle.GetWindowText());
+    Press(IDC_STARTUPTOGGLE);
+    EXPECT_EQ(0x03, system.Read(CU, Native, kApproved, L"tvxtest-odd")->bytes.at(0));
+    // The entry stays selected, and the button now enables it.
+    EXPECT_EQ("启用", dialog->m_btnToggle.GetWindowText());
+    Press(IDC_STARTUPTOGGLE);
+    EXPECT_EQ(0x02, system.Read(CU, Native, kApproved, L"tvxtest-odd")->bytes.at(0));
+    EXPECT_EQ(odd, system.Read(CU, Native, kRunKey, L"tvxtest-odd"));
+    const Planted markGoes(system, CU, Native, kApproved, {L"tvxtest-odd", kRegBinary, {2}});
+
+    // Before Windows 8: the value moves to the program's own key and back.
+    system.version = {6, 1};
+    Select(L"tvxtest-moved");
+    Press(IDC_STARTUPTOGGLE);
+    EXPECT_FALSE(system.Read(LM, RegistryView::Key64, kRunKey, L"tvxtest-moved"));
+    EXPECT_EQ(moved, system.Read(CU, Native, kAside, L"tvxtest-moved"));
+    EXPECT_EQ("危险、已禁用", Cell(L"tvxtest-moved", 4));
+    Press(IDC_STARTUPTOGGLE);
+    EXPECT_EQ(moved, system.Read(LM, RegistryView::Key64, kRunKey, L"tvxtest-moved"));
+    EXPECT_FALSE(system.Read(CU, Native, kAside, L"tvxtest-moved"));
+
+    // The shortcut moves beside the Startup folder and back.
+    Select(L"tvxtest-link.lnk");
+    Press(IDC_STARTUPTOGGLE);
+    EXPECT_FALSE(FileExists(link));
+    Press(IDC_STARTUPTOGGLE);
+    EXPECT_TRUE(FileExists(link));
+    EXPECT_TRUE(prompt.shown.empty());
+    RemoveDirectoryW((ShellFolder(CSIDL_STARTUP) + L" (tarvemonix disabled)").c_str());
+}
+
+TEST_F(StartupEntriesTest, RemovalAsksAndLogsTheValueFirst) {
+    const Planted machine(system, LM, RegistryView::Key32, kRunKey,
+                          StringValue(L"tvxtest-remove", L"C:\\tvx-nowhere\\gone.exe /q"));
+    Open();
+    Select(L"tvxtest-remove");
+    prompt.answers = {kIdNo};
+    Press(IDC_STARTUPREMOVE);
+    ASSERT_EQ(1u, prompt.shown.size());
+    EXPECT_EQ("确定要删除启动项 tvxtest-remove 吗？", prompt.shown[0].text);
+    EXPECT_EQ("提示", prompt.shown[0].caption);
+    EXPECT_TRUE(system.Read(LM, RegistryView::Key32, kRunKey, L"tvxtest-remove"));
+
+    prompt.answers = {kIdYes};
+    Press(IDC_STARTUPREMOVE);
+    EXPECT_FALSE(system.Read(LM, RegistryView::Key32, kRunKey, L"tvxtest-remove"));
+    EXPECT_EQ(-1, RowOf(L"tvxtest-remove"));
+    const std::string log = ReadFileBytes(scratch.path() + L"\\tarvemonix.log");
+    EXPECT_NE(std::string::npos,
+              log.find("  删除启动项  HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Microsoft\\Windows\\"
+                       "CurrentVersion\\Run  tvxtest-remove  REG_SZ  C:\\tvx-nowhere\\gone.exe /q\r\n"))
+        << log;
+}
