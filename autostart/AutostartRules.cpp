@@ -357,12 +357,14 @@ std::string DescriptionText(const ProgramVersion& version) {
     return version.description + "（" + version.company + "）";
 }
 
-std::string StartupDetailsText(const std::string& programPath, bool found, const ProgramVersion& version) {
+std::string StartupDetailsText(const std::string& programPath, bool found, const ProgramVersion& version,
+                               const std::string& signatureText) {
     const auto orUnreadable = [](const std::string& text) { return text.empty() ? std::string("无法读取") : text; };
     std::string text = " 程序文件: " + orUnreadable(programPath);
     if (!programPath.empty() && !found) text += "（文件不存在）";
     text += "\n 文件描述: " + orUnreadable(version.description);
     text += "\n 公司: " + orUnreadable(version.company);
+    text += "\n 数字签名: " + signatureText;
     return text;
 }
 

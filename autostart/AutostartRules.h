@@ -200,8 +200,9 @@ std::string DescriptionText(const ProgramVersion& version);
 
 // The details box of an entry's file: the program file (with 文件不存在
 // where it is not found), its description and company, "无法读取" for each
-// that cannot be read.
-std::string StartupDetailsText(const std::string& programPath, bool found, const ProgramVersion& version);
+// that cannot be read, then the signature's text (SignatureText).
+std::string StartupDetailsText(const std::string& programPath, bool found, const ProgramVersion& version,
+                               const std::string& signatureText);
 
 // ---- The log ---------------------------------------------------------------------
 

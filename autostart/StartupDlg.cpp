@@ -10,6 +10,7 @@
 #include "framework/FormatText.h"
 #include "framework/Text.h"
 #include "process/EndLog.h"
+#include "process/FileSignature.h"
 #include "process/Win32MessagePrompt.h"
 #include "res/resource.h"
 
@@ -236,10 +237,11 @@ void CStartupDlg::OnBlock() {
 void CStartupDlg::OnDetails() {
     const StartupEntry* entry = SelectedEntry();
     if (!entry) return;
-    const ProgramVersion version =
-        entry->program.found ? m_system->ReadVersion(entry->program.program) : ProgramVersion{};
-    m_prompt->Notify(StartupDetailsText(m_system->Text(entry->program.program), entry->program.found, version),
-                     "启动项信息");
+    const bool found = entry->program.found;
+    const std::string path = m_system->Text(entry->program.program);
+    const ProgramVersion version = found ? m_system->ReadVersion(entry->program.program) : ProgramVersion{};
+    const FileSignature signature = found ? ReadFileSignature(path) : FileSignature{};
+    m_prompt->Notify(StartupDetailsText(path, found, version, SignatureText(signature)), "启动项信息");
 }
 
 bool RunStartupDialog(const std::wstring& folder, const std::function<void(CStartupDlg&)>& setUp) {

@@ -121,8 +121,8 @@ TEST(AutostartRules, MarksTextsAndSuspiciousFiles) {
     // A value's line breaks cannot split the log's record.
     EXPECT_EQ("2026-12-09 08:07:06  删除启动项  HKCU\\Run  tool  REG_SZ  \"C:\\t.exe\"  /a b\r\n",
               StartupRemovalLogLine("HKCU\\Run", "tool", "REG_SZ", "\"C:\\t.exe\"\r\n/a\nb", {2026, 12, 9, 8, 7, 6}));
-    EXPECT_EQ(" 程序文件: C:\\gone.exe（文件不存在）\n 文件描述: 无法读取\n 公司: 无法读取",
-              StartupDetailsText("C:\\gone.exe", false, {}));
+    EXPECT_EQ(" 程序文件: C:\\gone.exe（文件不存在）\n 文件描述: 无法读取\n 公司: 无法读取\n 数字签名: 无法读取",
+              StartupDetailsText("C:\\gone.exe", false, {}, "无法读取"));
     EXPECT_TRUE(OffersAdministratorRestart(kErrorAccessDenied, false));
     EXPECT_FALSE(OffersAdministratorRestart(kErrorAccessDenied, true));
     EXPECT_FALSE(OffersAdministratorRestart(kErrorFileNotFound, false));
