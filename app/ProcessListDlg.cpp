@@ -2,6 +2,7 @@
 
 #include "controls/AboutDlg.h"
 #include "files/Win32FileStore.h"
+#include "blocklist/PolicyNames.h"
 #include "process/Refresh.h"
 #include "process/Win32MessagePrompt.h"
 #include "process/Win32ProcessSystem.h"
@@ -55,6 +56,7 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_QUERYDRAGICON: return reinterpret_cast<LRESULT>(m_hIcon);
     case WM_HOTKEY: return OnHotKey(wParam);
     case WM_TRAY_NOTIFY: return OnTrayNotify(wParam, lParam);
+    case WM_FINGERPRINT_HASHED: OnFingerprintHashed(); return 0;
     case WM_CONTEXTMENU:
         // Only the list has a menu of ours; the title bar's window menu and
         // the rest go to the default handling. From the keyboard (-1) the key
@@ -134,6 +136,8 @@ int CProcessListDlg::OnCreate(CREATESTRUCTW* create) {
     // user did not just start the program.
     if (!m_bKeepHidden && m_nAdPageDelayMs > 0) SetTimer(kAdPageTimer, m_nAdPageDelayMs);
     SetTimer(kBlockCheckTimer, kBlockCheckPeriodMs);
+    SetTimer(kFastCheckTimer, kFastCheckPeriodMs);
+    m_programFiles.SetNotify(m_hWnd, WM_FINGERPRINT_HASHED);
     AddTrayIcon();
     if (!m_bKeepHidden) AnimateWindow(800, AW_CENTER);
     RegisterHotKeys();
@@ -176,7 +180,7 @@ BOOL CProcessListDlg::OnInitDialog() {
     m_nOsClass = GetOsClass();
     LoadBlockList();
     LoadReferenceInfo();
-    TakeSample();
+    if (TakeSample()) CheckLook(m_usage.latest());
     OnRefresh();
     return TRUE;
 }
@@ -191,6 +195,8 @@ int CProcessListDlg::GetOsClass() {
 void CProcessListDlg::OnTimer(UINT_PTR id) {
     if (id == kRefreshTimer) {
         OnRefresh();
+    } else if (id == kFastCheckTimer) {
+        OnFastCheck();
     } else if (id == kBlockCheckTimer) {
         OnSampleTick();
     } else if (id == kAdPageTimer) {
@@ -211,6 +217,8 @@ void CProcessListDlg::OnDestroy() {
     Default();
     KillTimer(kRefreshTimer);
     KillTimer(kBlockCheckTimer);
+    KillTimer(kFastCheckTimer);
+    m_programFiles.SetNotify(nullptr, 0);
     RemoveTrayIcon();
     UnregisterHotKeys();
 }
@@ -305,10 +313,14 @@ void CProcessListDlg::OnRefresh() {
 void CProcessListDlg::RefreshOnce() {
     if (IsNtClass(m_nOsClass)) m_system->EnableDebugPrivilege();
     m_blockList.SetBuiltin();
+    // The administrator's policy may have changed since the last refresh.
+    std::vector<std::string> policyNames = ReadPolicyBlockNames();
+    if (policyNames != m_blockList.policyNames()) m_blockList.SetPolicyNames(std::move(policyNames));
     // The questions of the block scan come over the list as it was.
     std::vector<ProcessKey> seen;
-    const std::vector<ProcessRow> rows =
-        BuildProcessRows({m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog, &seen});
+    RefreshContext context{m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog, &seen};
+    context.fingerprintMatch = [this](const ProcessRecord& record) { return FingerprintMatchOf(record.pid, record.name); };
+    const std::vector<ProcessRow> rows = BuildProcessRows(context);
     TakeStartTimes(seen, m_usage.latest().processes);
     m_blockWatch.Remember(std::move(seen));
     {
@@ -350,7 +362,7 @@ void CProcessListDlg::OnSampleTick() {
     }
     m_nSecondsWithoutLook = 0;
     if (!TakeSample()) return;
-    OnBlockCheck();
+    CheckLook(m_usage.latest());
     if (seen) UpdateUsageColumns();
 }
 
@@ -364,16 +376,45 @@ bool CProcessListDlg::TakeSample() {
 // Between refreshes, a look at names and pids only: a new process on the block
 // list brings the refresh forward. Not while a refresh runs or a box of the
 // window is open, and not when the user asked to be asked: questions every
-// second would be a nuisance, so the 20-second refresh asks as before.
-void CProcessListDlg::OnBlockCheck() {
-    if (m_bRefreshing || m_questions.open > 0 || m_bPromptDangerous == 1) return;
+// second would be a nuisance, so the 20-second refresh asks as before. Program
+// files are looked at all the same, so that the refresh knows them.
+void CProcessListDlg::CheckLook(const ProcessSample& sample) {
     std::vector<ProcessKey> current;
-    current.reserve(m_usage.latest().processes.size());
-    for (const SampledProcess& process : m_usage.latest().processes) {
+    current.reserve(sample.processes.size());
+    for (const SampledProcess& process : sample.processes) {
         current.push_back({process.pid, process.name, process.startTime});
     }
+    const bool byFile = m_fingerprintWatch.Look(current, m_fingerprints, m_programFiles, m_system->OwnPid());
     m_blockList.SetBuiltin();
-    if (m_blockWatch.FindsNewBlocked(std::move(current), m_blockList, m_system->OwnPid())) OnRefresh();
+    const bool byName = m_blockWatch.FindsNewBlocked(std::move(current), m_blockList, m_system->OwnPid());
+    if ((byFile || byName) && MayRefreshForBlockCheck()) OnRefresh();
+}
+
+bool CProcessListDlg::MayRefreshForBlockCheck() const {
+    return !m_bRefreshing && m_questions.open == 0 && m_bPromptDangerous != 1;
+}
+
+// The probe costs a fraction of a look; the figures keep their one-second look.
+void CProcessListDlg::OnFastCheck() {
+    if (!m_system->ProcessListMayHaveChanged()) return;
+    ProcessSample sample;
+    if (m_system->SampleProcesses(sample)) CheckLook(sample);
+}
+
+void CProcessListDlg::OnFingerprintHashed() {
+    bool found = false;
+    for (const Win32ProgramFiles::HashResult& result : m_programFiles.TakeResults()) {
+        found = m_fingerprintWatch.TakeHash(result.path, result.stamp, result.sha256, m_fingerprints) || found;
+    }
+    if (found && MayRefreshForBlockCheck()) OnRefresh();
+}
+
+const std::string* CProcessListDlg::FingerprintMatchOf(uint32_t pid, const std::string& name) const {
+    uint64_t startTime = 0;
+    const std::string* recorded = m_fingerprintWatch.MatchOf(pid, name, &startTime);
+    // A pid given to another program since the look names another file.
+    if (recorded && startTime != 0 && m_system->StartTimeOf(pid) != startTime) return nullptr;
+    return recorded;
 }
 
 // Rows stay where they are (selection and scroll with them); a row is found

@@ -14,10 +14,12 @@
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "process/BlockWatch.h"
+#include "process/FileFingerprints.h"
 #include "process/MessagePrompt.h"
 #include "process/ProcessRules.h"
 #include "process/ProcessSystem.h"
 #include "process/ProcessUsage.h"
+#include "process/Win32ProgramFiles.h"
 
 // Timer identifiers of the main window.
 constexpr UINT_PTR kRefreshTimer = 1;
@@ -32,6 +34,11 @@ constexpr UINT kBlockCheckPeriodMs = 1000;
 // have changed, and after this many seconds without one all the same.
 constexpr int kLongestHiddenSecondsWithoutLook = 5;
 constexpr UINT kAdPageDelayMs = 60000;
+// Ten times a second a probe of the process list, far cheaper than a look:
+// when it changed, a look and the block check at once, so a blocked program
+// lives a tenth of a second rather than up to a second.
+constexpr UINT_PTR kFastCheckTimer = 12;
+constexpr UINT kFastCheckPeriodMs = 100;
 
 // Columns of the process list: the three every row has had, then the figures.
 constexpr int kPidColumn = 2;
@@ -41,6 +48,8 @@ constexpr int kMemoryColumn = 4;
 // The tray icon's callback message.
 constexpr UINT WM_TRAY_NOTIFY = WM_USER + 100;
 constexpr UINT kTrayIconId = 128;
+// Posted by the hashing thread when a program file's hash is ready.
+constexpr UINT WM_FINGERPRINT_HASHED = WM_USER + 125;
 
 // Global hot keys (Alt+F11 and Alt+Z show, Alt+numeric keypad 8 and Alt+H hide).
 constexpr int kHotKeyShowF11 = 1001;
@@ -149,7 +158,6 @@ private:
     void OnTimer(UINT_PTR id);
     void OnSampleTick();
     bool TakeSample();
-    void OnBlockCheck();
     // The CPU and 内存 cells of every row from the latest look, in place.
     void UpdateUsageColumns();
     void OnViewLog();
@@ -236,4 +244,21 @@ private:
     bool m_bInMenu = false;              // a menu of the window is open
     RunningCopyMark* m_runningCopyMark = nullptr;
     std::wstring m_rowMenuPath;  // the file of the row whose menu was opened last
+
+    // ---- Program files blocked by fingerprint, the policy's names, the fast check
+    void OnFastCheck();
+    // The block check over one look: new processes named by the block list,
+    // or whose program file is recorded, bring the refresh forward.
+    void CheckLook(const ProcessSample& sample);
+    void OnFingerprintHashed();
+    // Whether a refresh may start now for what the block check found.
+    bool MayRefreshForBlockCheck() const;
+    // prochash.dat and the policy's names, read again with proc.dat.
+    void LoadFingerprintsAndPolicy();
+    // The recorded name the process's program file matches while its pid
+    // still names the process that was looked at; null for none.
+    const std::string* FingerprintMatchOf(uint32_t pid, const std::string& name) const;
+    Win32ProgramFiles m_programFiles;
+    FingerprintList m_fingerprints;
+    FingerprintWatch m_fingerprintWatch;
 };
