@@ -1,6 +1,7 @@
 // The policy key read from the registry.
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "blocklist/PolicyNames.h"

@@ -10,6 +10,10 @@
 
 namespace {
 
+// The headers name it only for targets after Windows XP SP2, which the
+// program still starts on (there the hash fails and the name alone is blocked).
+constexpr ALG_ID kSha256 = ALG_CLASS_HASH | ALG_TYPE_ANY | 12;  // ALG_SID_SHA_256
+
 class CryptProvider {
 public:
     CryptProvider() {
@@ -29,7 +33,7 @@ private:
 class CryptHash {
 public:
     explicit CryptHash(HCRYPTPROV provider) {
-        if (!provider || !CryptCreateHash(provider, CALG_SHA_256, 0, 0, &m_hash)) m_hash = 0;
+        if (!provider || !CryptCreateHash(provider, kSha256, 0, 0, &m_hash)) m_hash = 0;
     }
     ~CryptHash() {
         if (m_hash) CryptDestroyHash(m_hash);

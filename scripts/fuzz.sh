@@ -15,7 +15,7 @@ PACKAGES=(cmake make clang-14 libclang-rt-14-dev)
 BUILD_FUZZ="$ROOT/build/fuzz"
 CORPUS="$ROOT/tests/fuzz/corpus"
 FINDINGS="$BUILD_FUZZ/findings"
-TARGETS=(blocklist_file reference_info column_spec column_widths cell_compare export_bytes)
+TARGETS=(blocklist_file reference_info column_spec column_widths cell_compare export_bytes fingerprint_file)
 SMOKE_RUNS=20000
 
 mode="${1:-60}"
