@@ -356,8 +356,10 @@ void CProcessListDlg::RefreshOnce() {
 void CProcessListDlg::OnSampleTick() {
     AskForAdministratorRestart();
     const bool seen = IsWindowVisible();
-    if (!seen && m_usage.SameProcessesAsBefore() && !m_system->ProcessListMayHaveChanged() &&
-        ++m_nSecondsWithoutLook < kLongestHiddenSecondsWithoutLook) {
+    // While an end could go untold (a process that cannot be waited on), a
+    // start as it ends could leave the probe as it was: a look every second.
+    if (!seen && m_usage.SameProcessesAsBefore() && m_endWatch.FollowsAll() &&
+        !m_system->ProcessListMayHaveChanged() && ++m_nSecondsWithoutLook < kLongestHiddenSecondsWithoutLook) {
         return;
     }
     m_nSecondsWithoutLook = 0;
@@ -380,10 +382,14 @@ bool CProcessListDlg::TakeSample() {
 // files are looked at all the same, so that the refresh knows them.
 void CProcessListDlg::CheckLook(const ProcessSample& sample) {
     std::vector<ProcessKey> current;
+    std::vector<uint32_t> pids;
     current.reserve(sample.processes.size());
+    pids.reserve(sample.processes.size());
     for (const SampledProcess& process : sample.processes) {
         current.push_back({process.pid, process.name, process.startTime});
+        pids.push_back(process.pid);
     }
+    m_endWatch.Follow(pids);
     const bool byFile = m_fingerprintWatch.Look(current, m_fingerprints, m_programFiles, m_system->OwnPid());
     m_blockList.SetBuiltin();
     const bool byName = m_blockWatch.FindsNewBlocked(std::move(current), m_blockList, m_system->OwnPid());
@@ -395,8 +401,11 @@ bool CProcessListDlg::MayRefreshForBlockCheck() const {
 }
 
 // The probe costs a fraction of a look; the figures keep their one-second look.
+// A start changes the size the probe reads, unless a process ended at the same
+// moment: that end is told by the end watch.
 void CProcessListDlg::OnFastCheck() {
-    if (!m_system->ProcessListMayHaveChanged()) return;
+    const bool sizeChanged = m_system->ProcessListMayHaveChanged();
+    if (!m_endWatch.TakeEnded() && !sizeChanged) return;
     ProcessSample sample;
     if (m_system->SampleProcesses(sample)) CheckLook(sample);
 }

@@ -19,6 +19,7 @@
 #include "process/ProcessRules.h"
 #include "process/ProcessSystem.h"
 #include "process/ProcessUsage.h"
+#include "process/Win32EndWatch.h"
 #include "process/Win32ProgramFiles.h"
 
 // Timer identifiers of the main window.
@@ -261,4 +262,6 @@ private:
     Win32ProgramFiles m_programFiles;
     FingerprintList m_fingerprints;
     FingerprintWatch m_fingerprintWatch;
+    // The ends of the processes of the latest look, for the fast check.
+    ProcessEndWatch m_endWatch;
 };
