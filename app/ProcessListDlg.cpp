@@ -1,8 +1,8 @@
 #include "app/ProcessListDlg.h"
 
+#include "blocklist/PolicyNames.h"
 #include "controls/AboutDlg.h"
 #include "files/Win32FileStore.h"
-#include "blocklist/PolicyNames.h"
 #include "process/Refresh.h"
 #include "process/Win32MessagePrompt.h"
 #include "process/Win32ProcessSystem.h"
@@ -319,7 +319,9 @@ void CProcessListDlg::RefreshOnce() {
     // The questions of the block scan come over the list as it was.
     std::vector<ProcessKey> seen;
     RefreshContext context{m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog, &seen};
-    context.fingerprintMatch = [this](const ProcessRecord& record) { return FingerprintMatchOf(record.pid, record.name); };
+    context.fingerprintMatch = [this](const ProcessRecord& record) {
+        return FingerprintMatchOf(record.pid, record.name);
+    };
     const std::vector<ProcessRow> rows = BuildProcessRows(context);
     TakeStartTimes(seen, m_usage.latest().processes);
     m_blockWatch.Remember(std::move(seen));
@@ -358,8 +360,8 @@ void CProcessListDlg::OnSampleTick() {
     const bool seen = IsWindowVisible();
     // While an end could go untold (a process that cannot be waited on), a
     // start as it ends could leave the probe as it was: a look every second.
-    if (!seen && m_usage.SameProcessesAsBefore() && m_endWatch.FollowsAll() &&
-        !m_system->ProcessListMayHaveChanged() && ++m_nSecondsWithoutLook < kLongestHiddenSecondsWithoutLook) {
+    if (!seen && m_usage.SameProcessesAsBefore() && m_endWatch.FollowsAll() && !m_system->ProcessListMayHaveChanged() &&
+        ++m_nSecondsWithoutLook < kLongestHiddenSecondsWithoutLook) {
         return;
     }
     m_nSecondsWithoutLook = 0;

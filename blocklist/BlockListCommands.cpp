@@ -18,7 +18,8 @@ bool ReadForChange(FileStore& store, std::string& bytes, MessagePrompt& prompt,
     return false;
 }
 
-bool Save(FileStore& store, const std::string& bytes, MessagePrompt& prompt, const char* fileName = kBlockListFileName) {
+bool Save(FileStore& store, const std::string& bytes, MessagePrompt& prompt,
+          const char* fileName = kBlockListFileName) {
     std::string reason;
     if (SaveFileSafely(store, fileName, bytes, reason)) return true;
     prompt.Notify(FileSaveFailureText(fileName, reason), kNoticeCaption);

@@ -80,7 +80,8 @@ std::vector<FileFingerprint> ReadFingerprints(std::string_view fileBytes) {
 }
 
 std::string FingerprintLine(const FileFingerprint& fingerprint) {
-    return fingerprint.name + "\t" + std::to_string(fingerprint.size) + "\t" + fingerprint.sha256 + std::string(kLineEnd);
+    return fingerprint.name + "\t" + std::to_string(fingerprint.size) + "\t" + fingerprint.sha256 +
+           std::string(kLineEnd);
 }
 
 std::string AppendFingerprintBytes(std::string_view fileBytes, const FileFingerprint& fingerprint) {

@@ -4,9 +4,9 @@
 
 namespace {
 
-constexpr uint32_t kRegistryString = 1;          // REG_SZ
-constexpr uint32_t kKeyRead = 0x20019;           // KEY_READ
-constexpr uint32_t kKeyWow64View64 = 0x0100;     // KEY_WOW64_64KEY
+constexpr uint32_t kRegistryString = 1;       // REG_SZ
+constexpr uint32_t kKeyRead = 0x20019;        // KEY_READ
+constexpr uint32_t kKeyWow64View64 = 0x0100;  // KEY_WOW64_64KEY
 
 }  // namespace
 

@@ -35,8 +35,8 @@ std::vector<std::string> ReadPolicyBlockNames() {
         DWORD nameLength = static_cast<DWORD>(name.size());
         DWORD dataBytes = static_cast<DWORD>(data.size() - sizeof(wchar_t));
         DWORD type = 0;
-        const LONG status = RegEnumValueW(key.get(), index, name.data(), &nameLength, nullptr, &type, data.data(),
-                                          &dataBytes);
+        const LONG status =
+            RegEnumValueW(key.get(), index, name.data(), &nameLength, nullptr, &type, data.data(), &dataBytes);
         if (status == ERROR_MORE_DATA) {
             // A value grew since the key was measured: measured again, this index again.
             name.resize(name.size() * 2 + 256);

@@ -23,7 +23,7 @@ struct EndRecord {
     std::string entry;  // BlockList: the entry that matched
     std::string path;   // DeleteFile: the file, and what became of it
     FileDeletionResult deletion = FileDeletionResult::Failed;
-    uint64_t startTime = 0;  // of a process not ended: tells a retry from a new process; 0 when unknown
+    uint64_t startTime = 0;               // of a process not ended: tells a retry from a new process; 0 when unknown
     BlockBasis basis = BlockBasis::Name;  // BlockList: which list the entry is of
 };
 

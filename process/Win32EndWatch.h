@@ -31,7 +31,7 @@ private:
     struct Followed {
         HANDLE process = nullptr;  // null: could not be opened
         HANDLE wait = nullptr;
-        bool told = false;  // its end will be told (or has been)
+        bool told = false;               // its end will be told (or has been)
         std::atomic<bool> ended{false};  // a pid seen again after this is another process
         std::atomic<bool>* anyEnded = nullptr;
         ~Followed();

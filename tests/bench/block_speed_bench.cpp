@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "framework/Text.h"
 #include "process/Win32ProcessSystem.h"
 #include "process/Win32ProgramFiles.h"
-#include "framework/Text.h"
 #include "tests/wine/support/WineTestSupport.h"
 
 namespace {
@@ -42,8 +42,7 @@ double LifeOf(const std::wstring& path) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info)) {
+    if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
         return -1;
     }
     const double start = NowMs();

@@ -90,13 +90,16 @@ TEST(FingerprintWatch, ReadsOnlyWhatItMustAndOnce) {
     FingerprintList list;
     list.Assign({{"game.exe", 100, kHashA}});
     ScriptedFiles files;
-    files.paths = {{10, "D:\\x\\notepad2.exe"}, {11, "D:\\y\\copy.exe"}, {12, "D:\\other.exe"},
+    files.paths = {{10, "D:\\x\\notepad2.exe"},  {11, "D:\\y\\copy.exe"},     {12, "D:\\other.exe"},
                    {13, "C:\\Windows\\sys.exe"}, {14, "D:\\x\\NOTEPAD2.EXE"}, {99, "D:\\x\\notepad2.exe"}};
-    files.stamps = {{"D:\\x\\notepad2.exe", {100, 1}}, {"D:\\y\\copy.exe", {100, 2}}, {"D:\\other.exe", {55, 1}},
-                    {"C:\\Windows\\sys.exe", {100, 1}}, {"D:\\x\\NOTEPAD2.EXE", {100, 1}}};
+    files.stamps = {{"D:\\x\\notepad2.exe", {100, 1}},
+                    {"D:\\y\\copy.exe", {100, 2}},
+                    {"D:\\other.exe", {55, 1}},
+                    {"C:\\Windows\\sys.exe", {100, 1}},
+                    {"D:\\x\\NOTEPAD2.EXE", {100, 1}}};
     FingerprintWatch watch;
-    std::vector<ProcessKey> look = {{10, "notepad2.exe", 1}, {11, "copy.exe", 1}, {12, "other.exe", 1},
-                                    {13, "sys.exe", 1},      {99, "own.exe", 1}};
+    std::vector<ProcessKey> look = {
+        {10, "notepad2.exe", 1}, {11, "copy.exe", 1}, {12, "other.exe", 1}, {13, "sys.exe", 1}, {99, "own.exe", 1}};
     EXPECT_FALSE(watch.Look(look, list, files, 99));
     EXPECT_EQ((std::vector<std::string>{"D:\\x\\notepad2.exe", "D:\\y\\copy.exe"}), files.requested)
         << "not the other size, the Windows folder or the program itself";
@@ -126,9 +129,15 @@ TEST(FingerprintWatch, ReadsOnlyWhatItMustAndOnce) {
 }
 
 TEST(PolicyNames, StringsOnlyAndTheSixtyFourBitView) {
-    EXPECT_EQ((std::vector<std::string>{"game.exe", "游戏"}),
-              PolicyBlockNames({{1, "game.exe"}, {1, ""}, {4, "dword"}, {2, "expand.exe"}, {7, "multi"},
-                                {1, "lost?.exe"}, {1, std::string(300, 'x')}, {1, "a\r\nb"}, {1, "游戏"}}));
+    EXPECT_EQ((std::vector<std::string>{"game.exe", "游戏"}), PolicyBlockNames({{1, "game.exe"},
+                                                                                {1, ""},
+                                                                                {4, "dword"},
+                                                                                {2, "expand.exe"},
+                                                                                {7, "multi"},
+                                                                                {1, "lost?.exe"},
+                                                                                {1, std::string(300, 'x')},
+                                                                                {1, "a\r\nb"},
+                                                                                {1, "游戏"}}));
     EXPECT_EQ(0x20119u, PolicyKeyAccess(true));
     EXPECT_EQ(0x20019u, PolicyKeyAccess(false));
 }
@@ -142,7 +151,8 @@ TEST(BlockCauses, LogLinesAndNotices) {
     EndRecord policy{EndReason::BlockList, "foo.exe", 8, true, "foo", {}, {}};
     policy.basis = BlockBasis::Policy;
     EXPECT_EQ("2026-12-09 13:56:27  组策略封锁(匹配 foo)  foo.exe  PID 8  已结束\r\n", EndLogLine(policy, time));
-    EXPECT_EQ("notepad2.exe（文件指纹 匹配 game.exe）\r\nfoo.exe（组策略 匹配 foo）", BlockNoticeText({record, policy}));
+    EXPECT_EQ("notepad2.exe（文件指纹 匹配 game.exe）\r\nfoo.exe（组策略 匹配 foo）",
+              BlockNoticeText({record, policy}));
 }
 
 // The file's names come first, then the policy's, then a recorded file; the
@@ -156,8 +166,8 @@ TEST(BlockCauses, RefreshEndsByPolicyAndByFile) {
     blockList.SetPolicyNames({"both", "policy"});
     std::vector<std::string> reference;
     system.ownPid = 5;
-    system.processes = {Record(1, "both.exe"), Record(2, "policy.exe"), Record(3, "renamed.exe"),
-                        Record(4, "calc.exe"), Record(5, "renamed.exe")};
+    system.processes = {Record(1, "both.exe"), Record(2, "policy.exe"), Record(3, "renamed.exe"), Record(4, "calc.exe"),
+                        Record(5, "renamed.exe")};
     const std::string recorded = "game.exe";
     RefreshContext context{blockList, reference, 0, system, prompt, &log};
     context.fingerprintMatch = [&](const ProcessRecord& record) {
