@@ -360,8 +360,8 @@ void CProcessListDlg::OnSampleTick() {
     const bool seen = IsWindowVisible();
     // While an end could go untold (a process that cannot be waited on), a
     // start as it ends could leave the probe as it was: a look every second.
-    if (!seen && m_usage.SameProcessesAsBefore() && m_endWatch.FollowsAll() && !m_system->ProcessListMayHaveChanged() &&
-        ++m_nSecondsWithoutLook < kLongestHiddenSecondsWithoutLook) {
+    // The fast check's probe and the end watch see every change between.
+    if (!seen && m_endWatch.FollowsAll() && ++m_nSecondsWithoutLook < kLongestHiddenSecondsWithoutLook) {
         return;
     }
     m_nSecondsWithoutLook = 0;
@@ -395,7 +395,29 @@ void CProcessListDlg::CheckLook(const ProcessSample& sample) {
     const bool byFile = m_fingerprintWatch.Look(current, m_fingerprints, m_programFiles, m_system->OwnPid());
     m_blockList.SetBuiltin();
     const bool byName = m_blockWatch.FindsNewBlocked(std::move(current), m_blockList, m_system->OwnPid());
-    if ((byFile || byName) && MayRefreshForBlockCheck()) OnRefresh();
+    if ((byFile || byName) && MayRefreshForBlockCheck()) {
+        EndBlockedOfLook(sample);
+        OnRefresh();
+    }
+}
+
+// Ended at once from the look, before the refresh that shows the list
+// without them; the refresh's walk should not meet them again.
+void CProcessListDlg::EndBlockedOfLook(const ProcessSample& sample) {
+    std::vector<ProcessRecord> records;
+    records.reserve(sample.processes.size());
+    for (const SampledProcess& process : sample.processes) {
+        ProcessRecord record;
+        record.pid = process.pid;
+        record.name = process.name;
+        records.push_back(std::move(record));
+    }
+    RefreshContext context{m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog};
+    context.fingerprintMatch = [this](const ProcessRecord& record) {
+        return FingerprintMatchOf(record.pid, record.name);
+    };
+    constexpr uint32_t kEndWaitMs = 250;
+    for (uint32_t pid : EndBlockedProcesses(context, records)) m_system->WaitForProcessEnd(pid, kEndWaitMs);
 }
 
 bool CProcessListDlg::MayRefreshForBlockCheck() const {

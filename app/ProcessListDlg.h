@@ -251,6 +251,7 @@ private:
     // The block check over one look: new processes named by the block list,
     // or whose program file is recorded, bring the refresh forward.
     void CheckLook(const ProcessSample& sample);
+    void EndBlockedOfLook(const ProcessSample& sample);
     void OnFingerprintHashed();
     // Whether a refresh may start now for what the block check found.
     bool MayRefreshForBlockCheck() const;

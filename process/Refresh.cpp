@@ -39,14 +39,16 @@ bool EndBlocked(const RefreshContext& context, const SelectedProcess& process, c
     return ended;
 }
 
-// True when the process is on the block list (in whichever list).
-bool HandleBlockedProcess(const RefreshContext& context, const ProcessRecord& record) {
+// True when the process is on the block list (in whichever list); ended says
+// whether it was ended.
+bool HandleBlockedProcess(const RefreshContext& context, const ProcessRecord& record, bool* ended = nullptr) {
     const BlockCause cause = CauseOf(context, record);
     if (cause.entries.empty()) return false;
     // A copy: the walk's record is not ours to keep across a question.
     const SelectedProcess process{record.name, record.pid};
     if (context.promptDangerous != 1) {
-        EndBlocked(context, process, cause);
+        const bool end = EndBlocked(context, process, cause);
+        if (ended) *ended = end;
         return true;
     }
     // One question per matching entry until the user says Yes; the question and
@@ -56,6 +58,7 @@ bool HandleBlockedProcess(const RefreshContext& context, const ProcessRecord& re
         // The question may have stayed open for minutes: the pid is ended only
         // while it still names the process that was asked about.
         if (IsStillTheSelectedProcess(context.system, process) && EndBlocked(context, process, cause)) {
+            if (ended) *ended = true;
             context.prompt.Notify(FormatText("中止%s成功", entry.c_str()), "提示");
         }
         break;
@@ -93,6 +96,18 @@ std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
         return true;
     });
     return rows;
+}
+
+std::vector<uint32_t> EndBlockedProcesses(const RefreshContext& context, const std::vector<ProcessRecord>& records) {
+    std::vector<uint32_t> ended;
+    const uint32_t ownPid = context.system.OwnPid();
+    for (const ProcessRecord& record : records) {
+        bool end = false;
+        if ((ownPid == 0 || record.pid != ownPid) && HandleBlockedProcess(context, record, &end) && end) {
+            ended.push_back(record.pid);
+        }
+    }
+    return ended;
 }
 
 std::string CountText(int count) { return FormatText("共有%d个进程", count); }

@@ -30,5 +30,9 @@ struct RefreshContext {
 // row per process in snapshot order.
 std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context);
 
+// The same ends for a look's records without rows, for the check between
+// refreshes: the pids it ended.
+std::vector<uint32_t> EndBlockedProcesses(const RefreshContext& context, const std::vector<ProcessRecord>& records);
+
 // "共有%d个进程"
 std::string CountText(int count);

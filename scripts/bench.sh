@@ -104,6 +104,7 @@ bench_block_speed() {
   hertz="$(getconf CLK_TCK)"
   (cd "${TMPDIR:-/tmp}" && "${WINE_LOCALE[@]}" "$WINE" "$BUILD_WIN/tests/block_speed_bench.exe" 300 15 30) |
     while read -r line; do
+      line="${line%$'\r'}"  # the console's CR LF
       case "$line" in
         "cpu_window "*" begin")
           pid="$(wine_program_pid || true)"

@@ -184,4 +184,10 @@ TEST(BlockCauses, RefreshEndsByPolicyAndByFile) {
     EXPECT_EQ(" 危险进程", rows[2].word);
     EXPECT_EQ(" 应用程序进程", rows[3].word);
     EXPECT_EQ(" 应用程序进程", rows[4].word) << "the program itself";
+
+    // The check between refreshes ends the same ones, and says which.
+    system.terminated.clear();
+    EXPECT_EQ((std::vector<uint32_t>{1, 2, 3}), EndBlockedProcesses(context, system.processes));
+    system.unterminable = {2};
+    EXPECT_EQ((std::vector<uint32_t>{1, 3}), EndBlockedProcesses(context, system.processes));
 }

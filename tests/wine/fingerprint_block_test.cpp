@@ -101,7 +101,11 @@ TEST(Fingerprints, ARenamedCopyIsEndedUntilItsNameIsRemoved) {
         EXPECT_LT(GetTickCount() - start, 1000u);
         const std::string line =
             "封锁列表(文件指纹 匹配 tvxfpblocked.exe)  tvxfpcopy.exe  PID " + std::to_string(copy.pid()) + "  已结束";
-        EXPECT_NE(std::string::npos, LogWith(line).find(line));
+        const std::string log = LogWith(line);
+        EXPECT_NE(std::string::npos, log.find(line));
+        EXPECT_EQ(log.find("PID " + std::to_string(copy.pid()) + " "),
+                  log.rfind("PID " + std::to_string(copy.pid()) + " "))
+            << "one end, one line: " << log;
     }
 
     std::thread user([] {
