@@ -180,7 +180,9 @@ BOOL CProcessListDlg::OnInitDialog() {
     m_nOsClass = GetOsClass();
     LoadBlockList();
     LoadReferenceInfo();
-    if (TakeSample()) CheckLook(m_usage.latest());
+    // The first refresh ends what the block list names; program files are
+    // looked at before it, so that it knows them.
+    if (TakeSample()) CheckLook(m_usage.latest(), false);
     OnRefresh();
     return TRUE;
 }
@@ -322,6 +324,9 @@ void CProcessListDlg::RefreshOnce() {
     context.fingerprintMatch = [this](const ProcessRecord& record) {
         return FingerprintMatchOf(record.pid, record.name);
     };
+    context.endedBefore = std::move(m_endedByCheck);
+    m_endedByCheck.clear();
+    m_bBlockedFileWaiting = false;
     const std::vector<ProcessRow> rows = BuildProcessRows(context);
     TakeStartTimes(seen, m_usage.latest().processes);
     m_blockWatch.Remember(std::move(seen));
@@ -358,10 +363,8 @@ void CProcessListDlg::RefreshOnce() {
 void CProcessListDlg::OnSampleTick() {
     AskForAdministratorRestart();
     const bool seen = IsWindowVisible();
-    // While an end could go untold (a process that cannot be waited on), a
-    // start as it ends could leave the probe as it was: a look every second.
-    // The fast check's probe and the end watch see every change between.
-    if (!seen && m_endWatch.FollowsAll() && ++m_nSecondsWithoutLook < kLongestHiddenSecondsWithoutLook) {
+    if (!seen && m_usage.SameProcessesAsBefore() && !m_system->ProcessListMayHaveChanged() &&
+        ++m_nSecondsWithoutLook < kLongestHiddenSecondsWithoutLook) {
         return;
     }
     m_nSecondsWithoutLook = 0;
@@ -382,27 +385,28 @@ bool CProcessListDlg::TakeSample() {
 // window is open, and not when the user asked to be asked: questions every
 // second would be a nuisance, so the 20-second refresh asks as before. Program
 // files are looked at all the same, so that the refresh knows them.
-void CProcessListDlg::CheckLook(const ProcessSample& sample) {
+void CProcessListDlg::CheckLook(const ProcessSample& sample, bool mayEnd) {
     std::vector<ProcessKey> current;
-    std::vector<uint32_t> pids;
     current.reserve(sample.processes.size());
-    pids.reserve(sample.processes.size());
     for (const SampledProcess& process : sample.processes) {
         current.push_back({process.pid, process.name, process.startTime});
-        pids.push_back(process.pid);
     }
-    m_endWatch.Follow(pids);
-    const bool byFile = m_fingerprintWatch.Look(current, m_fingerprints, m_programFiles, m_system->OwnPid());
+    // A file found while the check may not act is acted on at the next look
+    // that may; a name stays new to the check until then.
+    m_bBlockedFileWaiting =
+        m_fingerprintWatch.Look(current, m_fingerprints, m_programFiles, m_system->OwnPid()) || m_bBlockedFileWaiting;
+    if (!mayEnd || !MayRefreshForBlockCheck()) return;
     m_blockList.SetBuiltin();
     const bool byName = m_blockWatch.FindsNewBlocked(std::move(current), m_blockList, m_system->OwnPid());
-    if ((byFile || byName) && MayRefreshForBlockCheck()) {
+    if (byName || m_bBlockedFileWaiting) {
+        m_bBlockedFileWaiting = false;
         EndBlockedOfLook(sample);
         OnRefresh();
     }
 }
 
-// Ended at once from the look, before the refresh that shows the list
-// without them; the refresh's walk should not meet them again.
+// Ended at once from the look; the refresh after it lists them, as the
+// refresh's own ends, and does not end them again.
 void CProcessListDlg::EndBlockedOfLook(const ProcessSample& sample) {
     std::vector<ProcessRecord> records;
     records.reserve(sample.processes.size());
@@ -416,8 +420,7 @@ void CProcessListDlg::EndBlockedOfLook(const ProcessSample& sample) {
     context.fingerprintMatch = [this](const ProcessRecord& record) {
         return FingerprintMatchOf(record.pid, record.name);
     };
-    constexpr uint32_t kEndWaitMs = 250;
-    for (uint32_t pid : EndBlockedProcesses(context, records)) m_system->WaitForProcessEnd(pid, kEndWaitMs);
+    m_endedByCheck = EndBlockedProcesses(context, records);
 }
 
 bool CProcessListDlg::MayRefreshForBlockCheck() const {
@@ -425,11 +428,8 @@ bool CProcessListDlg::MayRefreshForBlockCheck() const {
 }
 
 // The probe costs a fraction of a look; the figures keep their one-second look.
-// A start changes the size the probe reads, unless a process ended at the same
-// moment: that end is told by the end watch.
 void CProcessListDlg::OnFastCheck() {
-    const bool sizeChanged = m_system->ProcessListMayHaveChanged();
-    if (!m_endWatch.TakeEnded() && !sizeChanged) return;
+    if (!m_system->ProcessListMayHaveChanged()) return;
     ProcessSample sample;
     if (m_system->SampleProcesses(sample)) CheckLook(sample);
 }
@@ -439,7 +439,11 @@ void CProcessListDlg::OnFingerprintHashed() {
     for (const Win32ProgramFiles::HashResult& result : m_programFiles.TakeResults()) {
         found = m_fingerprintWatch.TakeHash(result.path, result.stamp, result.sha256, m_fingerprints) || found;
     }
-    if (found && MayRefreshForBlockCheck()) OnRefresh();
+    m_bBlockedFileWaiting = found || m_bBlockedFileWaiting;
+    if (m_bBlockedFileWaiting && MayRefreshForBlockCheck()) {
+        m_bBlockedFileWaiting = false;
+        OnRefresh();
+    }
 }
 
 const std::string* CProcessListDlg::FingerprintMatchOf(uint32_t pid, const std::string& name) const {

@@ -19,7 +19,6 @@
 #include "process/ProcessRules.h"
 #include "process/ProcessSystem.h"
 #include "process/ProcessUsage.h"
-#include "process/Win32EndWatch.h"
 #include "process/Win32ProgramFiles.h"
 
 // Timer identifiers of the main window.
@@ -250,7 +249,7 @@ private:
     void OnFastCheck();
     // The block check over one look: new processes named by the block list,
     // or whose program file is recorded, bring the refresh forward.
-    void CheckLook(const ProcessSample& sample);
+    void CheckLook(const ProcessSample& sample, bool mayEnd = true);
     void EndBlockedOfLook(const ProcessSample& sample);
     void OnFingerprintHashed();
     // Whether a refresh may start now for what the block check found.
@@ -263,6 +262,6 @@ private:
     Win32ProgramFiles m_programFiles;
     FingerprintList m_fingerprints;
     FingerprintWatch m_fingerprintWatch;
-    // The ends of the processes of the latest look, for the fast check.
-    ProcessEndWatch m_endWatch;
+    std::vector<uint32_t> m_endedByCheck;  // ended from a look; the refresh after it lists them
+    bool m_bBlockedFileWaiting = false;    // a recorded file runs; the check has not acted yet
 };

@@ -1,5 +1,7 @@
 #include "process/Refresh.h"
 
+#include <algorithm>
+
 #include "process/ProcessCommands.h"
 
 namespace {
@@ -87,7 +89,11 @@ std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
     // its own name would otherwise end it at every start.
     const uint32_t ownPid = context.system.OwnPid();
     context.system.WalkProcesses([&](const ProcessRecord& record) {
-        const bool blocked = (ownPid == 0 || record.pid != ownPid) && HandleBlockedProcess(context, record);
+        const bool endedBefore =
+            std::find(context.endedBefore.begin(), context.endedBefore.end(), record.pid) != context.endedBefore.end();
+        const bool blocked =
+            (ownPid == 0 || record.pid != ownPid) &&
+            (endedBefore ? !CauseOf(context, record).entries.empty() : HandleBlockedProcess(context, record));
         if (context.seen) context.seen->push_back({record.pid, record.name});
         ProcessCategory category = ClassifyProcess(record.name, context.blockList, reference);
         // A recorded program file under another name is as dangerous as the name.

@@ -22,6 +22,8 @@ struct RefreshContext {
     // The recorded name the process's program file matches, once the caller
     // made sure the pid still names the process it looked at; null for none.
     std::function<const std::string*(const ProcessRecord&)> fingerprintMatch = nullptr;
+    // Pids the check between refreshes has just ended: listed as blocked, not ended again.
+    std::vector<uint32_t> endedBefore = {};
 };
 
 // Walks the processes, deals with every block-list match (a name of the file,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "process/ProcessSystem.h"
+#include "process/Win32EndWatch.h"
 
 class Win32ProcessSystem : public ProcessSystem {
 public:
@@ -53,6 +54,13 @@ private:
     std::map<std::wstring, ProgramFile> m_programFiles;
     std::vector<uint32_t> m_deniedEnds;
     std::vector<uint32_t> m_protectedEnds;
+
+    // The ends of the processes of the latest look, told as they happen: a
+    // start at the moment of an end leaves the size as it was, and the probe
+    // says "changed" for that end instead. While some end cannot be told, the
+    // probe says "changed" a second after the latest look.
+    ProcessEndWatch m_endWatch;
+    uint64_t m_lastLookAt = 0;  // SteadyNow units
 };
 
 // Full path of the process's program file as the system names it:
