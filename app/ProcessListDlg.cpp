@@ -57,6 +57,7 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_HOTKEY: return OnHotKey(wParam);
     case WM_TRAY_NOTIFY: return OnTrayNotify(wParam, lParam);
     case WM_FINGERPRINT_HASHED: OnFingerprintHashed(); return 0;
+    case WM_PROCESSES_MAY_HAVE_CHANGED: OnFastCheck(); return 0;
     case WM_CONTEXTMENU:
         // Only the list has a menu of ours; the title bar's window menu and
         // the rest go to the default handling. From the keyboard (-1) the key
@@ -136,7 +137,12 @@ int CProcessListDlg::OnCreate(CREATESTRUCTW* create) {
     // user did not just start the program.
     if (!m_bKeepHidden && m_nAdPageDelayMs > 0) SetTimer(kAdPageTimer, m_nAdPageDelayMs);
     SetTimer(kBlockCheckTimer, kBlockCheckPeriodMs);
-    SetTimer(kFastCheckTimer, kFastCheckPeriodMs);
+    // Only over the window's own system, which lives as long as the thread;
+    // a system handed in by a test is looked at when the test says.
+    if (m_system == m_ownSystem.get()) {
+        m_changeProbe =
+            std::make_unique<ChangeProbeThread>(*m_system, m_hWnd, WM_PROCESSES_MAY_HAVE_CHANGED, kFastCheckPeriodMs);
+    }
     m_programFiles.SetNotify(m_hWnd, WM_FINGERPRINT_HASHED);
     AddTrayIcon();
     if (!m_bKeepHidden) AnimateWindow(800, AW_CENTER);
@@ -197,8 +203,6 @@ int CProcessListDlg::GetOsClass() {
 void CProcessListDlg::OnTimer(UINT_PTR id) {
     if (id == kRefreshTimer) {
         OnRefresh();
-    } else if (id == kFastCheckTimer) {
-        OnFastCheck();
     } else if (id == kBlockCheckTimer) {
         OnSampleTick();
     } else if (id == kAdPageTimer) {
@@ -219,7 +223,7 @@ void CProcessListDlg::OnDestroy() {
     Default();
     KillTimer(kRefreshTimer);
     KillTimer(kBlockCheckTimer);
-    KillTimer(kFastCheckTimer);
+    m_changeProbe.reset();
     m_programFiles.SetNotify(nullptr, 0);
     RemoveTrayIcon();
     UnregisterHotKeys();
@@ -429,7 +433,7 @@ bool CProcessListDlg::MayRefreshForBlockCheck() const {
 
 // The probe costs a fraction of a look; the figures keep their one-second look.
 void CProcessListDlg::OnFastCheck() {
-    if (!m_system->ProcessListMayHaveChanged()) return;
+    if (m_changeProbe) m_changeProbe->Taken();
     ProcessSample sample;
     if (m_system->SampleProcesses(sample)) CheckLook(sample);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ChangeProbe.h"
 #include "app/EndLogFile.h"
 #include "app/ShellOperations.h"
 #include "controls/SortableListCtrl.h"
@@ -34,10 +35,9 @@ constexpr UINT kBlockCheckPeriodMs = 1000;
 // have changed, and after this many seconds without one all the same.
 constexpr int kLongestHiddenSecondsWithoutLook = 5;
 constexpr UINT kAdPageDelayMs = 60000;
-// Ten times a second a probe of the process list, far cheaper than a look:
-// when it changed, a look and the block check at once, so a blocked program
-// lives a tenth of a second rather than up to a second.
-constexpr UINT_PTR kFastCheckTimer = 12;
+// Ten times a second a probe of the process list, far cheaper than a look, on
+// a thread of its own: when it changed, a look and the block check at once,
+// so a blocked program lives a tenth of a second rather than up to a second.
 constexpr UINT kFastCheckPeriodMs = 100;
 
 // Columns of the process list: the three every row has had, then the figures.
@@ -50,6 +50,8 @@ constexpr UINT WM_TRAY_NOTIFY = WM_USER + 100;
 constexpr UINT kTrayIconId = 128;
 // Posted by the hashing thread when a program file's hash is ready.
 constexpr UINT WM_FINGERPRINT_HASHED = WM_USER + 125;
+// Posted by the probe's thread when the process list may have changed.
+constexpr UINT WM_PROCESSES_MAY_HAVE_CHANGED = WM_USER + 126;
 
 // Global hot keys (Alt+F11 and Alt+Z show, Alt+numeric keypad 8 and Alt+H hide).
 constexpr int kHotKeyShowF11 = 1001;
@@ -262,6 +264,7 @@ private:
     Win32ProgramFiles m_programFiles;
     FingerprintList m_fingerprints;
     FingerprintWatch m_fingerprintWatch;
-    std::vector<uint32_t> m_endedByCheck;  // ended from a look; the refresh after it lists them
-    bool m_bBlockedFileWaiting = false;    // a recorded file runs; the check has not acted yet
+    std::unique_ptr<ChangeProbeThread> m_changeProbe;  // while the window exists
+    std::vector<uint32_t> m_endedByCheck;              // ended from a look; the refresh after it lists them
+    bool m_bBlockedFileWaiting = false;                // a recorded file runs; the check has not acted yet
 };

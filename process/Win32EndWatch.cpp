@@ -24,7 +24,7 @@ void ProcessEndWatch::Follow(const std::vector<uint32_t>& pids) {
         }
         at = m_followed.erase(at);
     }
-    m_unfollowed = 0;
+    size_t unfollowed = 0;
     for (uint32_t pid : sorted) {
         // The idle and system entries never end.
         if (pid == 0 || pid == 4) continue;
@@ -42,6 +42,7 @@ void ProcessEndWatch::Follow(const std::vector<uint32_t>& pids) {
             }
             followed->told = followed->process && (!running || followed->wait);
         }
-        if (!followed->told) ++m_unfollowed;
+        if (!followed->told) ++unfollowed;
     }
+    m_unfollowed = unfollowed;
 }

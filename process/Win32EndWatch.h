@@ -21,7 +21,8 @@ public:
 
     // The pids of a look: the new ones are waited on, the gone ones let go.
     void Follow(const std::vector<uint32_t>& pids);
-    // True when a followed process ended since the last call.
+    // True when a followed process ended since the last call. This and
+    // FollowsAll may be asked from another thread than Follow's.
     bool TakeEnded() { return m_ended.exchange(false); }
     // False while a process of the latest look could not be waited on (one
     // of another user, say): its end can go unseen.
@@ -39,6 +40,6 @@ private:
     static VOID CALLBACK OnEnded(PVOID followed, BOOLEAN timedOut);
 
     std::map<uint32_t, std::unique_ptr<Followed>> m_followed;
-    size_t m_unfollowed = 0;
+    std::atomic<size_t> m_unfollowed{0};  // read by the probe's thread
     std::atomic<bool> m_ended{false};
 };

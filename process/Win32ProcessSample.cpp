@@ -120,8 +120,7 @@ bool Win32ProcessSystem::ProcessListMayHaveChanged() {
     const Query query = SystemQuery();
     ULONG size = 0;
     if (!query || query(kSystemProcessInformation, nullptr, 0, &size) != kInfoLengthMismatch || size == 0) return true;
-    const bool changed = size != m_listSize;
-    m_listSize = size;
+    const bool changed = m_listSize.exchange(size) != size;
     constexpr uint64_t kSecond = 10000000;
     const bool endsUntold = !m_endWatch.FollowsAll() && SteadyNow() - m_lastLookAt >= kSecond;
     return m_endWatch.TakeEnded() || changed || endsUntold;
