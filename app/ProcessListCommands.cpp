@@ -8,6 +8,7 @@
 
 #include "blocklist/BlockListCommands.h"
 #include "blocklist/BlockListDlg.h"
+#include "blocklist/PolicyNames.h"
 #include "files/Win32FileStore.h"
 #include "framework/FileDialog.h"
 #include "framework/Text.h"
@@ -37,7 +38,10 @@ void CProcessListDlg::OnDeleteFile() {
 }
 
 void CProcessListDlg::OnDetails() {
-    const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog, &m_blockList};
+    CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog, &m_blockList};
+    context.fingerprintMatch = [this](const SelectedProcess& process) {
+        return FingerprintMatchOf(process.pid, process.name);
+    };
     if (RunDetailsCommand(context, {SelectedName(), SelectedPid()})) OnRefresh();
 }
 
@@ -55,16 +59,25 @@ void CProcessListDlg::LoadReferenceInfo() {
 bool CProcessListDlg::LoadBlockList(bool sayWhenUnreadable) {
     Win32FileStore store(m_startFolder);
     std::string failure;
+    LoadFingerprintsAndPolicy();
     if (LoadBlockListInto(m_blockList, store, failure)) return true;
     if (sayWhenUnreadable) m_prompt->Notify(failure, "提示");
     return false;
+}
+
+void CProcessListDlg::LoadFingerprintsAndPolicy() {
+    Win32FileStore store(m_startFolder);
+    m_fingerprints.Assign(ReadFingerprintFile(store));
+    m_fingerprintWatch.Forget();
+    m_blockList.SetPolicyNames(ReadPolicyBlockNames());
 }
 
 void CProcessListDlg::OnBlockProcess() {
     // With no row selected the name is empty: nothing is asked or written,
     // but the table is reloaded and the list refreshed all the same.
     Win32FileStore store(m_startFolder);
-    if (OfferBlockName(SelectedName(), *m_prompt, store) == OfferOutcome::Failed) {
+    const std::string path = Utf8FromWide(SelectedProcessPath());
+    if (OfferBlockProgram(SelectedName(), path, *m_prompt, store, m_programFiles) == OfferOutcome::Failed) {
         // The notice has told the user; the file, the table and the list stay as they were.
         return;
     }
@@ -75,9 +88,17 @@ void CProcessListDlg::OnBlockProcess() {
 // The editor works on proc.dat alone; what it changed is enforced from the
 // moment it closes, and the list shows the new words at once.
 void CProcessListDlg::OnEditBlockList() {
+    Win32FileStore store(m_startFolder);
+    const std::vector<std::string> namesInFile = ReadBlockListNames(store);
     RunBlockListEditor(m_startFolder);
     const std::vector<std::string> before = m_blockList.names();
-    LoadBlockList(true);
+    // The fingerprints of a name the editor took away go with it (a file
+    // that cannot be read now takes nothing away).
+    if (LoadBlockList(true)) {
+        const std::vector<std::string> after(m_blockList.names().begin() + 1, m_blockList.names().end());
+        const std::set<std::string> removed = RemovedNames(namesInFile, after);
+        if (!removed.empty() && RemoveFingerprintsOfNames(removed, *m_prompt, store)) LoadFingerprintsAndPolicy();
+    }
     if (m_blockList.names() != before) OnRefresh();
 }
 

@@ -1,5 +1,6 @@
 #include "app/ProcessListDlg.h"
 
+#include "blocklist/PolicyNames.h"
 #include "controls/AboutDlg.h"
 #include "files/Win32FileStore.h"
 #include "process/Refresh.h"
@@ -55,6 +56,8 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_QUERYDRAGICON: return reinterpret_cast<LRESULT>(m_hIcon);
     case WM_HOTKEY: return OnHotKey(wParam);
     case WM_TRAY_NOTIFY: return OnTrayNotify(wParam, lParam);
+    case WM_FINGERPRINT_HASHED: OnFingerprintHashed(); return 0;
+    case WM_PROCESSES_MAY_HAVE_CHANGED: OnFastCheck(); return 0;
     case WM_CONTEXTMENU:
         // Only the list has a menu of ours; the title bar's window menu and
         // the rest go to the default handling. From the keyboard (-1) the key
@@ -144,6 +147,13 @@ int CProcessListDlg::OnCreate(CREATESTRUCTW* create) {
     // user did not just start the program.
     if (!m_bKeepHidden && m_nAdPageDelayMs > 0) SetTimer(kAdPageTimer, m_nAdPageDelayMs);
     SetTimer(kBlockCheckTimer, kBlockCheckPeriodMs);
+    // Only over the window's own system, which lives as long as the thread;
+    // a system handed in by a test is looked at when the test says.
+    if (m_system == m_ownSystem.get()) {
+        m_changeProbe =
+            std::make_unique<ChangeProbeThread>(*m_system, m_hWnd, WM_PROCESSES_MAY_HAVE_CHANGED, kFastCheckPeriodMs);
+    }
+    m_programFiles.SetNotify(m_hWnd, WM_FINGERPRINT_HASHED);
     AddTrayIcon();
     m_windowMemory.Restore(m_hWnd);
     if (!m_bKeepHidden) AnimateWindow(800, AW_CENTER);
@@ -189,7 +199,9 @@ BOOL CProcessListDlg::OnInitDialog() {
     m_nOsClass = GetOsClass();
     LoadBlockList();
     LoadReferenceInfo();
-    TakeSample();
+    // The first refresh ends what the block list names; program files are
+    // looked at before it, so that it knows them.
+    if (TakeSample()) CheckLook(m_usage.latest(), false);
     OnRefresh();
     if (m_windowMemory.WasMaximized()) {
         if (m_bKeepHidden) {
@@ -233,6 +245,8 @@ void CProcessListDlg::OnDestroy() {
     Default();
     KillTimer(kRefreshTimer);
     KillTimer(kBlockCheckTimer);
+    m_changeProbe.reset();
+    m_programFiles.SetNotify(nullptr, 0);
     RemoveTrayIcon();
     UnregisterHotKeys();
 }
@@ -327,10 +341,19 @@ void CProcessListDlg::OnRefresh() {
 void CProcessListDlg::RefreshOnce() {
     if (IsNtClass(m_nOsClass)) m_system->EnableDebugPrivilege();
     m_blockList.SetBuiltin();
+    // The administrator's policy may have changed since the last refresh.
+    std::vector<std::string> policyNames = ReadPolicyBlockNames();
+    if (policyNames != m_blockList.policyNames()) m_blockList.SetPolicyNames(std::move(policyNames));
     // The questions of the block scan come over the list as it was.
     std::vector<ProcessKey> seen;
-    const std::vector<ProcessRow> rows =
-        BuildProcessRows({m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog, &seen});
+    RefreshContext context{m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog, &seen};
+    context.fingerprintMatch = [this](const ProcessRecord& record) {
+        return FingerprintMatchOf(record.pid, record.name);
+    };
+    context.endedBefore = std::move(m_endedByCheck);
+    m_endedByCheck.clear();
+    m_bBlockedFileWaiting = false;
+    const std::vector<ProcessRow> rows = BuildProcessRows(context);
     TakeStartTimes(seen, m_usage.latest().processes);
     FillRows(rows, seen);
     m_blockWatch.Remember(std::move(seen));
@@ -357,7 +380,7 @@ void CProcessListDlg::OnSampleTick() {
     }
     m_nSecondsWithoutLook = 0;
     if (!TakeSample()) return;
-    OnBlockCheck();
+    CheckLook(m_usage.latest());
     if (seen) UpdateUsageColumns();
 }
 
@@ -371,16 +394,75 @@ bool CProcessListDlg::TakeSample() {
 // Between refreshes, a look at names and pids only: a new process on the block
 // list brings the refresh forward. Not while a refresh runs or a box of the
 // window is open, and not when the user asked to be asked: questions every
-// second would be a nuisance, so the 20-second refresh asks as before.
-void CProcessListDlg::OnBlockCheck() {
-    if (m_bRefreshing || m_questions.open > 0 || m_bPromptDangerous == 1) return;
+// second would be a nuisance, so the 20-second refresh asks as before. Program
+// files are looked at all the same, so that the refresh knows them.
+void CProcessListDlg::CheckLook(const ProcessSample& sample, bool mayEnd) {
     std::vector<ProcessKey> current;
-    current.reserve(m_usage.latest().processes.size());
-    for (const SampledProcess& process : m_usage.latest().processes) {
+    current.reserve(sample.processes.size());
+    for (const SampledProcess& process : sample.processes) {
         current.push_back({process.pid, process.name, process.startTime});
     }
+    // A file found while the check may not act is acted on at the next look
+    // that may; a name stays new to the check until then.
+    m_bBlockedFileWaiting =
+        m_fingerprintWatch.Look(current, m_fingerprints, m_programFiles, m_system->OwnPid()) || m_bBlockedFileWaiting;
+    if (!mayEnd || !MayRefreshForBlockCheck()) return;
     m_blockList.SetBuiltin();
-    if (m_blockWatch.FindsNewBlocked(std::move(current), m_blockList, m_system->OwnPid())) OnRefresh();
+    const bool byName = m_blockWatch.FindsNewBlocked(std::move(current), m_blockList, m_system->OwnPid());
+    if (byName || m_bBlockedFileWaiting) {
+        m_bBlockedFileWaiting = false;
+        EndBlockedOfLook(sample);
+        OnRefresh();
+    }
+}
+
+// Ended at once from the look; the refresh after it lists them, as the
+// refresh's own ends, and does not end them again.
+void CProcessListDlg::EndBlockedOfLook(const ProcessSample& sample) {
+    std::vector<ProcessRecord> records;
+    records.reserve(sample.processes.size());
+    for (const SampledProcess& process : sample.processes) {
+        ProcessRecord record;
+        record.pid = process.pid;
+        record.name = process.name;
+        records.push_back(std::move(record));
+    }
+    RefreshContext context{m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog};
+    context.fingerprintMatch = [this](const ProcessRecord& record) {
+        return FingerprintMatchOf(record.pid, record.name);
+    };
+    m_endedByCheck = EndBlockedProcesses(context, records);
+}
+
+bool CProcessListDlg::MayRefreshForBlockCheck() const {
+    return !m_bRefreshing && m_questions.open == 0 && m_bPromptDangerous != 1;
+}
+
+// The probe costs a fraction of a look; the figures keep their one-second look.
+void CProcessListDlg::OnFastCheck() {
+    if (m_changeProbe) m_changeProbe->Taken();
+    ProcessSample sample;
+    if (m_system->SampleProcesses(sample)) CheckLook(sample);
+}
+
+void CProcessListDlg::OnFingerprintHashed() {
+    bool found = false;
+    for (const Win32ProgramFiles::HashResult& result : m_programFiles.TakeResults()) {
+        found = m_fingerprintWatch.TakeHash(result.path, result.stamp, result.sha256, m_fingerprints) || found;
+    }
+    m_bBlockedFileWaiting = found || m_bBlockedFileWaiting;
+    if (m_bBlockedFileWaiting && MayRefreshForBlockCheck()) {
+        m_bBlockedFileWaiting = false;
+        OnRefresh();
+    }
+}
+
+const std::string* CProcessListDlg::FingerprintMatchOf(uint32_t pid, const std::string& name) const {
+    uint64_t startTime = 0;
+    const std::string* recorded = m_fingerprintWatch.MatchOf(pid, name, &startTime);
+    // A pid given to another program since the look names another file.
+    if (recorded && startTime != 0 && m_system->StartTimeOf(pid) != startTime) return nullptr;
+    return recorded;
 }
 
 // Rows stay where they are (selection and scroll with them); a row is found

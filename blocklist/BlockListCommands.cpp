@@ -1,6 +1,7 @@
 #include "blocklist/BlockListCommands.h"
 
 #include "blocklist/BlockListRules.h"
+#include "blocklist/FingerprintFile.h"
 
 namespace {
 
@@ -9,17 +10,19 @@ const char* const kQuestionCaption = "警告";
 
 // The file's present bytes. A file that exists but cannot be read is never
 // rewritten: writing from what could not be read would lose the list.
-bool ReadForChange(FileStore& store, std::string& bytes, MessagePrompt& prompt) {
+bool ReadForChange(FileStore& store, std::string& bytes, MessagePrompt& prompt,
+                   const char* fileName = kBlockListFileName) {
     std::string reason;
-    if (store.ReadAll(kBlockListFileName, bytes, reason) != ReadStatus::Failed) return true;
-    prompt.Notify(FileReadFailureText(kBlockListFileName, reason), kNoticeCaption);
+    if (store.ReadAll(fileName, bytes, reason) != ReadStatus::Failed) return true;
+    prompt.Notify(FileReadFailureText(fileName, reason), kNoticeCaption);
     return false;
 }
 
-bool Save(FileStore& store, const std::string& bytes, MessagePrompt& prompt) {
+bool Save(FileStore& store, const std::string& bytes, MessagePrompt& prompt,
+          const char* fileName = kBlockListFileName) {
     std::string reason;
-    if (SaveFileSafely(store, kBlockListFileName, bytes, reason)) return true;
-    prompt.Notify(FileSaveFailureText(kBlockListFileName, reason), kNoticeCaption);
+    if (SaveFileSafely(store, fileName, bytes, reason)) return true;
+    prompt.Notify(FileSaveFailureText(fileName, reason), kNoticeCaption);
     return false;
 }
 
@@ -73,4 +76,45 @@ std::string FileReadFailureText(const std::string& path, const std::string& reas
 
 std::string FileSaveFailureText(const std::string& path, const std::string& reason) {
     return "无法保存文件" + path + "，原文件保持不变。\n" + reason;
+}
+
+OfferOutcome OfferBlockProgram(std::string_view name, const std::string& programPath, MessagePrompt& prompt,
+                               FileStore& store, ProgramFileFacts& files) {
+    const OfferOutcome outcome = OfferBlockName(name, prompt, store);
+    if (outcome != OfferOutcome::Appended || programPath.empty() || files.IsInWindowsFolder(programPath)) {
+        return outcome;
+    }
+    FileFingerprint fingerprint{std::string(name), 0, {}};
+    FileStamp stamp;
+    if (!files.StampOf(programPath, stamp)) return outcome;
+    fingerprint.size = stamp.size;
+    fingerprint.sha256 = files.Sha256Of(programPath, stamp);
+    if (fingerprint.sha256.size() != kSha256HexLength) return outcome;
+    std::string bytes;
+    if (ReadForChange(store, bytes, prompt, kFingerprintFileName)) {
+        Save(store, AppendFingerprintBytes(bytes, fingerprint), prompt, kFingerprintFileName);
+    }
+    return outcome;
+}
+
+std::vector<FileFingerprint> ReadFingerprintFile(FileStore& store) {
+    std::string bytes;
+    std::string reason;
+    if (store.ReadAll(kFingerprintFileName, bytes, reason) != ReadStatus::Read) return {};
+    return ReadFingerprints(bytes);
+}
+
+std::set<std::string> RemovedNames(const std::vector<std::string>& before, const std::vector<std::string>& after) {
+    std::set<std::string> removed(before.begin(), before.end());
+    for (const std::string& name : after) removed.erase(name);
+    return removed;
+}
+
+bool RemoveFingerprintsOfNames(const std::set<std::string>& names, MessagePrompt& prompt, FileStore& store) {
+    if (names.empty()) return true;
+    std::string bytes;
+    std::string reason;
+    if (store.ReadAll(kFingerprintFileName, bytes, reason) != ReadStatus::Read) return true;
+    const std::string rewritten = RemoveFingerprintsOf(bytes, names);
+    return rewritten == bytes || Save(store, rewritten, prompt, kFingerprintFileName);
 }

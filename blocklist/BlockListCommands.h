@@ -3,11 +3,13 @@
 // file system and message boxes as with scripted ones.
 #pragma once
 
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "files/FileStore.h"
+#include "process/FileFingerprints.h"
 #include "process/MessagePrompt.h"
 #include "process/ProcessRules.h"
 
@@ -41,3 +43,20 @@ bool RemoveBlockName(std::string_view removedName, MessagePrompt& prompt, FileSt
 // Notices (caption "提示") for a file that could not be read or saved.
 std::string FileReadFailureText(const std::string& path, const std::string& reason);
 std::string FileSaveFailureText(const std::string& path, const std::string& reason);
+
+// What 封锁进程 does: OfferBlockName, and once the name is in proc.dat, the
+// program file's size and SHA-256 go into prochash.dat under that name. A file
+// that cannot be read (or an empty programPath, UTF-8) blocks the name alone
+// without a word; a file inside the Windows folder gets no fingerprint.
+OfferOutcome OfferBlockProgram(std::string_view name, const std::string& programPath, MessagePrompt& prompt,
+                               FileStore& store, ProgramFileFacts& files);
+
+// The fingerprints of prochash.dat; a missing or unreadable file gives none.
+std::vector<FileFingerprint> ReadFingerprintFile(FileStore& store);
+
+// The names proc.dat held before and holds after an edit, and prochash.dat
+// rewritten without the fingerprints of the names that went. Nothing is
+// written when no name went or a file cannot be read; false after a notice
+// when prochash.dat could not be saved.
+std::set<std::string> RemovedNames(const std::vector<std::string>& before, const std::vector<std::string>& after);
+bool RemoveFingerprintsOfNames(const std::set<std::string>& names, MessagePrompt& prompt, FileStore& store);

@@ -78,6 +78,8 @@ std::string BuildDetailsFacts(const CommandContext& context, const SelectedProce
     facts += "\n 公司: " + OrUnreadable(version.company);
     const bool blocked = context.blockList && context.blockList->MatchesAny(selected.name);
     if (!blocked && IsSuspiciousLocation(selected.name, file.place)) facts += "\n 可疑进程: 程序文件不在系统目录中";
+    const std::string* recorded = context.fingerprintMatch && sampled ? context.fingerprintMatch(selected) : nullptr;
+    if (!blocked && recorded) facts += "\n 封锁依据: 文件指纹（" + *recorded + "）";
     return facts;
 }
 

@@ -7,9 +7,28 @@
 
 namespace {
 
+std::string BlockCauseText(BlockBasis basis, const std::string& entry) {
+    switch (basis) {
+    case BlockBasis::Fingerprint: return FormatText("封锁列表(文件指纹 匹配 %s)", entry.c_str());
+    case BlockBasis::Policy: return FormatText("组策略封锁(匹配 %s)", entry.c_str());
+    case BlockBasis::Name: break;
+    }
+    return FormatText("封锁列表(匹配 %s)", entry.c_str());
+}
+
+// "（匹配 flcss）" and its kin for the other lists.
+std::string NoticeMatchText(BlockBasis basis, const std::string& entry) {
+    switch (basis) {
+    case BlockBasis::Fingerprint: return "（文件指纹 匹配 " + entry + "）";
+    case BlockBasis::Policy: return "（组策略 匹配 " + entry + "）";
+    case BlockBasis::Name: break;
+    }
+    return "（匹配 " + entry + "）";
+}
+
 std::string Cause(const EndRecord& record) {
     switch (record.reason) {
-    case EndReason::BlockList: return FormatText("封锁列表(匹配 %s)", record.entry.c_str());
+    case EndReason::BlockList: return BlockCauseText(record.basis, record.entry);
     case EndReason::Terminate: return "中止进程";
     case EndReason::SlimDown: return "精简进程";
     case EndReason::DeleteFile: return "删除文件";
@@ -50,7 +69,7 @@ std::string BlockNoticeText(const std::vector<EndRecord>& blockedEnds) {
     for (size_t index = 0; index < blockedEnds.size() && index < kNamed; ++index) {
         const EndRecord& end = blockedEnds[index];
         if (!text.empty()) text += "\r\n";
-        text += FormatText("%s（匹配 %s）", GetFileNamePart(end.name).c_str(), end.entry.c_str());
+        text += GetFileNamePart(end.name) + NoticeMatchText(end.basis, end.entry);
     }
     if (blockedEnds.size() > kNamed)
         text += FormatText("\r\n等，共%u个进程", static_cast<unsigned>(blockedEnds.size()));

@@ -11,6 +11,10 @@
 
 enum class EndReason { BlockList, Terminate, SlimDown, DeleteFile, TerminateTree };
 
+// What put a process on the block list (EndReason::BlockList): a name of
+// proc.dat, a recorded program file, or a name of the administrator's policy.
+enum class BlockBasis { Name, Fingerprint, Policy };
+
 struct EndRecord {
     EndReason reason = EndReason::Terminate;
     std::string name;
@@ -19,7 +23,8 @@ struct EndRecord {
     std::string entry;  // BlockList: the entry that matched
     std::string path;   // DeleteFile: the file, and what became of it
     FileDeletionResult deletion = FileDeletionResult::Failed;
-    uint64_t startTime = 0;  // of a process not ended: tells a retry from a new process; 0 when unknown
+    uint64_t startTime = 0;               // of a process not ended: tells a retry from a new process; 0 when unknown
+    BlockBasis basis = BlockBasis::Name;  // BlockList: which list the entry is of
 };
 
 constexpr const char* kEndLogFileName = "tarvemonix.log";

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,8 @@ struct CommandContext {
     const std::vector<std::string>& referenceLines;
     EndLog* log = nullptr;                 // told of every process a command tries to end
     const BlockList* blockList = nullptr;  // for the details box's word on the program's place
+    // The recorded name the process's program file matches; null for none.
+    std::function<const std::string*(const SelectedProcess&)> fingerprintMatch = nullptr;
 };
 
 // Caption of the delete-file outcome: the application's title.

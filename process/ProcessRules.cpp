@@ -61,6 +61,18 @@ std::vector<std::string> BlockList::Matches(std::string_view processName) const 
     return matches;
 }
 
+void BlockList::SetPolicyNames(std::vector<std::string> names) {
+    policyNames_ = std::move(names);
+    policyTable_.Clear();
+    for (const std::string& name : policyNames_) policyTable_.Add(name);
+}
+
+std::vector<std::string> BlockList::PolicyMatches(std::string_view processName) const {
+    std::vector<std::string> matches;
+    for (size_t slot : policyTable_.FoundSlots(processName)) matches.push_back(policyNames_[slot]);
+    return matches;
+}
+
 bool IsNamedInReference(std::string_view name, const std::vector<std::string>& referenceLines) {
     return std::any_of(referenceLines.begin(), referenceLines.end(),
                        [&](const std::string& line) { return ContainsNoCase(line, name); });

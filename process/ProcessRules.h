@@ -61,12 +61,22 @@ public:
     // entry)), in slot order, once per match. Empty entries are skipped: they
     // would match every process.
     std::vector<std::string> Matches(std::string_view processName) const;
-    // Whether Matches would give any entry.
-    bool MatchesAny(std::string_view processName) const { return table_.AnyFound(processName); }
+    // Whether Matches or PolicyMatches would give any entry.
+    bool MatchesAny(std::string_view processName) const {
+        return table_.AnyFound(processName) || policyTable_.AnyFound(processName);
+    }
+
+    // Names blocked by the administrator's policy, matched by the same rule
+    // beside the file's; a load of the file keeps them.
+    void SetPolicyNames(std::vector<std::string> names);
+    const std::vector<std::string>& policyNames() const { return policyNames_; }
+    std::vector<std::string> PolicyMatches(std::string_view processName) const;
 
 private:
     std::vector<std::string> names_;
     NeedleTable table_;  // names_ folded, slot for slot; kept with every change
+    std::vector<std::string> policyNames_;
+    NeedleTable policyTable_;
 };
 
 // True when a reference line names the process (the name occurs inside the line).

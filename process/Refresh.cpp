@@ -1,5 +1,7 @@
 #include "process/Refresh.h"
 
+#include <algorithm>
+
 #include "process/ProcessCommands.h"
 
 namespace {
@@ -15,40 +17,63 @@ std::string JoinedEntries(const std::vector<std::string>& entries) {
     return joined;
 }
 
-bool EndBlocked(const RefreshContext& context, const SelectedProcess& process, const std::string& entries) {
+// The entries that put a process on the block list, and which list they are of.
+struct BlockCause {
+    BlockBasis basis = BlockBasis::Name;
+    std::vector<std::string> entries;
+};
+
+BlockCause CauseOf(const RefreshContext& context, const ProcessRecord& record) {
+    BlockCause cause{BlockBasis::Name, context.blockList.Matches(record.name)};
+    if (!cause.entries.empty()) return cause;
+    cause = {BlockBasis::Policy, context.blockList.PolicyMatches(record.name)};
+    if (!cause.entries.empty()) return cause;
+    const std::string* recorded = context.fingerprintMatch ? context.fingerprintMatch(record) : nullptr;
+    if (recorded) return {BlockBasis::Fingerprint, {*recorded}};
+    return {};
+}
+
+bool EndBlocked(const RefreshContext& context, const SelectedProcess& process, const BlockCause& cause) {
     const bool ended = context.system.TerminateByPid(process.pid);
-    RecordEnd(context.log, context.system, {EndReason::BlockList, process.name, process.pid, ended, entries, {}, {}});
+    EndRecord record{EndReason::BlockList, process.name, process.pid, ended, JoinedEntries(cause.entries), {}, {}};
+    record.basis = cause.basis;
+    RecordEnd(context.log, context.system, record);
     return ended;
 }
 
-void HandleBlockedProcess(const RefreshContext& context, const ProcessRecord& record) {
-    const std::vector<std::string> entries = context.blockList.Matches(record.name);
-    if (entries.empty()) return;
+// True when the process is on the block list (in whichever list); ended says
+// whether it was ended.
+bool HandleBlockedProcess(const RefreshContext& context, const ProcessRecord& record, bool* ended = nullptr) {
+    const BlockCause cause = CauseOf(context, record);
+    if (cause.entries.empty()) return false;
     // A copy: the walk's record is not ours to keep across a question.
     const SelectedProcess process{record.name, record.pid};
     if (context.promptDangerous != 1) {
-        EndBlocked(context, process, JoinedEntries(entries));
-        return;
+        const bool end = EndBlocked(context, process, cause);
+        if (ended) *ended = end;
+        return true;
     }
     // One question per matching entry until the user says Yes; the question and
     // the result name the block-list entry, not the process.
-    for (const std::string& entry : entries) {
+    for (const std::string& entry : cause.entries) {
         if (!context.prompt.AskYesNo(FormatText("发现危险进程%s,是否中止？", entry.c_str()), "提示")) continue;
         // The question may have stayed open for minutes: the pid is ended only
         // while it still names the process that was asked about.
-        if (IsStillTheSelectedProcess(context.system, process) &&
-            EndBlocked(context, process, JoinedEntries(entries))) {
+        if (IsStillTheSelectedProcess(context.system, process) && EndBlocked(context, process, cause)) {
+            if (ended) *ended = true;
             context.prompt.Notify(FormatText("中止%s成功", entry.c_str()), "提示");
         }
-        return;
+        break;
     }
+    return true;
 }
 
 // A core Windows name whose program file lies outside the Windows folder is
 // pointed out, unless the block list names it: that one is shown as the
 // rules above say. Only core names cost a look at the file.
-const char* RowWord(const RefreshContext& context, const ProcessRecord& record, ProcessCategory category) {
-    if (IsCoreWindowsProgramName(record.name) && !context.blockList.MatchesAny(record.name) &&
+const char* RowWord(const RefreshContext& context, const ProcessRecord& record, ProcessCategory category,
+                    bool blocked) {
+    if (!blocked && IsCoreWindowsProgramName(record.name) && !context.blockList.MatchesAny(record.name) &&
         IsSuspiciousLocation(record.name, context.system.LocateProgramFile(record.pid).place)) {
         return kSuspiciousWord;
     }
@@ -64,13 +89,32 @@ std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
     // its own name would otherwise end it at every start.
     const uint32_t ownPid = context.system.OwnPid();
     context.system.WalkProcesses([&](const ProcessRecord& record) {
-        if (ownPid == 0 || record.pid != ownPid) HandleBlockedProcess(context, record);
+        const bool endedBefore =
+            std::find(context.endedBefore.begin(), context.endedBefore.end(), record.pid) != context.endedBefore.end();
+        const bool blocked =
+            (ownPid == 0 || record.pid != ownPid) &&
+            (endedBefore ? !CauseOf(context, record).entries.empty() : HandleBlockedProcess(context, record));
         if (context.seen) context.seen->push_back({record.pid, record.name});
-        const ProcessCategory category = ClassifyProcess(record.name, context.blockList, reference);
-        rows.push_back({record.name, RowWord(context, record, category), PidText(record.pid), record.parentPid});
+        ProcessCategory category = ClassifyProcess(record.name, context.blockList, reference);
+        // A recorded program file under another name is as dangerous as the name.
+        if (blocked && category == ProcessCategory::CategoryApplication) category = ProcessCategory::CategoryDangerous;
+        rows.push_back({record.name, RowWord(context, record, category, blocked), PidText(record.pid),
+                        record.parentPid});
         return true;
     });
     return rows;
+}
+
+std::vector<uint32_t> EndBlockedProcesses(const RefreshContext& context, const std::vector<ProcessRecord>& records) {
+    std::vector<uint32_t> ended;
+    const uint32_t ownPid = context.system.OwnPid();
+    for (const ProcessRecord& record : records) {
+        bool end = false;
+        if ((ownPid == 0 || record.pid != ownPid) && HandleBlockedProcess(context, record, &end) && end) {
+            ended.push_back(record.pid);
+        }
+    }
+    return ended;
 }
 
 std::string CountText(int count) { return FormatText("共有%d个进程", count); }

@@ -1,6 +1,7 @@
 // The plain part of the list refresh: block scan, classification and rows.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,22 @@ struct RefreshContext {
     MessagePrompt& prompt;
     EndLog* log = nullptr;                    // told of every block-list end
     std::vector<ProcessKey>* seen = nullptr;  // given every process of the walk
+    // The recorded name the process's program file matches, once the caller
+    // made sure the pid still names the process it looked at; null for none.
+    std::function<const std::string*(const ProcessRecord&)> fingerprintMatch = nullptr;
+    // Pids the check between refreshes has just ended: listed as blocked, not ended again.
+    std::vector<uint32_t> endedBefore = {};
 };
 
-// Walks the processes, deals with every block-list match (asking first when
+// Walks the processes, deals with every block-list match (a name of the file,
+// else of the policy, else a recorded program file; asking first when
 // promptDangerous is 1) except in the program's own process, and returns one
 // row per process in snapshot order.
 std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context);
+
+// The same ends for a look's records without rows, for the check between
+// refreshes: the pids it ended.
+std::vector<uint32_t> EndBlockedProcesses(const RefreshContext& context, const std::vector<ProcessRecord>& records);
 
 // "共有%d个进程"
 std::string CountText(int count);

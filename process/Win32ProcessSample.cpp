@@ -120,9 +120,10 @@ bool Win32ProcessSystem::ProcessListMayHaveChanged() {
     const Query query = SystemQuery();
     ULONG size = 0;
     if (!query || query(kSystemProcessInformation, nullptr, 0, &size) != kInfoLengthMismatch || size == 0) return true;
-    const bool changed = size != m_listSize;
-    m_listSize = size;
-    return changed;
+    const bool changed = m_listSize.exchange(size) != size;
+    constexpr uint64_t kSecond = 10000000;
+    const bool endsUntold = !m_endWatch.FollowsAll() && SteadyNow() - m_lastLookAt >= kSecond;
+    return m_endWatch.TakeEnded() || changed || endsUntold;
 }
 
 bool Win32ProcessSystem::SampleProcesses(ProcessSample& sample) {
@@ -171,5 +172,10 @@ bool Win32ProcessSystem::SampleProcesses(ProcessSample& sample) {
         if (entry.nextEntryOffset == 0) break;
         offset += entry.nextEntryOffset;
     }
+    std::vector<uint32_t> pids;
+    pids.reserve(sample.processes.size());
+    for (const SampledProcess& process : sample.processes) pids.push_back(process.pid);
+    m_endWatch.Follow(pids);
+    m_lastLookAt = sample.takenAt;
     return true;
 }

@@ -2,12 +2,14 @@
 // calls) behind the ProcessSystem seam.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "process/ProcessSystem.h"
+#include "process/Win32EndWatch.h"
 
 class Win32ProcessSystem : public ProcessSystem {
 public:
@@ -22,7 +24,8 @@ public:
     // One NtQuerySystemInformation(SystemProcessInformation) call.
     bool SampleProcesses(ProcessSample& sample) override;
     // The size the same call asks for its answer, which every process and
-    // thread (and name) adds to.
+    // thread (and name) adds to. Safe to call from another thread than the
+    // looks'.
     bool ProcessListMayHaveChanged() override;
     ProgramFile LocateProgramFile(uint32_t pid) override;
     ProgramVersion ReadProgramVersion(uint32_t pid) override;
@@ -49,13 +52,20 @@ private:
     // Kept from look to look: after the first its size fits, and no look
     // allocates it again.
     std::vector<uint64_t> m_sampleBuffer;
-    unsigned long m_listSize = 0;  // at the last probe
-    std::wstring m_windowsFolder;  // full and long; found at the first need
+    std::atomic<unsigned long> m_listSize{0};  // at the last probe, from either thread
+    std::wstring m_windowsFolder;              // full and long; found at the first need
     // The places of program files by the path the system gives: finding a
     // path's long form reads every folder on the way.
     std::map<std::wstring, ProgramFile> m_programFiles;
     std::vector<uint32_t> m_deniedEnds;
     std::vector<uint32_t> m_protectedEnds;
+
+    // The ends of the processes of the latest look, told as they happen: a
+    // start at the moment of an end leaves the size as it was, and the probe
+    // says "changed" for that end instead. While some end cannot be told, the
+    // probe says "changed" a second after the latest look.
+    ProcessEndWatch m_endWatch;
+    std::atomic<uint64_t> m_lastLookAt{0};  // SteadyNow units
 };
 
 // Full path of the process's program file as the system names it:

@@ -76,7 +76,7 @@ bench_tree() {
   echo "== Wine benchmark of the tree order and the tooltip (64-bit build, one core)" >&2
   configure_windows 64 >&2
   cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target refresh_bench >/dev/null
-  if [ -z "$XVFB_PID" ]; then
+  if [ -z "${XVFB_PID:-}" ]; then
     claim_prefix >&2
     start_xvfb
     trap stop_wine_and_xvfb EXIT
@@ -84,8 +84,60 @@ bench_tree() {
   (cd "${TMPDIR:-/tmp}" && taskset -c 0 "${WINE_LOCALE[@]}" "$WINE" "$BUILD_WIN/tests/refresh_bench.exe" tree 300)
 }
 
+# The Linux pid of the real program running in this run's prefix (its
+# environment names the prefix: another run's copy is not it).
+wine_program_pid() {
+  local proc
+  for proc in /proc/[0-9]*; do
+    tr '\0' '\n' <"$proc/cmdline" 2>/dev/null | grep -qi 'tarvemonix\.exe$' || continue
+    tr '\0' '\n' <"$proc/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+    echo "${proc#/proc/}"
+    return 0
+  done
+  return 1
+}
+
+# User and system time of a Linux process, every thread, in clock ticks.
+process_ticks() { sed 's/^.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
+
+# The block list among 300 other processes: how long a blocked program lives
+# (by name, and as a renamed copy of a recorded file; the first start of a file
+# never read before is printed apart), the window seen and hidden in the tray;
+# and between the series the program's processor use, from its own times in
+# the system's process list and as Linux counts the Wine process
+# (/proc/<pid>/stat, all threads), as a share of one core.
+bench_block_speed() {
+  echo "== block list speed (64-bit build, 300 other processes)" >&2
+  configure_windows 64 >&2
+  cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target block_speed_bench >/dev/null
+  if [ -z "${XVFB_PID:-}" ]; then
+    claim_prefix >&2
+    start_xvfb
+    trap stop_wine_and_xvfb EXIT
+  fi
+  local line state pid="" ticks_before=0 time_before=0 hertz
+  hertz="$(getconf CLK_TCK)"
+  (cd "${TMPDIR:-/tmp}" && "${WINE_LOCALE[@]}" "$WINE" "$BUILD_WIN/tests/block_speed_bench.exe" 300 15 30) |
+    while read -r line; do
+      line="${line%$'\r'}"  # the console's CR LF
+      case "$line" in
+        "cpu_window "*" begin")
+          pid="$(wine_program_pid || true)"
+          if [ -n "$pid" ]; then ticks_before="$(process_ticks "$pid")"; time_before="$(date +%s.%N)"; fi ;;
+        "cpu_window "*" end")
+          state="$(awk '{ print $2 }' <<<"$line")"
+          [ -n "$pid" ] || { echo "!! the program's Linux process was not found" >&2; continue; }
+          awk -v ticks="$(( $(process_ticks "$pid") - ticks_before ))" -v hertz="$hertz" \
+              -v seconds="$(awk -v a="$time_before" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')" -v state="$state" \
+              'BEGIN { printf "linux_processor_use_%s %.2f %%\n", state, 100 * ticks / hertz / seconds }' ;;
+        *) echo "$line" ;;
+      esac
+    done
+}
+
 # GoogleTest as well: the native build configures the tests.
 install_packages libbenchmark-dev >&2
 bench_native
 bench_wine
 bench_tree
+bench_block_speed

@@ -16,7 +16,7 @@ WINE_LOCALE=(env LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8)
 PACKAGES=(cmake make g++ googletest libgtest-dev
           g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
           wine wine64 wine32:i386 fonts-wine xvfb xauth xdotool imagemagick fonts-arphic-uming
-          clang-format-14 clang-tidy-14 locales)
+          clang-format-14 clang-tidy-14 locales libxml2-utils)
 
 install_packages() {
   local missing=() sudo=""

@@ -25,6 +25,7 @@ bash "$ROOT/scripts/lint.sh" || status=1
 echo "== script tests"
 bash "$ROOT/tests/scripts/arch_detection_test.sh" || status=1
 bash "$ROOT/tests/scripts/setup_test.sh" || status=1
+bash "$ROOT/tests/scripts/policy_template_test.sh" || status=1
 echo "== native tests"
 (cd "$BUILD_NATIVE" && ctest --output-on-failure --no-tests=error) || status=1
 echo "== fuzz targets, a short run from their seeds"

@@ -277,3 +277,63 @@ TEST(RemoveBlockName, RewritesWithoutEveryCopy) {
         EXPECT_EQ(1u, store.files.size());
     }
 }
+
+namespace {
+
+// One program file that reads, or not.
+class OneProgramFile : public ProgramFileFacts {
+public:
+    bool readable = true;
+    std::string ProgramPathOf(uint32_t) override { return {}; }
+    bool StampOf(const std::string&, FileStamp& stamp) override {
+        stamp = {4096, 1};
+        return true;
+    }
+    bool IsInWindowsFolder(const std::string& path) override { return path.rfind("C:\\Windows\\", 0) == 0; }
+    std::string Sha256Of(const std::string&, const FileStamp&) override {
+        return readable ? std::string(64, '7') : std::string();
+    }
+    void RequestHash(const std::string&, const FileStamp&) override {}
+};
+
+}  // namespace
+
+// The name always goes into proc.dat; the file's fingerprint only where it
+// can be had and is not the Windows folder's; nothing more is said.
+TEST(OfferBlockProgram, RecordsTheFileBesideTheName) {
+    ScriptedStore store;
+    ScriptedPrompt prompt;
+    OneProgramFile file;
+    store.files["prochash.dat"] = "kept by hand";
+    prompt.answers = {kIdYes, kIdYes, kIdYes, kIdNo};
+    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("game.exe", "D:\\game.exe", prompt, store, file));
+    EXPECT_EQ("kept by hand\r\ngame.exe\t4096\t" + std::string(64, '7') + "\r\n", store.files["prochash.dat"]);
+    const std::string recorded = store.files["prochash.dat"];
+    file.readable = false;
+    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("locked.exe", "D:\\locked.exe", prompt, store, file));
+    file.readable = true;
+    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("sys.exe", "C:\\Windows\\sys.exe", prompt, store, file));
+    EXPECT_EQ(OfferOutcome::Declined, OfferBlockProgram("no.exe", "D:\\no.exe", prompt, store, file));
+    EXPECT_EQ(recorded, store.files["prochash.dat"]);
+    EXPECT_EQ("game.exe\r\nlocked.exe\r\nsys.exe\r\nEOF", store.files["proc.dat"]);
+    EXPECT_EQ(4u, prompt.shown.size()) << "the four questions alone";
+}
+
+// The editor took "a.exe" away (one of its two lines stays: nothing goes) and
+// "b.exe"; the fingerprints of b.exe go, every other line stays.
+TEST(OfferBlockProgram, FingerprintsGoWithTheirLastName) {
+    ScriptedStore store;
+    ScriptedPrompt prompt;
+    const std::set<std::string> removed = RemovedNames({"a.exe", "b.exe", "a.exe", "c.exe"}, {"a.exe", "c.exe"});
+    EXPECT_EQ((std::set<std::string>{"b.exe"}), removed);
+    EXPECT_TRUE(RemoveFingerprintsOfNames(removed, prompt, store));
+    EXPECT_EQ(0u, store.files.count("prochash.dat")) << "a missing file stays missing";
+    const std::string hash(64, '1');
+    store.files["prochash.dat"] = "b.exe\t1\t" + hash + "\r\nbad line\nc.exe\t2\t" + hash + "\r\nb.exe\t3\t" + hash;
+    EXPECT_TRUE(RemoveFingerprintsOfNames(removed, prompt, store));
+    EXPECT_EQ("bad line\nc.exe\t2\t" + hash + "\r\n", store.files["prochash.dat"]);
+    store.failAt = FailAt::Replace;
+    store.files["prochash.dat"] += "b.exe\t1\t" + hash;
+    EXPECT_FALSE(RemoveFingerprintsOfNames(removed, prompt, store));
+    EXPECT_EQ(1u, prompt.shown.size());
+}

@@ -120,6 +120,13 @@ TEST_F(DetailsTest, FactsFollowTheSnapshotText) {
     context.blockList = &blocked;
     EXPECT_EQ(std::string::npos, BuildDetailsFacts(context, {"explorer.exe", 1234}).find("可疑进程"));
 
+    // A recorded program file says so last; a name match goes before it.
+    const std::string recorded = "game.exe";
+    context.fingerprintMatch = [&](const SelectedProcess&) { return &recorded; };
+    EXPECT_EQ(std::string::npos, BuildDetailsFacts(context, {"explorer.exe", 1234}).find("封锁依据"));
+    context.blockList = nullptr;
+    EXPECT_EQ(" 封锁依据: 文件指纹（game.exe）", Lines(BuildDetailsFacts(context, {"explorer.exe", 1234})).back());
+
     const std::string ended = BuildDetailsFacts(Context(5), {"explorer.exe", 9999});
     EXPECT_EQ(7u, Lines(ended).size());
     for (const std::string& line : Lines(ended)) EXPECT_NE(std::string::npos, line.find(": 无法读取")) << line;

@@ -120,8 +120,8 @@ void PressDelete(Editor& editor) {
                               reinterpret_cast<LPARAM>(editor.dialog.GetDlgItem(IDC_DELETENAME)));
 }
 
-// Files of the working directory other than proc.dat and the end log
-// (left-over temporaries).
+// Files of the working directory other than proc.dat, the fingerprints and
+// the end log (left-over temporaries).
 std::vector<std::wstring> OtherFiles() {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found{};
@@ -130,7 +130,7 @@ std::vector<std::wstring> OtherFiles() {
     do {
         const std::wstring name = found.cFileName;
         const bool expected = name == L"." || name == L".." || lstrcmpiW(name.c_str(), kProcDat.c_str()) == 0 ||
-                              name == L"tarvemonix.log";
+                              name == L"tarvemonix.log" || name == L"prochash.dat";
         if (!expected) names.push_back(name);
     } while (FindNextFileW(search, &found));
     FindClose(search);
