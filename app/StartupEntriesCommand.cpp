@@ -1,7 +1,5 @@
 // "启动项管理": the startup entries dialog over the main window, with its
-// folder window and its restart as administrator. 危险 goes by the block
-// list's names alone until a fingerprint check is handed to the dialog
-// (SetFingerprintCheck).
+// folder window and its restart as administrator.
 #include "app/ProcessListDlg.h"
 #include "app/StartupRules.h"
 #include "autostart/StartupDlg.h"

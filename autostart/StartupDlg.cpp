@@ -6,6 +6,7 @@
 
 #include "autostart/Win32AutostartSystem.h"
 #include "blocklist/BlockListCommands.h"
+#include "blocklist/PolicyNames.h"
 #include "files/Win32FileStore.h"
 #include "framework/FormatText.h"
 #include "framework/Text.h"
@@ -133,7 +134,7 @@ void CStartupDlg::LayOut(int width, int height) {
 
 bool CStartupDlg::IsDangerous(const std::wstring& programPath) {
     if (m_blockList.MatchesAny(TextFromWide(FileNameOf(programPath)))) return true;
-    return m_hasRecordedFingerprint && m_hasRecordedFingerprint(TextFromWide(programPath));
+    return HasRecordedFingerprint(Utf8FromWide(programPath), m_fingerprints, m_programFiles);
 }
 
 void CStartupDlg::Refill() {
@@ -141,6 +142,8 @@ void CStartupDlg::Refill() {
     std::string failure;
     // An unreadable proc.dat keeps the names read before.
     LoadBlockListInto(m_blockList, store, failure);
+    m_blockList.SetPolicyNames(ReadPolicyBlockNames());
+    m_fingerprints.Assign(ReadFingerprintFile(store));
     // The selected entry stays selected where it is still listed (its state may have changed).
     const int selected = m_list.GetFirstSelectedItem();
     const std::string selectedName = m_list.GetItemText(selected, kStartupNameColumn);
@@ -228,7 +231,9 @@ void CStartupDlg::OnBlock() {
     const StartupEntry* entry = SelectedEntry();
     if (!entry || entry->program.program.empty()) return;
     Win32FileStore store(m_folder);
-    if (OfferBlockName(TextFromWide(FileNameOf(entry->program.program)), *m_prompt, store) == OfferOutcome::Appended) {
+    const std::string name = TextFromWide(FileNameOf(entry->program.program));
+    const std::string path = entry->program.found ? Utf8FromWide(entry->program.program) : std::string();
+    if (OfferBlockProgram(name, path, *m_prompt, store, m_programFiles) == OfferOutcome::Appended) {
         m_bBlockListChanged = true;
         Refill();
     }

@@ -14,7 +14,9 @@
 #include "controls/SortableListCtrl.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "process/FileFingerprints.h"
 #include "process/MessagePrompt.h"
+#include "process/Win32ProgramFiles.h"
 
 // Columns of the list.
 constexpr int kStartupNameColumn = 0;
@@ -31,10 +33,6 @@ public:
     void SetMessagePrompt(MessagePrompt* prompt) { m_prompt = prompt; }
     void SetAutostartSystem(AutostartSystem* system) { m_system = system; }
     void SetRunsAsAdministrator(bool administrator) { m_bRunsAsAdministrator = administrator; }
-    // Whether a file (code page 936 path) has a fingerprint the block list records.
-    void SetFingerprintCheck(std::function<bool(const std::string& path)> check) {
-        m_hasRecordedFingerprint = std::move(check);
-    }
     // A folder window with the file selected.
     void SetShowInFolder(std::function<void(const std::wstring& file)> show) { m_showInFolder = std::move(show); }
     // Asks to start again as administrator and does; true when this copy ends.
@@ -82,10 +80,11 @@ private:
     std::unique_ptr<AutostartSystem> m_ownSystem;
     AutostartSystem* m_system = nullptr;
     bool m_bRunsAsAdministrator = false;
-    std::function<bool(const std::string&)> m_hasRecordedFingerprint;
     std::function<void(const std::wstring&)> m_showInFolder;
     std::function<bool()> m_restartAsAdministrator;
-    BlockList m_blockList;
+    BlockList m_blockList;  // proc.dat's names and the policy's
+    FingerprintList m_fingerprints;
+    Win32ProgramFiles m_programFiles;
     std::vector<StartupEntry> m_entries;
     bool m_bBlockListChanged = false;
     bool m_bComStarted = false;

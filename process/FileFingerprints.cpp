@@ -34,6 +34,14 @@ bool EqualHex(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+bool HasRecordedFingerprint(const std::string& path, const FingerprintList& list, ProgramFileFacts& facts) {
+    FileStamp stamp;
+    if (list.empty() || !facts.StampOf(path, stamp) || !list.HasSize(stamp.size)) return false;
+    if (facts.IsInWindowsFolder(path)) return false;
+    const std::string sha256 = facts.Sha256Of(path, stamp);
+    return !sha256.empty() && list.NameFor(stamp.size, sha256) != nullptr;
+}
+
 const std::string* FingerprintList::NameFor(uint64_t size, std::string_view sha256hex) const {
     if (sha256hex.size() != kSha256HexLength || !HasSize(size)) return nullptr;
     for (const FileFingerprint& entry : m_entries) {

@@ -77,6 +77,11 @@ public:
     virtual void RequestHash(const std::string& path, const FileStamp& stamp) = 0;
 };
 
+// Whether the file at path (UTF-8) has a recorded fingerprint, read now on the
+// caller's thread: only a file of a recorded size outside the Windows folder
+// is read. For a file a user looks at, not for every process.
+bool HasRecordedFingerprint(const std::string& path, const FingerprintList& list, ProgramFileFacts& facts);
+
 // Which running processes have a program file of a recorded fingerprint.
 // Each process's file is looked at once, when it is first seen; a hash is
 // asked for once per key and remembered.

@@ -17,7 +17,8 @@ class ScriptedFiles : public ProgramFileFacts {
 public:
     std::map<uint32_t, std::string> paths;
     std::map<std::string, FileStamp> stamps;
-    std::vector<std::string> stamped, requested;
+    std::map<std::string, std::string> hashes;
+    std::vector<std::string> stamped, requested, hashed;
     std::string ProgramPathOf(uint32_t pid) override { return paths.count(pid) ? paths[pid] : std::string(); }
     bool StampOf(const std::string& path, FileStamp& stamp) override {
         stamped.push_back(path);
@@ -26,7 +27,10 @@ public:
         return true;
     }
     bool IsInWindowsFolder(const std::string& path) override { return path.rfind("C:\\Windows\\", 0) == 0; }
-    std::string Sha256Of(const std::string&, const FileStamp&) override { return {}; }
+    std::string Sha256Of(const std::string& path, const FileStamp&) override {
+        hashed.push_back(path);
+        return hashes.count(path) ? hashes[path] : std::string();
+    }
     void RequestHash(const std::string& path, const FileStamp&) override { requested.push_back(path); }
 };
 
@@ -70,6 +74,15 @@ TEST(FingerprintList, NameBySizeAndHash) {
     EXPECT_EQ("c.exe", *list.NameFor(10, kHashB));
     EXPECT_EQ(nullptr, list.NameFor(20, kHashA)) << "size and hash of one entry";
     EXPECT_EQ(nullptr, list.NameFor(10, kHashA.substr(1)));
+    // A file a user looks at (a startup entry's) is read only at a recorded
+    // size and outside the Windows folder.
+    ScriptedFiles files;
+    files.stamps = {{"C:\\t\\x.exe", {10, 1}}, {"C:\\t\\y.exe", {11, 1}}, {"C:\\Windows\\z.exe", {10, 1}}};
+    files.hashes = {{"C:\\t\\x.exe", kHashB}, {"C:\\Windows\\z.exe", kHashB}};
+    EXPECT_TRUE(HasRecordedFingerprint("C:\\t\\x.exe", list, files));
+    EXPECT_FALSE(HasRecordedFingerprint("C:\\t\\y.exe", list, files));
+    EXPECT_FALSE(HasRecordedFingerprint("C:\\Windows\\z.exe", list, files));
+    EXPECT_EQ(std::vector<std::string>{"C:\\t\\x.exe"}, files.hashed);
     const unsigned char bytes[] = {0x00, 0x9f, 0xa0, 0xff};
     EXPECT_EQ("009fa0ff", HexText(bytes, sizeof(bytes)));
 }
