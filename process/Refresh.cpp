@@ -98,8 +98,8 @@ std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
         ProcessCategory category = ClassifyProcess(record.name, context.blockList, reference);
         // A recorded program file under another name is as dangerous as the name.
         if (blocked && category == ProcessCategory::CategoryApplication) category = ProcessCategory::CategoryDangerous;
-        rows.push_back({record.name, RowWord(context, record, category, blocked), PidText(record.pid),
-                        record.parentPid});
+        rows.push_back(
+            {record.name, RowWord(context, record, category, blocked), PidText(record.pid), record.parentPid});
         return true;
     });
     return rows;
