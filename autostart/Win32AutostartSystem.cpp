@@ -169,16 +169,7 @@ long Win32AutostartSystem::DeleteValue(RegistryRoot root, RegistryView view, con
     return RegDeleteValueW(opened.get(), name.c_str());
 }
 
-bool Win32AutostartSystem::Is64BitSystem() {
-#ifdef _WIN64
-    return true;
-#else
-    using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
-    const auto isWow64 = FindSystemFunction<IsWow64>(L"kernel32.dll", "IsWow64Process");
-    BOOL wow64 = FALSE;
-    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
-#endif
-}
+bool Win32AutostartSystem::Is64BitSystem() { return sizeof(void*) == 8 || RunsUnderWow64(GetCurrentProcess()); }
 
 WindowsVersion Win32AutostartSystem::Version() {
     using GetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
@@ -197,14 +188,7 @@ uint64_t Win32AutostartSystem::Now() {
     return (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
 }
 
-bool Win32AutostartSystem::ToLocalTime(uint64_t moment, LocalTime& local) {
-    FILETIME utcTime{static_cast<DWORD>(moment), static_cast<DWORD>(moment >> 32)};
-    SYSTEMTIME utc{};
-    SYSTEMTIME there{};
-    if (!FileTimeToSystemTime(&utcTime, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &there)) return false;
-    local = {there.wYear, there.wMonth, there.wDay, there.wHour, there.wMinute, there.wSecond};
-    return true;
-}
+bool Win32AutostartSystem::ToLocalTime(uint64_t moment, LocalTime& local) { return LocalTimeOfMoment(moment, local); }
 
 std::wstring Win32AutostartSystem::Folder(SystemFolder folder) {
     switch (folder) {

@@ -6,21 +6,17 @@
 
 #include "blocklist/PolicyNames.h"
 #include "framework/Registry.h"
+#include "framework/SystemFunction.h"
 #include "framework/Text.h"
 
 namespace {
-
-bool RunsUnderWow64() {
-    BOOL wow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
 
 const wchar_t* const kPolicyKeyPath = L"SOFTWARE\\Policies\\tarvemonix\\BlockList";
 
 }  // namespace
 
 std::vector<std::string> ReadPolicyBlockNames() {
-    const RegistryKey key(HKEY_LOCAL_MACHINE, kPolicyKeyPath, PolicyKeyAccess(RunsUnderWow64()));
+    const RegistryKey key(HKEY_LOCAL_MACHINE, kPolicyKeyPath, PolicyKeyAccess(RunsUnderWow64(GetCurrentProcess())));
     if (!key.get()) return {};
     DWORD longestName = 0;
     DWORD longestData = 0;

@@ -13,6 +13,15 @@ Function FindSystemFunction(const wchar_t* module, const char* name) {
     return handle ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name))) : nullptr;
 }
 
+// Whether process is a 32-bit program on 64-bit Windows (WOW64). Looked up at
+// run time: systems before XP SP2 have no IsWow64Process, and no WOW64.
+inline bool RunsUnderWow64(HANDLE process) {
+    using IsWow64Process = BOOL(WINAPI*)(HANDLE, PBOOL);
+    const auto isWow64 = FindSystemFunction<IsWow64Process>(L"kernel32.dll", "IsWow64Process");
+    BOOL wow64 = FALSE;
+    return isWow64 && isWow64(process, &wow64) && wow64;
+}
+
 // A folder the system names through a call of GetSystemDirectoryW's form
 // (GetWindowsDirectoryW, GetSystemWindowsDirectoryW); empty when it fails.
 inline std::wstring SystemFolderPath(UINT(WINAPI* folderOf)(LPWSTR, UINT)) {

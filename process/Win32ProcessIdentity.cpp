@@ -60,21 +60,14 @@ bool ReadExactly(HANDLE process, uintptr_t address, void* into, size_t size) {
     return ReadProcessMemory(process, reinterpret_cast<const void*>(address), into, size, &read) && read == size;
 }
 
-bool IsWow64(HANDLE process) {
-    using IsWow64Process = BOOL(WINAPI*)(HANDLE, PBOOL);
-    const auto isWow64 = FindSystemFunction<IsWow64Process>(L"kernel32.dll", "IsWow64Process");
-    BOOL wow64 = FALSE;
-    return isWow64 && isWow64(process, &wow64) && wow64;
-}
-
 // The command line in the process parameters of its process block, at the
 // offsets of this program's own width (the block the system gives it).
 std::optional<std::wstring> ReadCommandLineFromBlock(QueryInformationProcess query, uint32_t pid) {
     const UniqueHandle process(OpenForQuery(pid, PROCESS_VM_READ));
     if (!process) return std::nullopt;
     constexpr bool kReaderIs64Bit = sizeof(void*) == 8;
-    const bool systemIs64Bit = kReaderIs64Bit || IsWow64(GetCurrentProcess());
-    if (!CanReadProcessParameters(kReaderIs64Bit, systemIs64Bit && !IsWow64(process.get()))) return std::nullopt;
+    const bool systemIs64Bit = kReaderIs64Bit || RunsUnderWow64(GetCurrentProcess());
+    if (!CanReadProcessParameters(kReaderIs64Bit, systemIs64Bit && !RunsUnderWow64(process.get()))) return std::nullopt;
     struct BasicInformation {
         LONG exitStatus;
         PVOID processBlock;

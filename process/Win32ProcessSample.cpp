@@ -98,16 +98,7 @@ using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
 
 // A 32-bit program on a 64-bit system is given the list's memory figures
 // (SIZE_T) cut to 32 bits: 4 GiB and more would show as a small figure.
-bool MemoryFiguresAreCut() {
-#ifdef _WIN64
-    return false;
-#else
-    using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
-    const auto isWow64 = FindSystemFunction<IsWow64>(L"kernel32.dll", "IsWow64Process");
-    BOOL wow64 = FALSE;
-    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
-#endif
-}
+bool MemoryFiguresAreCut() { return RunsUnderWow64(GetCurrentProcess()); }
 
 Query SystemQuery() {
     static const auto query = FindSystemFunction<Query>(L"ntdll.dll", "NtQuerySystemInformation");

@@ -332,7 +332,9 @@ uint64_t Win32ProcessSystem::StartTimeOf(uint32_t pid) {
     return (uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime;
 }
 
-bool Win32ProcessSystem::ToLocalTime(uint64_t moment, LocalTime& local) {
+bool Win32ProcessSystem::ToLocalTime(uint64_t moment, LocalTime& local) { return LocalTimeOfMoment(moment, local); }
+
+bool LocalTimeOfMoment(uint64_t moment, LocalTime& local) {
     FILETIME utcTime{static_cast<DWORD>(moment), static_cast<DWORD>(moment >> 32)};
     SYSTEMTIME utc{};
     SYSTEMTIME there{};

@@ -11,6 +11,9 @@
 #include "process/ProcessSystem.h"
 #include "process/Win32EndWatch.h"
 
+// A moment (100-ns units since 1601, UTC) in the local time of that day.
+bool LocalTimeOfMoment(uint64_t moment, LocalTime& local);
+
 class Win32ProcessSystem : public ProcessSystem {
 public:
     void WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) override;
