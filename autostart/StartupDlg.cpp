@@ -245,7 +245,7 @@ void CStartupDlg::OnDetails() {
     const bool found = entry->program.found;
     const std::string path = m_system->Text(entry->program.program);
     const ProgramVersion version = found ? m_system->ReadVersion(entry->program.program) : ProgramVersion{};
-    const FileSignature signature = found ? ReadFileSignature(path) : FileSignature{};
+    const FileSignature signature = found ? ReadFileSignature(entry->program.program) : FileSignature{};
     m_prompt->Notify(StartupDetailsText(path, found, version, SignatureText(signature)), "启动项信息");
 }
 

@@ -24,3 +24,6 @@ SignatureVerdict VerdictFromTrustStatus(uint32_t status);
 // and a file without a signature of its own against the system's catalogs.
 // Slow (it reads the whole file): for one file a user asked about.
 FileSignature ReadFileSignature(const std::string& path);
+// The same for a path as the system gives it (UTF-16): names outside code page
+// 936 stay readable.
+FileSignature ReadFileSignature(const std::wstring& path);

@@ -157,8 +157,9 @@ private:
 
 }  // namespace
 
-FileSignature ReadFileSignature(const std::string& path) {
-    const std::wstring widePath = WideFromText(path);
+FileSignature ReadFileSignature(const std::string& path) { return ReadFileSignature(WideFromText(path)); }
+
+FileSignature ReadFileSignature(const std::wstring& widePath) {
     const UniqueHandle file(CreateFileW(widePath.c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
