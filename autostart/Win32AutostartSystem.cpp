@@ -49,16 +49,6 @@ private:
     Interface* m_pointer = nullptr;
 };
 
-std::wstring LongPathOf(const std::wstring& path) {
-    const DWORD needed = GetLongPathNameW(path.c_str(), nullptr, 0);
-    if (needed == 0) return path;
-    std::wstring longPath(needed, L'\0');
-    const DWORD length = GetLongPathNameW(path.c_str(), &longPath[0], needed);
-    if (length == 0 || length >= needed) return path;
-    longPath.resize(length);
-    return longPath;
-}
-
 std::wstring ShellFolder(int csidl) {
     // SHGetFolderPathW takes a buffer of MAX_PATH and never writes more.
     std::wstring path(MAX_PATH + 1, L'\0');
@@ -194,7 +184,7 @@ std::wstring Win32AutostartSystem::Folder(SystemFolder folder) {
     switch (folder) {
     case SystemFolder::UserStartup: return ShellFolder(CSIDL_STARTUP);
     case SystemFolder::CommonStartup: return ShellFolder(CSIDL_COMMON_STARTUP);
-    case SystemFolder::Windows: return LongPathOf(SystemFolderPath(GetSystemWindowsDirectoryW));
+    case SystemFolder::Windows: return FullLongPath(SystemFolderPath(GetSystemWindowsDirectoryW));
     case SystemFolder::System: return SystemFolderPath(GetSystemDirectoryW);
     case SystemFolder::Temporary: {
         const DWORD needed = GetTempPathW(0, nullptr);
@@ -203,7 +193,7 @@ std::wstring Win32AutostartSystem::Folder(SystemFolder folder) {
         const DWORD length = GetTempPathW(needed, &path[0]);
         if (length == 0 || length >= needed) return std::wstring();
         path.resize(length);
-        return LongPathOf(path);
+        return FullLongPath(path);
     }
     }
     return std::wstring();

@@ -228,10 +228,6 @@ FileDeletionResult Win32ProcessSystem::DeleteFileNow(const std::string& path) {
 
 uint32_t Win32ProcessSystem::OwnPid() { return GetCurrentProcessId(); }
 
-namespace {
-
-// A path in full form (no "." or ".." steps) and with its long names, where
-// the file still exists; as given where it does not.
 std::wstring FullLongPath(const std::wstring& path) {
     if (path.empty()) return path;
     const DWORD fullNeeded = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -248,6 +244,8 @@ std::wstring FullLongPath(const std::wstring& path) {
     longPath.resize(longLength);
     return longPath;
 }
+
+namespace {
 
 std::wstring WindowsFolder() {
     const std::wstring folder = SystemFolderPath(GetSystemWindowsDirectoryW);

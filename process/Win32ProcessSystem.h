@@ -11,6 +11,10 @@
 #include "process/ProcessSystem.h"
 #include "process/Win32EndWatch.h"
 
+// A path in full form (no "." or ".." steps) and with its long names, where
+// the file still exists; as given where it does not.
+std::wstring FullLongPath(const std::wstring& path);
+
 // A moment (100-ns units since 1601, UTC) in the local time of that day.
 bool LocalTimeOfMoment(uint64_t moment, LocalTime& local);
 
