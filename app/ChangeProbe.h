@@ -22,6 +22,7 @@ public:
 
     // Called by the window as it takes the message: the next change posts again.
     void Taken() { m_posted = false; }
+    bool Running() const { return m_thread.joinable(); }
 
 private:
     UniqueHandle m_stop;

@@ -72,12 +72,24 @@ void CProcessListDlg::LoadFingerprintsAndPolicy() {
     m_blockList.SetPolicyNames(ReadPolicyBlockNames());
 }
 
+// The fingerprints of files just blocked go into prochash.dat as their hashes
+// arrive, and are enforced from then on.
+void CProcessListDlg::RecordArrivedFingerprints(const Win32ProgramFiles::HashResult& result) {
+    const std::vector<FileFingerprint> arrived =
+        m_pendingFingerprints.TakeArrived(result.path, result.stamp, result.sha256);
+    if (arrived.empty()) return;
+    Win32FileStore store(m_startFolder);
+    for (const FileFingerprint& fingerprint : arrived) RecordFingerprint(fingerprint, *m_prompt, store);
+    LoadFingerprintsAndPolicy();
+}
+
 void CProcessListDlg::OnBlockProcess() {
     // With no row selected the name is empty: nothing is asked or written,
     // but the table is reloaded and the list refreshed all the same.
     Win32FileStore store(m_startFolder);
     const std::string path = Utf8FromWide(SelectedProcessPath());
-    if (OfferBlockProgram(SelectedName(), path, *m_prompt, store, m_programFiles) == OfferOutcome::Failed) {
+    if (OfferBlockProgram(SelectedName(), path, *m_prompt, store, m_programFiles, m_pendingFingerprints) ==
+        OfferOutcome::Failed) {
         // The notice has told the user; the file, the table and the list stay as they were.
         return;
     }

@@ -58,6 +58,9 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_TRAY_NOTIFY: return OnTrayNotify(wParam, lParam);
     case WM_FINGERPRINT_HASHED: OnFingerprintHashed(); return 0;
     case WM_PROCESSES_MAY_HAVE_CHANGED: OnFastCheck(); return 0;
+    case WM_REFRESH_AFTER_SHOW:
+        if (m_bRefreshWaitsForShow) OnRefresh();
+        return 0;
     case WM_CONTEXTMENU:
         // Only the list has a menu of ours; the title bar's window menu and
         // the rest go to the default handling. From the keyboard (-1) the key
@@ -70,6 +73,7 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_EXITMENULOOP: m_bInMenu = false; return 0;
     case WM_WINDOWPOSCHANGING: OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam)); return 0;
     case WM_WINDOWPOSCHANGED:
+        if (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) OnShown();
         m_windowMemory.OnWindowPosChanged(m_hWnd);
         return CDialog::WindowProc(message, wParam, lParam);
     case WM_SIZE: m_windowMemory.OnSize(m_hWnd); return CDialog::WindowProc(message, wParam, lParam);
@@ -223,7 +227,11 @@ int CProcessListDlg::GetOsClass() {
 
 void CProcessListDlg::OnTimer(UINT_PTR id) {
     if (id == kRefreshTimer) {
-        OnRefresh();
+        if (RefreshCanWaitForShow()) {
+            m_bRefreshWaitsForShow = true;
+        } else {
+            OnRefresh();
+        }
     } else if (id == kBlockCheckTimer) {
         OnSampleTick();
     } else if (id == kAdPageTimer) {
@@ -339,11 +347,10 @@ void CProcessListDlg::OnRefresh() {
 }
 
 void CProcessListDlg::RefreshOnce() {
+    m_bRefreshWaitsForShow = false;
     if (IsNtClass(m_nOsClass)) m_system->EnableDebugPrivilege();
     m_blockList.SetBuiltin();
-    // The administrator's policy may have changed since the last refresh.
-    std::vector<std::string> policyNames = ReadPolicyBlockNames();
-    if (policyNames != m_blockList.policyNames()) m_blockList.SetPolicyNames(std::move(policyNames));
+    RereadPolicyNames();
     // The questions of the block scan come over the list as it was.
     std::vector<ProcessKey> seen;
     RefreshContext context{m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog, &seen};
@@ -363,25 +370,58 @@ void CProcessListDlg::RefreshOnce() {
     ShowBlockNotice();
 }
 
+// The administrator's policy may have changed since the last look at it.
+void CProcessListDlg::RereadPolicyNames() {
+    std::vector<std::string> policyNames = ReadPolicyBlockNames();
+    if (policyNames != m_blockList.policyNames()) m_blockList.SetPolicyNames(std::move(policyNames));
+}
+
+// Hidden in the tray the refresh would only fill a list nobody sees. A look
+// decides: unless a process in it is one the refresh would end or ask about,
+// the list is filled when the window is shown. Processes that start meanwhile
+// meet the block check as ever.
+bool CProcessListDlg::RefreshCanWaitForShow() {
+    if (IsWindowVisible() || m_bRefreshing) return false;
+    m_blockList.SetBuiltin();
+    RereadPolicyNames();
+    if (!TakeSample()) return false;
+    CheckLook(m_usage.latest(), false);
+    if (m_bBlockedFileWaiting) return false;
+    for (const SampledProcess& process : m_usage.latest().processes) {
+        if (process.pid == m_system->OwnPid()) continue;
+        if (m_blockList.MatchesAny(process.name) || FingerprintMatchOf(process.pid, process.name)) return false;
+    }
+    return true;
+}
+
+// The list is filled for the user's eyes, after the showing itself.
+void CProcessListDlg::OnShown() {
+    if (m_bRefreshWaitsForShow) PostMessage(WM_REFRESH_AFTER_SHOW);
+}
+
 // Every second one look at the processes (one system query) serves both the
 // block check and the figures; the list is only touched while it is seen.
-// Hidden in the tray, where the program waits nearly all the time and no
-// figure is shown, a cheap probe stands in for the look while the processes
-// stay calm: the last two looks found the same ones and the probe finds the
-// list unchanged (a new process changes it). A program ended and started
-// again at once under its own name can leave the probe as it was, but not
-// the looks, which then go on every second.
 void CProcessListDlg::OnSampleTick() {
     AskForAdministratorRestart();
     const bool seen = IsWindowVisible();
-    if (!seen && m_usage.SameProcessesAsBefore() && !m_system->ProcessListMayHaveChanged() &&
-        ++m_nSecondsWithoutLook < kLongestHiddenSecondsWithoutLook) {
-        return;
-    }
+    if (!seen && !HiddenLookDue()) return;
     m_nSecondsWithoutLook = 0;
     if (!TakeSample()) return;
     CheckLook(m_usage.latest());
     if (seen) UpdateUsageColumns();
+}
+
+// Hidden in the tray, where the program waits nearly all the time and no
+// figure is shown, the probe's thread stands in for the looks: each change of
+// the list brings one at once. Without that thread a probe here does, while
+// the processes stay calm: the last two looks found the same ones and the
+// list's size is as it was. A program ended and started again at once under
+// its own name can leave the size as it was, but not the looks, which then
+// go on every second.
+bool CProcessListDlg::HiddenLookDue() {
+    if (m_changeProbe && m_changeProbe->Running()) return false;
+    return !m_usage.SameProcessesAsBefore() || m_system->ProcessListMayHaveChanged() ||
+           ++m_nSecondsWithoutLook >= kLongestHiddenSecondsWithoutLook;
 }
 
 bool CProcessListDlg::TakeSample() {
@@ -449,6 +489,7 @@ void CProcessListDlg::OnFingerprintHashed() {
     bool found = false;
     for (const Win32ProgramFiles::HashResult& result : m_programFiles.TakeResults()) {
         found = m_fingerprintWatch.TakeHash(result.path, result.stamp, result.sha256, m_fingerprints) || found;
+        RecordArrivedFingerprints(result);
     }
     m_bBlockedFileWaiting = found || m_bBlockedFileWaiting;
     if (m_bBlockedFileWaiting && MayRefreshForBlockCheck()) {

@@ -12,6 +12,7 @@
 #include "app/EndLogFile.h"
 #include "app/ShellOperations.h"
 #include "app/WindowMemory.h"
+#include "blocklist/BlockListCommands.h"
 #include "controls/SortableListCtrl.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
@@ -32,8 +33,9 @@ constexpr UINT_PTR kAdPageTimer = 4;
 // window is seen, the CPU and 内存 columns.
 constexpr UINT_PTR kBlockCheckTimer = 11;
 constexpr UINT kBlockCheckPeriodMs = 1000;
-// While the window is hidden a look is only taken when the process list may
-// have changed, and after this many seconds without one all the same.
+// While the window is hidden and no probe thread runs (a system handed in by a
+// test), a look is only taken when the process list may have changed, and
+// after this many seconds without one all the same.
 constexpr int kLongestHiddenSecondsWithoutLook = 5;
 constexpr UINT kAdPageDelayMs = 60000;
 // Ten times a second a probe of the process list, far cheaper than a look, on
@@ -53,6 +55,8 @@ constexpr UINT kTrayIconId = 128;
 constexpr UINT WM_FINGERPRINT_HASHED = WM_USER + 125;
 // Posted by the probe's thread when the process list may have changed.
 constexpr UINT WM_PROCESSES_MAY_HAVE_CHANGED = WM_USER + 126;
+// Posted as the window is shown while a refresh waits for it.
+constexpr UINT WM_REFRESH_AFTER_SHOW = WM_USER + 127;
 
 // Global hot keys (Alt+F11 and Alt+Z show, Alt+numeric keypad 8 and Alt+H hide).
 constexpr int kHotKeyShowF11 = 1001;
@@ -172,6 +176,7 @@ protected:
 private:
     void OnTimer(UINT_PTR id);
     void OnSampleTick();
+    bool HiddenLookDue();
     bool TakeSample();
     // The CPU and 内存 cells of every row from the latest look, in place.
     void UpdateUsageColumns();
@@ -207,6 +212,11 @@ private:
     void UnregisterHotKeys();
 
     void RefreshOnce();
+    void RereadPolicyNames();
+    // Hidden in the tray, whether the 20-second refresh may wait until the
+    // window is shown: a look finds nothing it would end or ask about.
+    bool RefreshCanWaitForShow();
+    void OnShown();
     // Runs openDialog, unless a dialog already runs over the window (which is
     // then disabled): that one is brought to the front instead.
     void UnlessDialogIsOpen(const std::function<void()>& openDialog);
@@ -250,6 +260,7 @@ private:
     // once after it instead of interleaving with it.
     bool m_bRefreshing = false;
     bool m_bRefreshPending = false;
+    bool m_bRefreshWaitsForShow = false;
     bool m_bFillingList = false;  // the window is putting rows or figures in
     bool m_bKeepHidden = false;   // started in the tray and not shown yet
     bool m_bRunsAsAdministrator;
@@ -284,12 +295,14 @@ private:
     bool MayRefreshForBlockCheck() const;
     // prochash.dat and the policy's names, read again with proc.dat.
     void LoadFingerprintsAndPolicy();
+    void RecordArrivedFingerprints(const Win32ProgramFiles::HashResult& result);
     // The recorded name the process's program file matches while its pid
     // still names the process that was looked at; null for none.
     const std::string* FingerprintMatchOf(uint32_t pid, const std::string& name) const;
     Win32ProgramFiles m_programFiles;
     FingerprintList m_fingerprints;
     FingerprintWatch m_fingerprintWatch;
+    PendingFingerprints m_pendingFingerprints;  // of 封锁, here and in the startup entries
     std::unique_ptr<ChangeProbeThread> m_changeProbe;  // while the window exists
     std::vector<uint32_t> m_endedByCheck;              // ended from a look; the refresh after it lists them
     bool m_bBlockedFileWaiting = false;                // a recorded file runs; the check has not acted yet

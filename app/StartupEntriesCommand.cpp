@@ -10,6 +10,8 @@ void CProcessListDlg::OnStartupEntries() {
         dialog.SetShowInFolder([this](const std::wstring& file) { m_shell->ShowInFolder(m_hWnd, file); });
         // The new copy opens the dialog again.
         dialog.SetAdministratorRestart([this] { return RestartAsAdministrator(kStartupEntriesSwitch); });
+        // A hash still being read when the dialog closes is recorded all the same.
+        dialog.SetFingerprintRecording(m_programFiles, m_pendingFingerprints);
     });
     // What 封锁 added is enforced at once, as after the block list editor.
     if (!blockListChanged || !m_hWnd) return;

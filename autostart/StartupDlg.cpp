@@ -233,7 +233,7 @@ void CStartupDlg::OnBlock() {
     Win32FileStore store(m_folder);
     const std::string name = TextFromWide(FileNameOf(entry->program.program));
     const std::string path = entry->program.found ? Utf8FromWide(entry->program.program) : std::string();
-    if (OfferBlockProgram(name, path, *m_prompt, store, m_programFiles) == OfferOutcome::Appended) {
+    if (OfferBlockProgram(name, path, *m_prompt, store, *m_blockHasher, *m_pending) == OfferOutcome::Appended) {
         m_bBlockListChanged = true;
         Refill();
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "autostart/StartupEntries.h"
+#include "blocklist/BlockListCommands.h"
 #include "controls/SortableListCtrl.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
@@ -37,6 +38,12 @@ public:
     void SetShowInFolder(std::function<void(const std::wstring& file)> show) { m_showInFolder = std::move(show); }
     // Asks to start again as administrator and does; true when this copy ends.
     void SetAdministratorRestart(std::function<bool()> restart) { m_restartAsAdministrator = std::move(restart); }
+    // Where 封锁's program file is hashed and its fingerprint waits to be
+    // recorded; by default the dialog's own, which stop when it closes.
+    void SetFingerprintRecording(ProgramFileFacts& hasher, PendingFingerprints& pending) {
+        m_blockHasher = &hasher;
+        m_pending = &pending;
+    }
 
     // Reads every place again and fills the list.
     void Refill();
@@ -85,6 +92,9 @@ private:
     BlockList m_blockList;  // proc.dat's names and the policy's
     FingerprintList m_fingerprints;
     Win32ProgramFiles m_programFiles;
+    PendingFingerprints m_ownPending;
+    ProgramFileFacts* m_blockHasher = &m_programFiles;
+    PendingFingerprints* m_pending = &m_ownPending;
     std::vector<StartupEntry> m_entries;
     bool m_bBlockListChanged = false;
     bool m_bComStarted = false;

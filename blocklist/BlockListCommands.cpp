@@ -78,23 +78,42 @@ std::string FileSaveFailureText(const std::string& path, const std::string& reas
     return "无法保存文件" + path + "，原文件保持不变。\n" + reason;
 }
 
+void PendingFingerprints::Add(std::string name, const std::string& path, const FileStamp& stamp) {
+    m_waiting.push_back({std::move(name), MakeHashKey(path, stamp)});
+}
+
+std::vector<FileFingerprint> PendingFingerprints::TakeArrived(const std::string& path, const FileStamp& stamp,
+                                                              const std::string& sha256hex) {
+    const HashKey key = MakeHashKey(path, stamp);
+    std::vector<FileFingerprint> arrived;
+    for (auto at = m_waiting.begin(); at != m_waiting.end();) {
+        if (at->key < key || key < at->key) {
+            ++at;
+            continue;
+        }
+        if (sha256hex.size() == kSha256HexLength) arrived.push_back({std::move(at->name), stamp.size, sha256hex});
+        at = m_waiting.erase(at);
+    }
+    return arrived;
+}
+
 OfferOutcome OfferBlockProgram(std::string_view name, const std::string& programPath, MessagePrompt& prompt,
-                               FileStore& store, ProgramFileFacts& files) {
+                               FileStore& store, ProgramFileFacts& files, PendingFingerprints& pending) {
     const OfferOutcome outcome = OfferBlockName(name, prompt, store);
     if (outcome != OfferOutcome::Appended || programPath.empty() || files.IsInWindowsFolder(programPath)) {
         return outcome;
     }
-    FileFingerprint fingerprint{std::string(name), 0, {}};
     FileStamp stamp;
     if (!files.StampOf(programPath, stamp)) return outcome;
-    fingerprint.size = stamp.size;
-    fingerprint.sha256 = files.Sha256Of(programPath, stamp);
-    if (fingerprint.sha256.size() != kSha256HexLength) return outcome;
-    std::string bytes;
-    if (ReadForChange(store, bytes, prompt, kFingerprintFileName)) {
-        Save(store, AppendFingerprintBytes(bytes, fingerprint), prompt, kFingerprintFileName);
-    }
+    pending.Add(std::string(name), programPath, stamp);
+    files.RequestHash(programPath, stamp);
     return outcome;
+}
+
+bool RecordFingerprint(const FileFingerprint& fingerprint, MessagePrompt& prompt, FileStore& store) {
+    std::string bytes;
+    return ReadForChange(store, bytes, prompt, kFingerprintFileName) &&
+           Save(store, AppendFingerprintBytes(bytes, fingerprint), prompt, kFingerprintFileName);
 }
 
 std::vector<FileFingerprint> ReadFingerprintFile(FileStore& store) {

@@ -44,12 +44,35 @@ bool RemoveBlockName(std::string_view removedName, MessagePrompt& prompt, FileSt
 std::string FileReadFailureText(const std::string& path, const std::string& reason);
 std::string FileSaveFailureText(const std::string& path, const std::string& reason);
 
+// Program files just blocked whose hashes are being read off the window's
+// thread (a large file must not hold the window up), with the names they go
+// into prochash.dat under.
+class PendingFingerprints {
+public:
+    void Add(std::string name, const std::string& path, const FileStamp& stamp);
+    // The hash of path at stamp arrived: the fingerprints that waited for it,
+    // none when it is empty (unreadable, or replaced meanwhile). They wait no more.
+    std::vector<FileFingerprint> TakeArrived(const std::string& path, const FileStamp& stamp,
+                                             const std::string& sha256hex);
+
+private:
+    struct Waiting {
+        std::string name;
+        HashKey key;
+    };
+    std::vector<Waiting> m_waiting;
+};
+
 // What 封锁进程 does: OfferBlockName, and once the name is in proc.dat, the
-// program file's size and SHA-256 go into prochash.dat under that name. A file
-// that cannot be read (or an empty programPath, UTF-8) blocks the name alone
-// without a word; a file inside the Windows folder gets no fingerprint.
+// program file's hash is asked of files and its fingerprint waits in pending,
+// for RecordFingerprint. A file that cannot be read (or an empty programPath,
+// UTF-8) blocks the name alone without a word; a file inside the Windows
+// folder gets no fingerprint.
 OfferOutcome OfferBlockProgram(std::string_view name, const std::string& programPath, MessagePrompt& prompt,
-                               FileStore& store, ProgramFileFacts& files);
+                               FileStore& store, ProgramFileFacts& files, PendingFingerprints& pending);
+// Appends fingerprint to prochash.dat; false after a notice when the file
+// could not be read or saved (it is then unchanged).
+bool RecordFingerprint(const FileFingerprint& fingerprint, MessagePrompt& prompt, FileStore& store);
 
 // The fingerprints of prochash.dat; a missing or unreadable file gives none.
 std::vector<FileFingerprint> ReadFingerprintFile(FileStore& store);

@@ -280,40 +280,53 @@ TEST(RemoveBlockName, RewritesWithoutEveryCopy) {
 
 namespace {
 
-// One program file that reads, or not.
+// One program file that reads, or not; its hash is asked for and handed back
+// by the test, as the hashing thread would.
 class OneProgramFile : public ProgramFileFacts {
 public:
-    bool readable = true;
+    std::vector<std::string> requested;
     std::string ProgramPathOf(uint32_t) override { return {}; }
     bool StampOf(const std::string&, FileStamp& stamp) override {
         stamp = {4096, 1};
         return true;
     }
     bool IsInWindowsFolder(const std::string& path) override { return path.rfind("C:\\Windows\\", 0) == 0; }
-    std::string Sha256Of(const std::string&, const FileStamp&) override {
-        return readable ? std::string(64, '7') : std::string();
-    }
-    void RequestHash(const std::string&, const FileStamp&) override {}
+    std::string Sha256Of(const std::string&, const FileStamp&) override { return {}; }
+    void RequestHash(const std::string& path, const FileStamp&) override { requested.push_back(path); }
 };
 
 }  // namespace
 
-// The name always goes into proc.dat; the file's fingerprint only where it
-// can be had and is not the Windows folder's; nothing more is said.
+// The name always goes into proc.dat at once; the file's fingerprint once its
+// hash arrives, only where it can be had and is not the Windows folder's;
+// nothing more is said.
 TEST(OfferBlockProgram, RecordsTheFileBesideTheName) {
     ScriptedStore store;
     ScriptedPrompt prompt;
     OneProgramFile file;
+    PendingFingerprints pending;
     store.files["prochash.dat"] = "kept by hand";
     prompt.answers = {kIdYes, kIdYes, kIdYes, kIdNo};
-    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("game.exe", "D:\\game.exe", prompt, store, file));
-    EXPECT_EQ("kept by hand\r\ngame.exe\t4096\t" + std::string(64, '7') + "\r\n", store.files["prochash.dat"]);
+    const std::string hash(64, '7');
+    const auto arrive = [&](const std::string& path, const FileStamp& stamp, const std::string& sha256) {
+        for (const FileFingerprint& fingerprint : pending.TakeArrived(path, stamp, sha256)) {
+            EXPECT_TRUE(RecordFingerprint(fingerprint, prompt, store));
+        }
+    };
+    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("game.exe", "D:\\game.exe", prompt, store, file, pending));
+    EXPECT_EQ("kept by hand", store.files["prochash.dat"]) << "not before the hash";
+    arrive("D:\\game.exe", {4096, 2}, hash);
+    arrive("d:/GAME.EXE", {4096, 1}, hash);
+    arrive("D:\\game.exe", {4096, 1}, hash);
+    EXPECT_EQ("kept by hand\r\ngame.exe\t4096\t" + hash + "\r\n", store.files["prochash.dat"])
+        << "the file as stamped, once";
     const std::string recorded = store.files["prochash.dat"];
-    file.readable = false;
-    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("locked.exe", "D:\\locked.exe", prompt, store, file));
-    file.readable = true;
-    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("sys.exe", "C:\\Windows\\sys.exe", prompt, store, file));
-    EXPECT_EQ(OfferOutcome::Declined, OfferBlockProgram("no.exe", "D:\\no.exe", prompt, store, file));
+    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("locked.exe", "D:\\locked.exe", prompt, store, file, pending));
+    arrive("D:\\locked.exe", {4096, 1}, "");
+    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("sys.exe", "C:\\Windows\\sys.exe", prompt, store, file, pending));
+    EXPECT_EQ(OfferOutcome::Declined, OfferBlockProgram("no.exe", "D:\\no.exe", prompt, store, file, pending));
+    EXPECT_EQ((std::vector<std::string>{"D:\\game.exe", "D:\\locked.exe"}), file.requested);
+    arrive("D:\\locked.exe", {4096, 1}, hash);
     EXPECT_EQ(recorded, store.files["prochash.dat"]);
     EXPECT_EQ("game.exe\r\nlocked.exe\r\nsys.exe\r\nEOF", store.files["proc.dat"]);
     EXPECT_EQ(4u, prompt.shown.size()) << "the four questions alone";

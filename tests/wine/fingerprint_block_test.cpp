@@ -81,7 +81,12 @@ TEST(Fingerprints, ARenamedCopyIsEndedUntilItsNameIsRemoved) {
         SelectRow(dialog.m_list, row);
         dialog.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_BLOCK, BN_CLICKED), 0);
         EXPECT_TRUE(blocked.WaitForExit(3000));
-        const std::string hashes = ReadFileBytes(L"prochash.dat");
+        // The hash is read off the window's thread.
+        std::string hashes;
+        for (int wait = 0; wait < 50 && hashes.empty(); ++wait) {
+            PumpMessages(100);
+            hashes = ReadFileBytes(L"prochash.dat");
+        }
         WIN32_FILE_ATTRIBUTE_DATA data{};
         ASSERT_TRUE(GetFileAttributesExW(blocked.path().c_str(), GetFileExInfoStandard, &data));
         const std::string head = "tvxfpblocked.exe\t" + std::to_string(data.nFileSizeLow) + "\t";

@@ -123,6 +123,32 @@ TEST_F(MainWindowTest, FiguresChangeInPlaceAndReorderTheSortedList) {
     EXPECT_EQ(0, dialog.m_list.GetFirstSelectedItem()) << "the selection went with its row";
 }
 
+// Hidden, the 20-second refresh leaves the list to the showing, unless its look
+// finds a process the refresh would end; the showing fills it.
+TEST_F(MainWindowTest, HiddenTheRefreshWaitsForTheShowingUnlessSomethingIsBlocked) {
+    struct WithBlocked : CountedSystem {
+        using CountedSystem::CountedSystem;
+        bool blocked = false;
+        void WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) override {
+            CountedSystem::WalkProcesses(visit);
+            if (blocked) visit({4000, "flcss.exe"});
+        }
+    } system(3);
+    dialog.SetProcessSystem(&system);
+    Open();
+    dialog.ShowWindow(SW_HIDE);
+    system.count = 4;
+    dialog.SendMessage(WM_TIMER, kRefreshTimer, 0);
+    EXPECT_EQ(3, dialog.m_list.GetItemCount()) << "nobody sees the list";
+    dialog.ShowWindow(SW_SHOW);
+    PumpMessages(100);
+    EXPECT_EQ(4, dialog.m_list.GetItemCount()) << "filled as it is shown";
+    dialog.ShowWindow(SW_HIDE);
+    system.blocked = true;
+    dialog.SendMessage(WM_TIMER, kRefreshTimer, 0);
+    EXPECT_EQ(5, dialog.m_list.GetItemCount()) << "the blocked process is the refresh's to end";
+}
+
 // Hidden, the probe stands in for the look while the processes stay calm,
 // but not for longer than a few seconds; in view, a look every second.
 TEST_F(MainWindowTest, HiddenALookOnlyWhenTheProcessesMayHaveChanged) {
