@@ -384,10 +384,14 @@ bool CProcessListDlg::RefreshCanWaitForShow() {
     if (IsWindowVisible() || m_bRefreshing) return false;
     m_blockList.SetBuiltin();
     RereadPolicyNames();
-    if (!TakeSample()) return false;
-    CheckLook(m_usage.latest(), false);
+    // With the probe's thread running the latest look is as good as a new
+    // one: every change since would have brought one at once.
+    if (!m_changeProbe || !m_changeProbe->Running()) {
+        if (!TakeSample()) return false;
+        CheckLook(m_usage.latest(), false);
+    }
     if (m_bBlockedFileWaiting) return false;
-    for (const SampledProcess& process : m_usage.latest().processes) {
+    for (const ProcessKey& process : m_latestLook) {
         if (process.pid == m_system->OwnPid()) continue;
         if (m_blockList.MatchesAny(process.name) || FingerprintMatchOf(process.pid, process.name)) return false;
     }
@@ -442,6 +446,7 @@ void CProcessListDlg::CheckLook(const ProcessSample& sample, bool mayEnd) {
     for (const SampledProcess& process : sample.processes) {
         current.push_back({process.pid, process.name, process.startTime});
     }
+    m_latestLook = current;
     // A file found while the check may not act is acted on at the next look
     // that may; a name stays new to the check until then.
     m_bBlockedFileWaiting =

@@ -304,6 +304,7 @@ private:
     FingerprintWatch m_fingerprintWatch;
     PendingFingerprints m_pendingFingerprints;  // of 封锁, here and in the startup entries
     std::unique_ptr<ChangeProbeThread> m_changeProbe;  // while the window exists
+    std::vector<ProcessKey> m_latestLook;              // the processes of the block check's latest look
     std::vector<uint32_t> m_endedByCheck;              // ended from a look; the refresh after it lists them
     bool m_bBlockedFileWaiting = false;                // a recorded file runs; the check has not acted yet
 };

@@ -14,6 +14,8 @@
 # hidden in the tray at 300 extra processes.
 #
 # Further sections go in their own functions, called at the bottom.
+#
+# usage: scripts/bench.sh [native|wine|tree|block_speed ...]
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
@@ -135,9 +137,16 @@ bench_block_speed() {
     done
 }
 
+# The sections named on the command line (native, wine, tree, block_speed),
+# or all of them.
+SECTIONS=("$@")
+[ ${#SECTIONS[@]} -gt 0 ] || SECTIONS=(native wine tree block_speed)
+for section in "${SECTIONS[@]}"; do
+  case "$section" in
+    native|wine|tree|block_speed) ;;
+    *) echo "!! unknown section '$section': native, wine, tree or block_speed" >&2; exit 2 ;;
+  esac
+done
 # GoogleTest as well: the native build configures the tests.
 install_packages libbenchmark-dev >&2
-bench_native
-bench_wine
-bench_tree
-bench_block_speed
+for section in "${SECTIONS[@]}"; do "bench_$section"; done

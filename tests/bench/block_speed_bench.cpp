@@ -3,13 +3,15 @@
 // moments, by name and as a renamed copy of a recorded file, with the window
 // seen and hidden in the tray; between the series the program is left alone
 // for a while and its own processor time (from the system's process list) is
-// printed. "cpu_window <state> begin/end" lines let the calling script read
+// printed, beside the floor of the window seen: one look at every process a
+// second. "cpu_window <state> begin/end" lines let the calling script read
 // the Wine process's times from Linux around each quiet spell.
 //
 // block_speed_bench.exe <other-processes> <starts> <quiet-seconds>
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -92,6 +94,31 @@ void QuietSpell(const std::string& state, DWORD pid, int seconds) {
     Print("own_times_processor_use_" + state, 100.0 * used / (elapsed * 10000.0), "%");
 }
 
+// The floor of the window seen: its figures need one look at every process a
+// second. This process's own time for one look, the mean of several.
+void LookFloor() {
+    const auto threadTime = [] {
+        FILETIME created{};
+        FILETIME ended{};
+        FILETIME kernel{};
+        FILETIME user{};
+        GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user);
+        const auto ticks = [](const FILETIME& time) {
+            return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+        };
+        return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
+    };
+    constexpr int kLooks = 40;
+    Win32ProcessSystem system;
+    ProcessSample sample;
+    system.SampleProcesses(sample);
+    const double before = threadTime();
+    for (int look = 0; look < kLooks; ++look) system.SampleProcesses(sample);
+    const double perLook = (threadTime() - before) / kLooks;
+    Print("one_look_processor_time", perLook, "ms");
+    Print("one_look_a_second_processor_use", perLook / 10.0, "%");
+}
+
 bool HideInTray(HWND window) {
     for (int attempt = 0; attempt < 20 && IsWindowVisible(window); ++attempt) {
         PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
@@ -128,6 +155,7 @@ int main(int argc, char** argv) {
     WriteFileBytes(L"proc.dat", "tvxspeed\r\ntvxrecorded\r\nEOF");
     WriteFileBytes(L"prochash.dat", "tvxrecorded\t" + std::to_string(stamp.size) + "\t" + hash + "\r\n");
 
+    LookFloor();
     RunningProgram program(folder);
     const HWND window = program.MainWindow(30000);
     if (!window) return 1;

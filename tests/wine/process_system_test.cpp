@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 
 #include <aclapi.h>
 
@@ -135,4 +136,24 @@ TEST(LibrarySearch, APlantedLibraryIsNeverLoadedByItsName) {
     planted = LoadLibraryW(L"tvxplanted.dll");
     EXPECT_EQ(nullptr, planted);
     if (planted) FreeLibrary(planted);
+}
+
+// An end is told when it happens; a process that cannot be waited on (here a
+// pid nobody has) makes the watch say that it does not follow them all.
+TEST(ProcessEndWatch, TellsEndsAndWhatItCannotFollow) {
+    ProcessEndWatch watch;
+    auto helper = std::make_unique<HelperProcess>("tvxendwatch.exe", 60);
+    ASSERT_TRUE(helper->started());
+    watch.Follow({helper->pid()});
+    EXPECT_TRUE(watch.FollowsAll());
+    EXPECT_FALSE(watch.TakeEnded());
+    helper.reset();
+    bool told = false;
+    for (int wait = 0; wait < 50 && !told; ++wait, Sleep(20)) told = watch.TakeEnded();
+    EXPECT_TRUE(told);
+    EXPECT_FALSE(watch.TakeEnded()) << "told once";
+    watch.Follow({0x7FFFFFF0});
+    EXPECT_FALSE(watch.FollowsAll());
+    watch.Follow({});
+    EXPECT_TRUE(watch.FollowsAll());
 }
