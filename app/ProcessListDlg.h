@@ -302,7 +302,7 @@ private:
     Win32ProgramFiles m_programFiles;
     FingerprintList m_fingerprints;
     FingerprintWatch m_fingerprintWatch;
-    PendingFingerprints m_pendingFingerprints;  // of 封锁, here and in the startup entries
+    PendingFingerprints m_pendingFingerprints;         // of 封锁, here and in the startup entries
     std::unique_ptr<ChangeProbeThread> m_changeProbe;  // while the window exists
     std::vector<ProcessKey> m_latestLook;              // the processes of the block check's latest look
     std::vector<uint32_t> m_endedByCheck;              // ended from a look; the refresh after it lists them

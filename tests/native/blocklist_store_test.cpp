@@ -323,7 +323,8 @@ TEST(OfferBlockProgram, RecordsTheFileBesideTheName) {
     const std::string recorded = store.files["prochash.dat"];
     EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("locked.exe", "D:\\locked.exe", prompt, store, file, pending));
     arrive("D:\\locked.exe", {4096, 1}, "");
-    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("sys.exe", "C:\\Windows\\sys.exe", prompt, store, file, pending));
+    EXPECT_EQ(OfferOutcome::Appended,
+              OfferBlockProgram("sys.exe", "C:\\Windows\\sys.exe", prompt, store, file, pending));
     EXPECT_EQ(OfferOutcome::Declined, OfferBlockProgram("no.exe", "D:\\no.exe", prompt, store, file, pending));
     EXPECT_EQ((std::vector<std::string>{"D:\\game.exe", "D:\\locked.exe"}), file.requested);
     arrive("D:\\locked.exe", {4096, 1}, hash);
