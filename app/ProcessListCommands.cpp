@@ -73,14 +73,20 @@ void CProcessListDlg::LoadFingerprintsAndPolicy() {
 }
 
 // The fingerprints of files just blocked go into prochash.dat as their hashes
-// arrive, and are enforced from then on.
+// arrive, and are enforced from then on; not for a name the editor took away
+// meanwhile, which would end a program the user has just let go.
 void CProcessListDlg::RecordArrivedFingerprints(const Win32ProgramFiles::HashResult& result) {
     const std::vector<FileFingerprint> arrived =
         m_pendingFingerprints.TakeArrived(result.path, result.stamp, result.sha256);
     if (arrived.empty()) return;
     Win32FileStore store(m_startFolder);
-    for (const FileFingerprint& fingerprint : arrived) RecordFingerprint(fingerprint, *m_prompt, store);
-    LoadFingerprintsAndPolicy();
+    const std::vector<std::string> names = ReadBlockListNames(store);
+    bool recorded = false;
+    for (const FileFingerprint& fingerprint : arrived) {
+        if (std::find(names.begin(), names.end(), fingerprint.name) == names.end()) continue;
+        recorded = RecordFingerprint(fingerprint, *m_prompt, store) || recorded;
+    }
+    if (recorded) LoadFingerprintsAndPolicy();
 }
 
 void CProcessListDlg::OnBlockProcess() {
