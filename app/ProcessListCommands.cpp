@@ -4,8 +4,6 @@
 // window knows and hands it to a plain flow (process/, blocklist/).
 #include "app/ProcessListDlg.h"
 
-#include <algorithm>
-
 #include "blocklist/BlockListCommands.h"
 #include "blocklist/BlockListDlg.h"
 #include "blocklist/PolicyNames.h"
@@ -73,20 +71,13 @@ void CProcessListDlg::LoadFingerprintsAndPolicy() {
 }
 
 // The fingerprints of files just blocked go into prochash.dat as their hashes
-// arrive, and are enforced from then on; not for a name the editor took away
-// meanwhile, which would end a program the user has just let go.
+// arrive, and are enforced from then on.
 void CProcessListDlg::RecordArrivedFingerprints(const Win32ProgramFiles::HashResult& result) {
-    const std::vector<FileFingerprint> arrived =
-        m_pendingFingerprints.TakeArrived(result.path, result.stamp, result.sha256);
-    if (arrived.empty()) return;
     Win32FileStore store(m_startFolder);
-    const std::vector<std::string> names = ReadBlockListNames(store);
-    bool recorded = false;
-    for (const FileFingerprint& fingerprint : arrived) {
-        if (std::find(names.begin(), names.end(), fingerprint.name) == names.end()) continue;
-        recorded = RecordFingerprint(fingerprint, *m_prompt, store) || recorded;
+    if (RecordFingerprints(m_pendingFingerprints.TakeArrived(result.path, result.stamp, result.sha256), *m_prompt,
+                           store)) {
+        LoadFingerprintsAndPolicy();
     }
-    if (recorded) LoadFingerprintsAndPolicy();
 }
 
 void CProcessListDlg::OnBlockProcess() {

@@ -1,5 +1,7 @@
 #include "blocklist/BlockListCommands.h"
 
+#include <algorithm>
+
 #include "blocklist/BlockListRules.h"
 #include "blocklist/FingerprintFile.h"
 
@@ -110,10 +112,18 @@ OfferOutcome OfferBlockProgram(std::string_view name, const std::string& program
     return outcome;
 }
 
-bool RecordFingerprint(const FileFingerprint& fingerprint, MessagePrompt& prompt, FileStore& store) {
+bool RecordFingerprints(const std::vector<FileFingerprint>& arrived, MessagePrompt& prompt, FileStore& store) {
+    if (arrived.empty()) return false;
+    const std::vector<std::string> names = ReadBlockListNames(store);
     std::string bytes;
-    return ReadForChange(store, bytes, prompt, kFingerprintFileName) &&
-           Save(store, AppendFingerprintBytes(bytes, fingerprint), prompt, kFingerprintFileName);
+    if (!ReadForChange(store, bytes, prompt, kFingerprintFileName)) return false;
+    const std::string before = bytes;
+    for (const FileFingerprint& fingerprint : arrived) {
+        if (std::find(names.begin(), names.end(), fingerprint.name) != names.end()) {
+            bytes = AppendFingerprintBytes(bytes, fingerprint);
+        }
+    }
+    return bytes != before && Save(store, bytes, prompt, kFingerprintFileName);
 }
 
 std::vector<FileFingerprint> ReadFingerprintFile(FileStore& store) {

@@ -70,9 +70,12 @@ private:
 // folder gets no fingerprint.
 OfferOutcome OfferBlockProgram(std::string_view name, const std::string& programPath, MessagePrompt& prompt,
                                FileStore& store, ProgramFileFacts& files, PendingFingerprints& pending);
-// Appends fingerprint to prochash.dat; false after a notice when the file
-// could not be read or saved (it is then unchanged).
-bool RecordFingerprint(const FileFingerprint& fingerprint, MessagePrompt& prompt, FileStore& store);
+// Appends to prochash.dat the fingerprints whose names proc.dat still holds:
+// the editor may have taken one away while its file was read, and its
+// fingerprint would end a program the user has just let go. True when one
+// was recorded; a file that could not be read or saved is said in a notice
+// and left unchanged.
+bool RecordFingerprints(const std::vector<FileFingerprint>& arrived, MessagePrompt& prompt, FileStore& store);
 
 // The fingerprints of prochash.dat; a missing or unreadable file gives none.
 std::vector<FileFingerprint> ReadFingerprintFile(FileStore& store);

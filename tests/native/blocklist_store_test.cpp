@@ -309,9 +309,7 @@ TEST(OfferBlockProgram, RecordsTheFileBesideTheName) {
     prompt.answers = {kIdYes, kIdYes, kIdYes, kIdNo};
     const std::string hash(64, '7');
     const auto arrive = [&](const std::string& path, const FileStamp& stamp, const std::string& sha256) {
-        for (const FileFingerprint& fingerprint : pending.TakeArrived(path, stamp, sha256)) {
-            EXPECT_TRUE(RecordFingerprint(fingerprint, prompt, store));
-        }
+        RecordFingerprints(pending.TakeArrived(path, stamp, sha256), prompt, store);
     };
     EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("game.exe", "D:\\game.exe", prompt, store, file, pending));
     EXPECT_EQ("kept by hand", store.files["prochash.dat"]) << "not before the hash";
@@ -328,9 +326,13 @@ TEST(OfferBlockProgram, RecordsTheFileBesideTheName) {
     EXPECT_EQ(OfferOutcome::Declined, OfferBlockProgram("no.exe", "D:\\no.exe", prompt, store, file, pending));
     EXPECT_EQ((std::vector<std::string>{"D:\\game.exe", "D:\\locked.exe"}), file.requested);
     arrive("D:\\locked.exe", {4096, 1}, hash);
-    EXPECT_EQ(recorded, store.files["prochash.dat"]);
+    prompt.answers = {kIdYes};
+    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("gone.exe", "D:\\gone.exe", prompt, store, file, pending));
+    EXPECT_TRUE(RemoveBlockName("gone.exe", prompt, store));
+    arrive("D:\\gone.exe", {4096, 1}, hash);
+    EXPECT_EQ(recorded, store.files["prochash.dat"]) << "nothing of a name taken away meanwhile";
     EXPECT_EQ("game.exe\r\nlocked.exe\r\nsys.exe\r\nEOF", store.files["proc.dat"]);
-    EXPECT_EQ(4u, prompt.shown.size()) << "the four questions alone";
+    EXPECT_EQ(5u, prompt.shown.size()) << "the five questions alone";
 }
 
 // The editor took "a.exe" away (one of its two lines stays: nothing goes) and

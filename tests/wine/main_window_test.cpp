@@ -126,14 +126,7 @@ TEST_F(MainWindowTest, FiguresChangeInPlaceAndReorderTheSortedList) {
 // Hidden, the 20-second refresh leaves the list to the showing, unless its look
 // finds a process the refresh would end; the showing fills it.
 TEST_F(MainWindowTest, HiddenTheRefreshWaitsForTheShowingUnlessSomethingIsBlocked) {
-    struct WithBlocked : CountedSystem {
-        using CountedSystem::CountedSystem;
-        bool blocked = false;
-        void WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) override {
-            CountedSystem::WalkProcesses(visit);
-            if (blocked) visit({4000, "flcss.exe"});
-        }
-    } system(3);
+    CountedSystem system(3);
     dialog.SetProcessSystem(&system);
     Open();
     dialog.ShowWindow(SW_HIDE);
@@ -144,7 +137,7 @@ TEST_F(MainWindowTest, HiddenTheRefreshWaitsForTheShowingUnlessSomethingIsBlocke
     PumpMessages(100);
     EXPECT_EQ(4, dialog.m_list.GetItemCount()) << "filled as it is shown";
     dialog.ShowWindow(SW_HIDE);
-    system.blocked = true;
+    system.lastName = "flcss.exe";
     dialog.SendMessage(WM_TIMER, kRefreshTimer, 0);
     EXPECT_EQ(5, dialog.m_list.GetItemCount()) << "the blocked process is the refresh's to end";
 }

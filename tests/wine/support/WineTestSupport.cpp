@@ -163,6 +163,7 @@ void CountedSystem::WalkProcesses(const std::function<bool(const ProcessRecord&)
         const std::string name = "proc" + std::to_string((index * 7919) % count) + ".exe";
         if (!visit({static_cast<uint32_t>(8 + 4 * index), name})) return;
     }
+    if (!lastName.empty()) visit({static_cast<uint32_t>(8 + 4 * count), lastName});
 }
 
 bool CountedSystem::SampleProcesses(ProcessSample& sample) {

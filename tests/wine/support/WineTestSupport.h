@@ -105,6 +105,7 @@ public:
     std::map<uint32_t, uint64_t> cpuTime;
     uint64_t looks = 0;
     bool listChanged = true;  // what the cheap probe says
+    std::string lastName;     // when set, one more process of this name ends the walk
     void WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) override;
     bool SampleProcesses(ProcessSample& sample) override;
     bool ProcessListMayHaveChanged() override { return listChanged; }
