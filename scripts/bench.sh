@@ -61,13 +61,20 @@ bench_native() {
   fi
 }
 
+# The display and prefix of an earlier section of this run, or this
+# section's own.
+use_display_of_this_run() {
+  [ -z "${XVFB_PID:-}" ] || return 0
+  claim_prefix >&2
+  start_xvfb
+  trap stop_wine_and_xvfb EXIT
+}
+
 bench_wine() {
   echo "== Wine benchmark (64-bit build, one core)" >&2
   configure_windows 64 >&2
   cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target refresh_bench >/dev/null
-  claim_prefix >&2
-  start_xvfb
-  trap stop_wine_and_xvfb EXIT
+  use_display_of_this_run
   (cd "${TMPDIR:-/tmp}" && taskset -c 0 "${WINE_LOCALE[@]}" "$WINE" "$BUILD_WIN/tests/refresh_bench.exe" 0 100 300)
 }
 
@@ -78,11 +85,7 @@ bench_tree() {
   echo "== Wine benchmark of the tree order and the tooltip (64-bit build, one core)" >&2
   configure_windows 64 >&2
   cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target refresh_bench >/dev/null
-  if [ -z "${XVFB_PID:-}" ]; then
-    claim_prefix >&2
-    start_xvfb
-    trap stop_wine_and_xvfb EXIT
-  fi
+  use_display_of_this_run
   (cd "${TMPDIR:-/tmp}" && taskset -c 0 "${WINE_LOCALE[@]}" "$WINE" "$BUILD_WIN/tests/refresh_bench.exe" tree 300)
 }
 
@@ -112,11 +115,7 @@ bench_block_speed() {
   echo "== block list speed (64-bit build, 300 other processes)" >&2
   configure_windows 64 >&2
   cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target block_speed_bench >/dev/null
-  if [ -z "${XVFB_PID:-}" ]; then
-    claim_prefix >&2
-    start_xvfb
-    trap stop_wine_and_xvfb EXIT
-  fi
+  use_display_of_this_run
   local line state pid="" ticks_before=0 time_before=0 hertz
   hertz="$(getconf CLK_TCK)"
   (cd "${TMPDIR:-/tmp}" && "${WINE_LOCALE[@]}" "$WINE" "$BUILD_WIN/tests/block_speed_bench.exe" 300 15 30) |

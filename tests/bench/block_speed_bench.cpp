@@ -25,14 +25,6 @@
 
 namespace {
 
-double NowMs() {
-    LARGE_INTEGER frequency{};
-    LARGE_INTEGER counter{};
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 void Print(const std::string& name, double value, const char* unit) {
     std::printf("%s %.*f %s\n", name.c_str(), value >= 100 ? 0 : (value >= 10 ? 1 : 2), value, unit);
     std::fflush(stdout);

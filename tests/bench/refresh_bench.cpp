@@ -37,14 +37,6 @@ namespace {
 constexpr int kRuns = 7;
 constexpr int kLargeListRows = 2000;
 
-double NowMs() {
-    LARGE_INTEGER frequency{};
-    LARGE_INTEGER counter{};
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 double MedianMs(int runs, const std::function<void()>& work) {
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {

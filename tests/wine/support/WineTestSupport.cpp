@@ -177,6 +177,14 @@ bool CountedSystem::SampleProcesses(ProcessSample& sample) {
     return true;
 }
 
+double NowMs() {
+    LARGE_INTEGER frequency{};
+    LARGE_INTEGER counter{};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
 void PumpMessages(DWORD milliseconds) {
     const DWORD start = GetTickCount();
     do {

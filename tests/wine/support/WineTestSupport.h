@@ -113,6 +113,9 @@ public:
     bool EnableDebugPrivilege() override { return true; }
 };
 
+// Milliseconds of the performance counter, for timing a stretch of work.
+double NowMs();
+
 // Dispatches the thread's messages for about the given time.
 void PumpMessages(DWORD milliseconds);
 
