@@ -17,7 +17,7 @@
 
 void CProcessListDlg::OnTerminate() {
     const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog};
-    if (RunTerminateCommand(context, {SelectedName(), SelectedPid()}) && !OfferAdministratorRestart(false)) OnRefresh();
+    if (RunTerminateCommand(context, SelectedRow()) && !OfferAdministratorRestart(false)) OnRefresh();
 }
 
 void CProcessListDlg::OnSlim() {
@@ -30,7 +30,7 @@ void CProcessListDlg::OnSlim() {
 
 void CProcessListDlg::OnDeleteFile() {
     const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog};
-    if (RunDeleteFileCommand(context, {SelectedName(), SelectedPid()}) && !OfferAdministratorRestart(false)) {
+    if (RunDeleteFileCommand(context, SelectedRow()) && !OfferAdministratorRestart(false)) {
         OnRefresh();
     }
 }
@@ -40,7 +40,7 @@ void CProcessListDlg::OnDetails() {
     context.fingerprintMatch = [this](const SelectedProcess& process) {
         return FingerprintMatchOf(process.pid, process.name);
     };
-    if (RunDetailsCommand(context, {SelectedName(), SelectedPid()})) OnRefresh();
+    if (RunDetailsCommand(context, SelectedRow())) OnRefresh();
 }
 
 void CProcessListDlg::LoadReferenceInfo() {

@@ -330,6 +330,15 @@ uint32_t CProcessListDlg::SelectedPid() const {
     return static_cast<uint32_t>(AtoiPrefix(m_list.GetItemText(m_list.GetFirstSelectedItem(), 2)));
 }
 
+SelectedProcess CProcessListDlg::RowProcess(int row) const {
+    SelectedProcess process{m_list.GetItemText(row, 0),
+                            static_cast<uint32_t>(AtoiPrefix(m_list.GetItemText(row, kPidColumn)))};
+    for (const ProcessKey& listed : m_listed) {
+        if (listed.pid == process.pid && listed.name == process.name) process.startTime = listed.startTime;
+    }
+    return process;
+}
+
 // ---- Refresh ----------------------------------------------------------------
 
 void CProcessListDlg::OnRefresh() {
@@ -361,8 +370,8 @@ void CProcessListDlg::RefreshOnce() {
     m_endedByCheck.clear();
     m_bBlockedFileWaiting = false;
     const std::vector<ProcessRow> rows = BuildProcessRows(context);
-    TakeStartTimes(seen, m_usage.latest().processes);
-    FillRows(rows, seen);
+    FillRows(rows);
+    m_listed = seen;
     m_blockWatch.Remember(std::move(seen));
     m_szCountText = CountText(static_cast<int>(rows.size()));
     SetDlgItemText(IDC_COUNTTEXT, m_szCountText);
@@ -470,6 +479,8 @@ void CProcessListDlg::EndBlockedOfLook(const ProcessSample& sample) {
         ProcessRecord record;
         record.pid = process.pid;
         record.name = process.name;
+        record.parentPid = process.parentPid;
+        record.startTime = process.startTime;
         records.push_back(std::move(record));
     }
     RefreshContext context{m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog};

@@ -224,6 +224,9 @@ private:
     // The selected row's name (column 0) and pid (column 2); empty and 0 with no selection.
     std::string SelectedName() const;
     uint32_t SelectedPid() const;
+    // The row's process as the refresh's look saw it: its name, pid and start time.
+    SelectedProcess RowProcess(int row) const;
+    SelectedProcess SelectedRow() const { return RowProcess(m_list.GetFirstSelectedItem()); }
 
     // The folder the program started in, where proc.dat, processinfo.dat and
     // the help page live; taken once, so no dialog can move them.
@@ -277,7 +280,7 @@ private:
     // A click on a heading sorts: the rows leave the tree order.
     void OnSortedByClick();
     // The refresh's rows into the list, in tree order while it is ticked.
-    void FillRows(const std::vector<ProcessRow>& rows, const std::vector<ProcessKey>& seen);
+    void FillRows(const std::vector<ProcessRow>& rows);
     WindowMemory m_windowMemory;
     bool m_bTreeOrder = false;
     bool m_bShowMaximized = false;  // started in the tray: maximised at the first show
@@ -305,6 +308,7 @@ private:
     PendingFingerprints m_pendingFingerprints;         // of 封锁, here and in the startup entries
     std::unique_ptr<ChangeProbeThread> m_changeProbe;  // while the window exists
     std::vector<ProcessKey> m_latestLook;              // the processes of the block check's latest look
+    std::vector<ProcessKey> m_listed;                  // the processes of the list's rows, at the last refresh
     std::vector<uint32_t> m_endedByCheck;              // ended from a look; the refresh after it lists them
     bool m_bBlockedFileWaiting = false;                // a recorded file runs; the check has not acted yet
 };

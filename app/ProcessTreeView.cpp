@@ -8,15 +8,15 @@
 #include "process/ProcessTree.h"
 #include "process/TreeTerminate.h"
 
-void CProcessListDlg::FillRows(const std::vector<ProcessRow>& rows, const std::vector<ProcessKey>& seen) {
-    // Each row's place: in tree order while it is ticked (the walk gives
-    // parents, the look start times), otherwise as the walk gave them.
+void CProcessListDlg::FillRows(const std::vector<ProcessRow>& rows) {
+    // Each row's place: in tree order while it is ticked (parents and start
+    // times from the refresh's look), otherwise as the walk gave them.
     std::vector<TreePlace> places;
-    if (m_bTreeOrder && seen.size() == rows.size()) {
+    if (m_bTreeOrder) {
         std::vector<TreeNode> nodes;
         nodes.reserve(rows.size());
-        for (size_t index = 0; index < rows.size(); ++index) {
-            nodes.push_back({seen[index].pid, rows[index].parentPid, seen[index].startTime});
+        for (const ProcessRow& row : rows) {
+            nodes.push_back({static_cast<uint32_t>(AtoiPrefix(row.pidText)), row.parentPid, row.startTime});
         }
         places = TreeOrder(nodes);
     } else {
@@ -59,17 +59,23 @@ void CProcessListDlg::OnSortedByClick() {
 // Read when the mouse rests on a row, never while the window is hidden.
 void CProcessListDlg::OnGetInfoTip(NMLVGETINFOTIPW* request) {
     if (!request->pszText || request->cchTextMax <= 1 || request->iItem < 0) return;
-    const auto pid = static_cast<uint32_t>(AtoiPrefix(m_list.GetItemText(request->iItem, kPidColumn)));
-    const std::string path = m_system->LocateProgramFile(pid).path;
+    // Read only while the pid names the row's process: nothing of a program
+    // given the pid since.
+    const ProcessInstance process = RowProcess(request->iItem).instance();
+    const std::string path =
+        ReadFromProcess(*m_system, process, [this](uint32_t pid) { return m_system->LocateProgramFile(pid).path; })
+            .value_or(std::string());
+    const std::optional<std::string> commandLine =
+        ReadFromProcess(*m_system, process, [this](uint32_t pid) { return m_system->ReadCommandLine(pid); })
+            .value_or(std::nullopt);
     // A code page 936 byte is at most one UTF-16 unit: the text fits the room.
-    const std::string text =
-        TooltipText(path, m_system->ReadCommandLine(pid), static_cast<size_t>(request->cchTextMax) - 1);
+    const std::string text = TooltipText(path, commandLine, static_cast<size_t>(request->cchTextMax) - 1);
     lstrcpynW(request->pszText, WideFromText(text).c_str(), request->cchTextMax);
 }
 
 void CProcessListDlg::OnTerminateTree() {
     const CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog};
-    if (RunTerminateTreeCommand(context, {SelectedName(), SelectedPid()}) && !OfferAdministratorRestart(false)) {
+    if (RunTerminateTreeCommand(context, SelectedRow()) && !OfferAdministratorRestart(false)) {
         OnRefresh();
     }
 }

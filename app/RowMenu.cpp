@@ -95,10 +95,12 @@ void CProcessListDlg::ShowRowMenu(POINT screenPoint) {
     OnCommand(command, 0, nullptr);
 }
 
+// Read only while the pid names the row's process: never the file of a
+// program given the pid since.
 std::wstring CProcessListDlg::SelectedProcessPath() const {
-    const SelectedProcess selected{SelectedName(), SelectedPid()};
-    if (selected.pid == 0 || !IsStillTheSelectedProcess(*m_system, selected)) return std::wstring();
-    return ProcessImagePath(selected.pid);
+    const SelectedProcess selected = SelectedRow();
+    if (selected.pid == 0) return std::wstring();
+    return ReadFromProcess(*m_system, selected.instance(), ProcessImagePath).value_or(std::wstring());
 }
 
 void CProcessListDlg::OnOpenFileLocation() {

@@ -32,8 +32,9 @@ void ShellOperations::Open(HWND owner, const std::string& target, const std::wst
 
 void ShellOperations::ShowInFolder(HWND owner, const std::wstring& file) {
     // By its full path: a bare name is looked for beside this program and in
-    // the current folder before the Windows folder.
-    const std::wstring windows = SystemFolderPath(GetWindowsDirectoryW);
+    // the current folder before the Windows folder. The system's own Windows
+    // folder: on a Remote Desktop host the other is the user's private one.
+    const std::wstring windows = SystemFolderPath(GetSystemWindowsDirectoryW);
     if (windows.empty()) return;
     const std::wstring explorer = InFolder(windows, L"explorer.exe");
     const std::wstring parameters = L"/select,\"" + file + L"\"";

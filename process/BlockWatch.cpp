@@ -2,21 +2,6 @@
 
 #include <algorithm>
 
-void TakeStartTimes(std::vector<ProcessKey>& keys, const std::vector<SampledProcess>& sampled) {
-    std::vector<const SampledProcess*> byPid;
-    byPid.reserve(sampled.size());
-    for (const SampledProcess& process : sampled) byPid.push_back(&process);
-    const auto pidLess = [](const SampledProcess* a, const SampledProcess* b) { return a->pid < b->pid; };
-    std::sort(byPid.begin(), byPid.end(), pidLess);
-    for (ProcessKey& key : keys) {
-        const SampledProcess wanted{key.pid, {}, 0, 0, 0, 0};
-        const auto found = std::lower_bound(byPid.begin(), byPid.end(), &wanted, pidLess);
-        if (found != byPid.end() && (*found)->pid == key.pid && (*found)->name == key.name) {
-            key.startTime = (*found)->startTime;
-        }
-    }
-}
-
 void BlockWatch::Remember(std::vector<ProcessKey> seen) {
     std::sort(seen.begin(), seen.end());
     m_known = std::move(seen);

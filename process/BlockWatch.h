@@ -27,10 +27,6 @@ struct ProcessKey {
     }
 };
 
-// Gives each key the start time of the process of that pid and name in
-// sampled, where it has one (a walk knows no start times).
-void TakeStartTimes(std::vector<ProcessKey>& keys, const std::vector<SampledProcess>& sampled);
-
 class BlockWatch {
 public:
     // The processes of the latest look (a refresh's walk or a check's).

@@ -96,8 +96,8 @@ bool RefusedEnds::IsWorthALine(const EndRecord& record) {
     return true;
 }
 
-void RecordEnd(EndLog* log, ProcessSystem& system, EndRecord record) {
+void RecordEnd(EndLog* log, EndRecord record, uint64_t startTime) {
     if (!log) return;
-    if (!record.ended) record.startTime = system.StartTimeOf(record.pid);
+    record.startTime = startTime;
     log->Record(record);
 }

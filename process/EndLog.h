@@ -67,6 +67,6 @@ public:
     virtual void Record(const EndRecord& record) = 0;
 };
 
-// Tells log of record (when there is a log), with the start time of a process
-// that was not ended.
-void RecordEnd(EndLog* log, ProcessSystem& system, EndRecord record);
+// Tells log of record (when there is a log), with the start time of its
+// process (a refused end of the same process is written once).
+void RecordEnd(EndLog* log, EndRecord record, uint64_t startTime);

@@ -11,10 +11,7 @@ bool IsSparedBySlimDown(const ProcessRecord& record, uint32_t ownPid, const std:
     return inTable || IsNamedInReference(record.name, referenceLines);
 }
 
-std::string ChooseDeletePath(int osClass, const std::string& rowName, ProcessSystem& system, uint32_t pid) {
-    if (osClass == 1 || osClass == 3) return rowName;
-    return system.GetProcessShortPath(pid);
-}
+bool DeletesByRowName(int osClass) { return osClass == 1 || osClass == 3; }
 
 bool IsDeletablePath(std::string_view path) {
     // '*' and '?' are below 0x40 and so never the second byte of a double-byte
@@ -22,26 +19,12 @@ bool IsDeletablePath(std::string_view path) {
     return !path.empty() && path.find_first_of("*?") == std::string_view::npos;
 }
 
-bool IsStillTheSelectedProcess(ProcessSystem& system, const SelectedProcess& selected) {
-    // Pid 0 is never reused and never ended; the commands refuse it anyway.
-    if (selected.pid == 0) return true;
-    bool same = false;
-    system.WalkProcesses([&](const ProcessRecord& record) {
-        if (record.pid != selected.pid) return true;
-        same = record.name == selected.name;
-        return false;
-    });
-    return same;
-}
-
 namespace {
 
 // The row can be 20 seconds old, or older than a question that stayed open:
-// its pid may have ended and been given to another program since.
-bool ConfirmSelectedStillRuns(const CommandContext& context, const SelectedProcess& selected) {
-    if (IsStillTheSelectedProcess(context.system, selected)) return true;
+// its process may have ended and its pid been given to another program since.
+void SayEnded(const CommandContext& context, const SelectedProcess& selected) {
     context.prompt.Notify(FormatText("%s已经结束。", selected.name.c_str()), "提示");
-    return false;
 }
 
 }  // namespace
@@ -54,40 +37,48 @@ bool RunTerminateCommand(const CommandContext& context, const SelectedProcess& s
         context.prompt.Notify("修改权限错误!", "提示");
         return false;
     }
-    if (context.prompt.AskYesNo(FormatText("真的要终止%s吗？", selected.name.c_str()), "警告") &&
-        ConfirmSelectedStillRuns(context, selected)) {
-        const bool terminated = context.system.TerminateByPid(selected.pid);
-        RecordEnd(context.log, context.system,
-                  {EndReason::Terminate, selected.name, selected.pid, terminated, {}, {}, {}});
-        context.prompt.Notify(terminated ? "中止成功" : "中止失败", "提示");
+    if (!context.prompt.AskYesNo(FormatText("真的要终止%s吗？", selected.name.c_str()), "警告")) return true;
+    const EndOutcome outcome = context.system.Terminate(selected.instance());
+    if (outcome == EndOutcome::Gone) {
+        SayEnded(context, selected);
+        return true;
     }
+    const bool terminated = outcome == EndOutcome::Ended;
+    RecordEnd(context.log, {EndReason::Terminate, selected.name, selected.pid, terminated, {}, {}, {}},
+              selected.startTime);
+    context.prompt.Notify(terminated ? "中止成功" : "中止失败", "提示");
     return true;
 }
 
 bool RunSlimCommand(const CommandContext& context) {
     if (context.prompt.AskYesNo("该功能最好只在Windows9X下使用，可能会使系统无法正常运行，要继续吗？", "警告")) {
         const uint32_t ownPid = context.system.OwnPid();
-        context.system.WalkProcesses([&](const ProcessRecord& record) {
-            if (!IsSparedBySlimDown(record, ownPid, context.referenceLines)) {
-                const bool ended = context.system.TerminateByPid(record.pid);
-                RecordEnd(context.log, context.system,
-                          {EndReason::SlimDown, record.name, record.pid, ended, {}, {}, {}});
-            }
-            return true;
-        });
+        for (const ProcessRecord& record : IdentifiedWalk(context.system)) {
+            if (IsSparedBySlimDown(record, ownPid, context.referenceLines)) continue;
+            const EndOutcome outcome = context.system.Terminate({record.pid, record.startTime});
+            if (outcome == EndOutcome::Gone) continue;
+            RecordEnd(context.log,
+                      {EndReason::SlimDown, record.name, record.pid, outcome == EndOutcome::Ended, {}, {}, {}},
+                      record.startTime);
+        }
     }
     return true;
 }
 
 bool RunDeleteFileCommand(const CommandContext& context, const SelectedProcess& selected) {
     if (!context.prompt.AskYesNo(FormatText("真的要删除%s吗？", selected.name.c_str()), "警告")) return false;
-    // Another program's file must never be deleted for a pid that was reused.
-    if (!ConfirmSelectedStillRuns(context, selected)) return true;
-    // The path is taken while the process still runs.
-    const std::string path = ChooseDeletePath(context.osClass, selected.name, context.system, selected.pid);
+    // The path is read on the handle that ends the process: another program's
+    // file is never deleted for a pid that was given again.
+    std::string path;
+    const EndOutcome outcome = context.system.Terminate(selected.instance(), &path);
+    if (outcome == EndOutcome::Gone) {
+        SayEnded(context, selected);
+        return true;
+    }
+    if (DeletesByRowName(context.osClass)) path = selected.name;
     EndRecord record{EndReason::DeleteFile, selected.name, selected.pid, false, {}, path, FileDeletionResult::Failed};
-    if (!context.system.TerminateByPid(selected.pid)) {
-        RecordEnd(context.log, context.system, record);
+    if (outcome != EndOutcome::Ended) {
+        RecordEnd(context.log, record, selected.startTime);
         return true;
     }
     context.prompt.Notify("已经中止进程", "提示");
@@ -97,7 +88,7 @@ bool RunDeleteFileCommand(const CommandContext& context, const SelectedProcess& 
         IsDeletablePath(path) ? context.system.DeleteFileNow(path) : FileDeletionResult::Failed;
     record.ended = true;
     record.deletion = result;
-    RecordEnd(context.log, context.system, record);
+    RecordEnd(context.log, record, selected.startTime);
     switch (result) {
     case FileDeletionResult::Deleted: context.prompt.Show("删除成功", kDeleteResultCaption, kMbOk); break;
     case FileDeletionResult::Cancelled: context.prompt.Show("删除取消", kDeleteResultCaption, kMbOk); break;

@@ -14,11 +14,14 @@
 #include "process/ProcessRules.h"
 #include "process/ProcessSystem.h"
 
-// The list row a command acts on: the name of column 0 and the pid read from
-// column 2 (empty and 0 when no row is selected).
+// The list row a command acts on: the name of column 0, the pid read from
+// column 2 and the start time the refresh's look gave the row (empty, 0 and 0
+// when no row is selected).
 struct SelectedProcess {
     std::string name;
     uint32_t pid = 0;
+    uint64_t startTime = 0;  // 0 when unknown
+    ProcessInstance instance() const { return {pid, startTime}; }
 };
 
 struct CommandContext {
@@ -43,21 +46,19 @@ constexpr uint32_t kProcessEndWaitMs = 5000;
 // own process.
 bool IsSparedBySlimDown(const ProcessRecord& record, uint32_t ownPid, const std::vector<std::string>& referenceLines);
 
-// The file delete-file removes. The 9x family and Win32s (classes 1 and 3)
-// name processes by their full path; every NT class asks the process itself.
-std::string ChooseDeletePath(int osClass, const std::string& rowName, ProcessSystem& system, uint32_t pid);
+// Whether delete-file takes the row's name as the file's path: the 9x family
+// and Win32s (classes 1 and 3) name processes by their full path; every NT
+// class asks the process itself.
+bool DeletesByRowName(int osClass);
 
 // A path that names exactly one file: not empty and free of the shell's
 // wildcards (which a lossy code-page conversion can leave as '?').
 bool IsDeletablePath(std::string_view path);
 
-// True when a fresh snapshot still has the selected pid under the row's name
-// (always for pid 0, which the commands refuse anyway).
-bool IsStillTheSelectedProcess(ProcessSystem& system, const SelectedProcess& selected);
-
-// Terminate and delete file confirm, right before acting, that the row's pid
-// still names the row's process; if not they act on nothing, say that the
-// process has ended ("提示") and ask for a refresh.
+// Terminate and delete file act on the row's process alone (its pid and start
+// time, checked on the handle that ends it); when the pid no longer names it
+// they act on nothing, say that the process has ended ("提示") and ask for a
+// refresh.
 bool RunTerminateCommand(const CommandContext& context, const SelectedProcess& selected);
 bool RunSlimCommand(const CommandContext& context);
 bool RunDeleteFileCommand(const CommandContext& context, const SelectedProcess& selected);

@@ -41,12 +41,12 @@ std::string ParentLine(uint32_t parentPid, const std::string* parentName) {
 std::string BuildIdentityLines(const CommandContext& context, const SelectedProcess& selected) {
     ProcessSystem& system = context.system;
     std::optional<ProcessRecord> self;
-    std::vector<ProcessRecord> records;
-    system.WalkProcesses([&](const ProcessRecord& record) {
-        if (record.pid == selected.pid && record.name == selected.name) self = record;
-        records.push_back(record);
-        return true;
-    });
+    const std::vector<ProcessRecord> records = IdentifiedWalk(system);
+    for (const ProcessRecord& record : records) {
+        if (IsSameProcess({record.pid, record.startTime}, selected.instance()) && record.name == selected.name) {
+            self = record;
+        }
+    }
     if (!self) {
         return FormatText(" 命令行: %s\n 父进程: %s\n 用户: %s\n 数字签名: %s", kUnreadable, kUnreadable, kUnreadable,
                           kUnreadable);
@@ -54,15 +54,17 @@ std::string BuildIdentityLines(const CommandContext& context, const SelectedProc
     const std::optional<std::string> commandLine = system.ReadCommandLine(self->pid);
     std::string lines = " 命令行: " + commandLine.value_or(kUnreadable);
 
-    const TreeNode child{self->pid, self->parentPid, system.StartTimeOf(self->pid)};
+    const TreeNode child{self->pid, self->parentPid, self->startTime};
     const std::string* parentName = nullptr;
+    bool parentUnknown = false;  // a process has the pid, but which started first cannot be told
     for (const ProcessRecord& record : records) {
         if (record.pid != self->parentPid || record.pid == self->pid) continue;
-        if (IsParentOf({record.pid, record.parentPid, system.StartTimeOf(record.pid)}, child))
-            parentName = &record.name;
+        if (IsParentOf({record.pid, record.parentPid, record.startTime}, child)) parentName = &record.name;
+        parentUnknown = record.startTime == 0;
         break;
     }
-    lines += "\n" + ParentLine(self->parentPid, parentName);
+    lines += "\n" + (parentUnknown ? FormatText(" 父进程: PID %u（%s）", static_cast<unsigned>(self->parentPid), kUnreadable)
+                                   : ParentLine(self->parentPid, parentName));
 
     const std::string user = system.ReadUserName(self->pid);
     lines += "\n 用户: " + (user.empty() ? std::string(kUnreadable) : user);

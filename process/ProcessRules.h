@@ -19,6 +19,7 @@ struct ProcessRecord {
     uint32_t usage = 0;
     uint32_t parentPid = 0;
     int32_t basePriority = 0;
+    uint64_t startTime = 0;  // from the system's look (see IdentifiedWalk); 0 when unknown
 };
 
 enum class ProcessCategory { CategorySystem, CategoryApplication, CategoryDangerous, CategorySelf };
@@ -32,6 +33,7 @@ struct ProcessRow {
     std::string word;
     std::string pidText;
     uint32_t parentPid = 0;  // for the tree order
+    uint64_t startTime = 0;  // 0 when unknown
 };
 
 extern const std::array<const char*, 13> SystemProcessNames;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "process/FileSignature.h"
+#include "process/ProcessInstance.h"
 #include "process/ProcessRules.h"
 #include "process/ProcessUsage.h"
 #include "process/ProgramLocation.h"
@@ -22,6 +23,11 @@ struct ThreadRecord {
 };
 
 enum class FileDeletionResult { Deleted, Failed, Cancelled };
+
+// What an end came to: ended; not done because the pid no longer names that
+// process (it ended, and the pid may name another program now); or refused or
+// failed.
+enum class EndOutcome { Ended, Gone, Failed };
 
 // A process's program file as the system names it.
 struct ProgramFile {
@@ -41,6 +47,9 @@ struct LocalTime {
 // "2026-12-08 13:56:27"
 std::string LocalTimeText(const LocalTime& time);
 
+// Pids 0 and 4 and processes the system marks critical are never terminated.
+bool IsTerminationRefused(uint32_t pid, bool markedCritical);
+
 class ProcessSystem {
 public:
     virtual ~ProcessSystem() = default;
@@ -48,9 +57,18 @@ public:
     // Calls visit for each process of a fresh snapshot, in snapshot order,
     // until visit returns false.
     virtual void WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) = 0;
-    // True when the process was terminated. Never ends a process whose end
-    // brings the system down (see IsTerminationRefused).
-    virtual bool TerminateByPid(uint32_t pid) = 0;
+    // Opens the process once and ends it only while that handle names the
+    // very process (its start time, read on the handle, is the one known). A
+    // process whose start time is unknown is never ended. Never ends a process
+    // whose end brings the system down (see IsTerminationRefused). With
+    // programShortPath, the short form of its program file's path is read on
+    // the same handle before the end (empty when it cannot be read).
+    virtual EndOutcome Terminate(const ProcessInstance& process, std::string* programShortPath = nullptr) = 0;
+    // True while the pid names that very process.
+    virtual bool IsRunning(const ProcessInstance& process) = 0;
+    // True when no rights would end the process: pids 0 and 4, a process the
+    // system marks critical or protects.
+    virtual bool IsEndRefused(const ProcessInstance& process) { return IsTerminationRefused(process.pid, false); }
     virtual bool EnableDebugPrivilege() = 0;
 
     // The operations below have neutral defaults so that a scripted system
@@ -68,8 +86,9 @@ public:
     virtual FileDeletionResult DeleteFileNow(const std::string& /*path*/) { return FileDeletionResult::Failed; }
     // Pid of the program's own process.
     virtual uint32_t OwnPid() { return 0; }
-    // One look at every process, with its figures where the system gives
-    // them; false when the look failed. By default a walk: names and pids.
+    // One look at every process, with its start time, parent and figures
+    // where the system gives them; false when the look failed. By default a
+    // walk.
     virtual bool SampleProcesses(ProcessSample& sample);
     // False only when the system's list of processes has surely not changed
     // since the last call (a new process always changes it): a probe far
@@ -79,8 +98,8 @@ public:
     virtual ProgramVersion ReadProgramVersion(uint32_t /*pid*/) { return {}; }
     // A moment (100-ns units since 1601, UTC) in the local time of that day.
     virtual bool ToLocalTime(uint64_t /*moment*/, LocalTime& /*local*/) { return false; }
-    // The creation moment of the process (as SampledProcess::startTime); 0
-    // when it cannot be read.
+    // The creation moment of the process that has the pid now (as
+    // SampledProcess::startTime); 0 when it cannot be read.
     virtual uint64_t StartTimeOf(uint32_t /*pid*/) { return 0; }
     // The pids whose end TerminateByPid was refused for want of rights since
     // the last call, in order; administrator rights might end them.
@@ -99,5 +118,18 @@ public:
     virtual FileSignature ReadSignature(const std::string& /*path*/) { return {}; }
 };
 
-// Pids 0 and 4 and processes the system marks critical are never terminated.
-bool IsTerminationRefused(uint32_t pid, bool markedCritical);
+// Every process of a fresh walk, in walk order, each with the start time and
+// parent of the process of that pid and name in a look taken right before the
+// walk: the one source of a process's identity. A process the look lacks (it
+// started between the two) has an unknown start time.
+std::vector<ProcessRecord> IdentifiedWalk(ProcessSystem& system);
+
+// What read(pid) gives, when the pid still names that process afterwards (so
+// it did while it was read); none otherwise.
+template <typename Read>
+auto ReadFromProcess(ProcessSystem& system, const ProcessInstance& process, Read read)
+    -> std::optional<decltype(read(process.pid))> {
+    auto value = read(process.pid);
+    if (!system.IsRunning(process)) return std::nullopt;
+    return value;
+}

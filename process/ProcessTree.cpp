@@ -4,7 +4,8 @@
 #include <unordered_map>
 
 bool IsParentOf(const TreeNode& parent, const TreeNode& child) {
-    return parent.pid == child.parentPid && parent.startTime < child.startTime;
+    return parent.pid == child.parentPid && parent.startTime != 0 && child.startTime != 0 &&
+           parent.startTime <= child.startTime;
 }
 
 namespace {
@@ -23,11 +24,14 @@ Forest BuildForest(const std::vector<TreeNode>& nodes) {
     for (size_t index = 0; index < nodes.size(); ++index) byStart[index] = index;
     std::stable_sort(byStart.begin(), byStart.end(),
                      [&](size_t a, size_t b) { return nodes[a].startTime < nodes[b].startTime; });
+    std::vector<size_t> rank(nodes.size());
+    for (size_t position = 0; position < byStart.size(); ++position) rank[byStart[position]] = position;
     Forest forest;
     forest.children.resize(nodes.size());
     for (size_t index : byStart) {
         const auto parent = byPid.find(nodes[index].parentPid);
-        if (parent != byPid.end() && parent->second != index && IsParentOf(nodes[parent->second], nodes[index])) {
+        if (parent != byPid.end() && rank[parent->second] < rank[index] &&
+            IsParentOf(nodes[parent->second], nodes[index])) {
             forest.children[parent->second].push_back(index);
         } else {
             forest.roots.push_back(index);

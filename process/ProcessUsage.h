@@ -16,6 +16,7 @@ struct SampledProcess {
     uint64_t startTime = 0;     // creation, 100-ns units since 1601 (UTC); 0 when unknown
     uint64_t workingSet = 0;    // bytes, or kUnknownBytes
     uint64_t privateBytes = 0;  // bytes, or kUnknownBytes
+    uint32_t parentPid = 0;     // the process that started it, as the system remembers it
 };
 
 // A memory figure the look could not give right: a 32-bit program on a

@@ -33,12 +33,16 @@ BlockCause CauseOf(const RefreshContext& context, const ProcessRecord& record) {
     return {};
 }
 
-bool EndBlocked(const RefreshContext& context, const SelectedProcess& process, const BlockCause& cause) {
-    const bool ended = context.system.TerminateByPid(process.pid);
-    EndRecord record{EndReason::BlockList, process.name, process.pid, ended, JoinedEntries(cause.entries), {}, {}};
-    record.basis = cause.basis;
-    RecordEnd(context.log, context.system, record);
-    return ended;
+EndOutcome EndBlocked(const RefreshContext& context, const ProcessRecord& record, const BlockCause& cause) {
+    const EndOutcome outcome = context.system.Terminate({record.pid, record.startTime});
+    if (outcome == EndOutcome::Gone) return outcome;
+    EndRecord logged{
+        EndReason::BlockList, record.name, record.pid, outcome == EndOutcome::Ended, JoinedEntries(cause.entries),
+        {},
+        {}};
+    logged.basis = cause.basis;
+    RecordEnd(context.log, logged, record.startTime);
+    return outcome;
 }
 
 // True when the process is on the block list (in whichever list); ended says
@@ -46,20 +50,19 @@ bool EndBlocked(const RefreshContext& context, const SelectedProcess& process, c
 bool HandleBlockedProcess(const RefreshContext& context, const ProcessRecord& record, bool* ended = nullptr) {
     const BlockCause cause = CauseOf(context, record);
     if (cause.entries.empty()) return false;
-    // A copy: the walk's record is not ours to keep across a question.
-    const SelectedProcess process{record.name, record.pid};
     if (context.promptDangerous != 1) {
-        const bool end = EndBlocked(context, process, cause);
+        const bool end = EndBlocked(context, record, cause) == EndOutcome::Ended;
         if (ended) *ended = end;
         return true;
     }
+    // A copy: the walk's record is not ours to keep across a question.
+    const ProcessRecord asked = record;
     // One question per matching entry until the user says Yes; the question and
-    // the result name the block-list entry, not the process.
+    // the result name the block-list entry, not the process. The question may
+    // have stayed open for minutes: only the process asked about is ended.
     for (const std::string& entry : cause.entries) {
         if (!context.prompt.AskYesNo(FormatText("发现危险进程%s,是否中止？", entry.c_str()), "提示")) continue;
-        // The question may have stayed open for minutes: the pid is ended only
-        // while it still names the process that was asked about.
-        if (IsStillTheSelectedProcess(context.system, process) && EndBlocked(context, process, cause)) {
+        if (EndBlocked(context, asked, cause) == EndOutcome::Ended) {
             if (ended) *ended = true;
             context.prompt.Notify(FormatText("中止%s成功", entry.c_str()), "提示");
         }
@@ -88,20 +91,19 @@ std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
     // The block list never ends the program itself: an entry such as "EXE" or
     // its own name would otherwise end it at every start.
     const uint32_t ownPid = context.system.OwnPid();
-    context.system.WalkProcesses([&](const ProcessRecord& record) {
+    for (const ProcessRecord& record : IdentifiedWalk(context.system)) {
         const bool endedBefore =
             std::find(context.endedBefore.begin(), context.endedBefore.end(), record.pid) != context.endedBefore.end();
         const bool blocked =
             (ownPid == 0 || record.pid != ownPid) &&
             (endedBefore ? !CauseOf(context, record).entries.empty() : HandleBlockedProcess(context, record));
-        if (context.seen) context.seen->push_back({record.pid, record.name});
+        if (context.seen) context.seen->push_back({record.pid, record.name, record.startTime});
         ProcessCategory category = ClassifyProcess(record.name, context.blockList, reference);
         // A recorded program file under another name is as dangerous as the name.
         if (blocked && category == ProcessCategory::CategoryApplication) category = ProcessCategory::CategoryDangerous;
-        rows.push_back(
-            {record.name, RowWord(context, record, category, blocked), PidText(record.pid), record.parentPid});
-        return true;
-    });
+        rows.push_back({record.name, RowWord(context, record, category, blocked), PidText(record.pid), record.parentPid,
+                        record.startTime});
+    }
     return rows;
 }
 

@@ -1,9 +1,15 @@
 #include "process/TreeTerminate.h"
 
+#include <algorithm>
+
 #include "process/ProcessTree.h"
 
 std::string TerminateTreeQuestion(const std::string& name, size_t descendants) {
     return FormatText("确定要结束 %s 及其 %u 个子进程吗？", name.c_str(), static_cast<unsigned>(descendants));
+}
+
+std::string TreeRefusedText(const std::string& name, uint32_t pid) {
+    return FormatText("%s（PID %u）不能结束，没有结束任何进程。", name.c_str(), static_cast<unsigned>(pid));
 }
 
 namespace {
@@ -11,27 +17,74 @@ namespace {
 struct TreeMember {
     std::string name;
     TreeNode node;
+    ProcessInstance instance() const { return {node.pid, node.startTime}; }
 };
 
 std::vector<TreeMember> TakeTree(ProcessSystem& system) {
     std::vector<TreeMember> members;
-    system.WalkProcesses([&](const ProcessRecord& record) {
-        members.push_back({record.name, {record.pid, record.parentPid, 0}});
-        return true;
-    });
-    for (TreeMember& member : members) member.node.startTime = system.StartTimeOf(member.node.pid);
+    for (const ProcessRecord& record : IdentifiedWalk(system)) {
+        members.push_back({record.name, {record.pid, record.parentPid, record.startTime}});
+    }
     return members;
 }
 
-// The member still runs: the same pid, name and start time (a pid given to
-// another program since has another start).
-bool StillRuns(const std::vector<TreeMember>& now, const TreeMember& member) {
-    for (const TreeMember& current : now) {
-        if (current.node.pid == member.node.pid) {
-            return current.name == member.name && current.node.startTime == member.node.startTime;
-        }
+std::vector<TreeNode> NodesOf(const std::vector<TreeMember>& members) {
+    std::vector<TreeNode> nodes;
+    nodes.reserve(members.size());
+    for (const TreeMember& member : members) nodes.push_back(member.node);
+    return nodes;
+}
+
+// The first member no rights would end, or none.
+const TreeMember* UnendableMember(ProcessSystem& system, const std::vector<const TreeMember*>& members) {
+    const uint32_t ownPid = system.OwnPid();
+    for (const TreeMember* member : members) {
+        if ((ownPid != 0 && member->node.pid == ownPid) || system.IsEndRefused(member->instance())) return member;
     }
-    return false;
+    return nullptr;
+}
+
+// Ends each member that still runs; false when one of them still runs after.
+bool EndMembers(const CommandContext& context, const std::vector<const TreeMember*>& members) {
+    bool allEnded = true;
+    for (const TreeMember* member : members) {
+        const EndOutcome outcome = context.system.Terminate(member->instance());
+        if (outcome == EndOutcome::Gone) continue;
+        const bool ended = outcome == EndOutcome::Ended;
+        RecordEnd(context.log, {EndReason::TerminateTree, member->name, member->node.pid, ended, {}, {}, {}},
+                  member->node.startTime);
+        allEnded = allEnded && ended;
+    }
+    return allEnded;
+}
+
+// The processes of a new walk that the ended tree started while it was
+// ended: descendants of the root among the counted members (gone now) and
+// the walk's processes, that are not counted members themselves.
+std::vector<TreeMember> StartedMeanwhile(ProcessSystem& system, const std::vector<TreeMember>& counted,
+                                         const TreeMember& root) {
+    std::vector<TreeMember> all = counted;
+    const size_t countedSize = all.size();
+    for (TreeMember& current : TakeTree(system)) {
+        const bool isCounted = std::any_of(counted.begin(), counted.end(), [&](const TreeMember& member) {
+            return IsSameProcess(member.instance(), current.instance());
+        });
+        if (!isCounted) all.push_back(std::move(current));
+    }
+    const std::vector<TreeNode> nodes = NodesOf(all);
+    size_t rootIndex = 0;
+    while (rootIndex < countedSize && !IsSameProcess(all[rootIndex].instance(), root.instance())) ++rootIndex;
+    std::vector<TreeMember> meanwhile;
+    for (size_t index : DescendantsDeepestFirst(nodes, rootIndex)) {
+        if (index >= countedSize) meanwhile.push_back(all[index]);
+    }
+    return meanwhile;
+}
+
+std::vector<const TreeMember*> Pointers(const std::vector<TreeMember>& members) {
+    std::vector<const TreeMember*> pointers;
+    for (const TreeMember& member : members) pointers.push_back(&member);
+    return pointers;
 }
 
 }  // namespace
@@ -40,38 +93,36 @@ bool RunTerminateTreeCommand(const CommandContext& context, const SelectedProces
     const std::vector<TreeMember> members = TakeTree(context.system);
     size_t root = members.size();
     for (size_t index = 0; index < members.size(); ++index) {
-        if (members[index].node.pid == selected.pid && members[index].name == selected.name) root = index;
+        if (IsSameProcess(members[index].instance(), selected.instance()) && members[index].name == selected.name) {
+            root = index;
+        }
     }
     if (root == members.size()) {
         context.prompt.Notify(FormatText("%s已经结束。", selected.name.c_str()), "提示");
         return true;
     }
-    std::vector<TreeNode> nodes;
-    nodes.reserve(members.size());
-    for (const TreeMember& member : members) nodes.push_back(member.node);
-    std::vector<size_t> order = DescendantsDeepestFirst(nodes, root);
-    if (order.empty()) return RunTerminateCommand(context, selected);
+    const std::vector<size_t> descendants = DescendantsDeepestFirst(NodesOf(members), root);
+    if (descendants.empty()) return RunTerminateCommand(context, selected);
 
+    // The root first: a parent left running would start its children again.
+    std::vector<const TreeMember*> order{&members[root]};
+    for (size_t index : descendants) order.push_back(&members[index]);
+    if (const TreeMember* unendable = UnendableMember(context.system, order)) {
+        context.prompt.Notify(TreeRefusedText(unendable->name, unendable->node.pid), "提示");
+        return false;
+    }
     if (IsNtClass(context.osClass) && !context.system.EnableDebugPrivilege() && context.osClass == 2) {
         context.prompt.Notify("修改权限错误!", "提示");
         return false;
     }
-    if (!context.prompt.AskYesNo(TerminateTreeQuestion(selected.name, order.size()), "提示")) return false;
-    order.push_back(root);
-    // The question may have stayed open for minutes: each pid is ended only
-    // while it still names the process the question counted.
-    const std::vector<TreeMember> now = TakeTree(context.system);
-    const uint32_t ownPid = context.system.OwnPid();
-    bool allEnded = true;
-    for (size_t index : order) {
-        const TreeMember& member = members[index];
-        if (member.node.pid == ownPid && ownPid != 0) continue;
-        if (!StillRuns(now, member)) continue;
-        const bool ended = context.system.TerminateByPid(member.node.pid);
-        RecordEnd(context.log, context.system,
-                  {EndReason::TerminateTree, member.name, member.node.pid, ended, {}, {}, {}});
-        allEnded = allEnded && ended;
-    }
+    if (!context.prompt.AskYesNo(TerminateTreeQuestion(selected.name, descendants.size()), "提示")) return false;
+    bool allEnded = EndMembers(context, order);
+    std::vector<TreeMember> counted;
+    for (const TreeMember* member : order) counted.push_back(*member);
+    const std::vector<TreeMember> meanwhile = StartedMeanwhile(context.system, counted, members[root]);
+    // What started meanwhile is ended only where all of it can be.
+    const std::vector<const TreeMember*> late = Pointers(meanwhile);
+    allEnded = UnendableMember(context.system, late) == nullptr && EndMembers(context, late) && allEnded;
     context.prompt.Notify(allEnded ? "中止成功" : "中止失败", "提示");
     return true;
 }

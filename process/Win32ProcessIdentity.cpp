@@ -13,7 +13,6 @@
 namespace {
 
 using QueryInformationProcess = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
-constexpr DWORD kProcessQueryLimitedInformation = 0x1000;
 
 // The system's counted string (UNICODE_STRING), at this program's width.
 struct CountedText {
@@ -21,14 +20,6 @@ struct CountedText {
     USHORT maximumLength;
     PWSTR text;
 };
-
-// Opens with the least rights that serve: the limited query right reaches
-// more processes (Vista on), older systems know only the full one.
-UniqueHandle OpenForQuery(uint32_t pid, DWORD more) {
-    UniqueHandle process(OpenProcess(kProcessQueryLimitedInformation | more, FALSE, pid));
-    if (!process) process.reset(OpenProcess(PROCESS_QUERY_INFORMATION | more, FALSE, pid));
-    return process;
-}
 
 // The answer of ProcessCommandLineInformation: a counted string followed by its text.
 std::optional<std::wstring> AskSystemForCommandLine(QueryInformationProcess query, HANDLE process, bool& known) {
@@ -63,7 +54,7 @@ bool ReadExactly(HANDLE process, uintptr_t address, void* into, size_t size) {
 // The command line in the process parameters of its process block, at the
 // offsets of this program's own width (the block the system gives it).
 std::optional<std::wstring> ReadCommandLineFromBlock(QueryInformationProcess query, uint32_t pid) {
-    const UniqueHandle process(OpenForQuery(pid, PROCESS_VM_READ));
+    const UniqueHandle process(OpenProcessForQuery(pid, PROCESS_VM_READ));
     if (!process) return std::nullopt;
     constexpr bool kReaderIs64Bit = sizeof(void*) == 8;
     const bool systemIs64Bit = kReaderIs64Bit || RunsUnderWow64(GetCurrentProcess());
@@ -100,7 +91,7 @@ std::optional<std::wstring> ReadProcessCommandLine(uint32_t pid) {
     const auto query = FindSystemFunction<QueryInformationProcess>(L"ntdll.dll", "NtQueryInformationProcess");
     if (!query || pid == 0) return std::nullopt;
     bool known = true;
-    if (const UniqueHandle process = OpenForQuery(pid, 0)) {
+    if (const UniqueHandle process = OpenProcessForQuery(pid, 0)) {
         std::optional<std::wstring> asked = AskSystemForCommandLine(query, process.get(), known);
         if (asked || known) return asked;
     }
@@ -108,7 +99,7 @@ std::optional<std::wstring> ReadProcessCommandLine(uint32_t pid) {
 }
 
 std::optional<std::wstring> ReadProcessUserName(uint32_t pid) {
-    const UniqueHandle process(OpenForQuery(pid, 0));
+    const UniqueHandle process(OpenProcessForQuery(pid, 0));
     HANDLE rawToken = nullptr;
     if (!process || !OpenProcessToken(process.get(), TOKEN_QUERY, &rawToken)) return std::nullopt;
     const UniqueHandle token(rawToken);

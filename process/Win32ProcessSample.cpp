@@ -157,6 +157,7 @@ bool Win32ProcessSystem::SampleProcesses(ProcessSample& sample) {
         if (process.pid == 0 && process.name.empty()) process.name = "[System Process]";
         process.cpuTime = Ticks(entry.userTime) + Ticks(entry.kernelTime);
         process.startTime = Ticks(entry.createTime);
+        process.parentPid = static_cast<uint32_t>(reinterpret_cast<ULONG_PTR>(entry.parentProcessId));
         process.workingSet = memoryCut ? kUnknownBytes : entry.workingSetSize;
         process.privateBytes = memoryCut ? kUnknownBytes : entry.pagefileUsage;
         sample.processes.push_back(std::move(process));

@@ -13,6 +13,12 @@
 #include "framework/SystemFunction.h"
 #include "framework/Text.h"
 
+namespace {
+// PROCESS_QUERY_LIMITED_INFORMATION (Vista on), which the headers of the
+// oldest system this program is built for do not define.
+constexpr DWORD kProcessQueryLimitedInformation = 0x1000;
+}  // namespace
+
 void Win32ProcessSystem::WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) {
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return;
@@ -50,7 +56,6 @@ bool Win32ProcessSystem::IsMarkedCritical(uint32_t /*pid*/, void* processHandle)
 bool IsProcessProtected(uint32_t pid) {
     using QueryInformationProcess = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
     constexpr ULONG kProcessProtectionInformation = 61;
-    constexpr DWORD kProcessQueryLimitedInformation = 0x1000;
     const auto query = FindSystemFunction<QueryInformationProcess>(L"ntdll.dll", "NtQueryInformationProcess");
     const UniqueHandle process(OpenProcess(kProcessQueryLimitedInformation, FALSE, pid));
     UCHAR level = 0;  // PS_PROTECTION: the type in the low three bits
@@ -61,15 +66,6 @@ bool IsProcessProtected(uint32_t pid) {
 }
 
 bool Win32ProcessSystem::IsProtected(uint32_t pid) { return IsProcessProtected(pid); }
-
-bool Win32ProcessSystem::TerminateByPid(uint32_t pid) {
-    if (IsTerminationRefused(pid, false)) return false;
-    UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid));
-    if (process && IsTerminationRefused(pid, IsMarkedCritical(pid, process.get()))) return false;
-    if (process && TerminateProcess(process.get(), 1)) return true;
-    if (GetLastError() == ERROR_ACCESS_DENIED) (IsProtected(pid) ? m_protectedEnds : m_deniedEnds).push_back(pid);
-    return false;
-}
 
 std::vector<uint32_t> Win32ProcessSystem::TakeDeniedEnds() { return std::exchange(m_deniedEnds, {}); }
 
@@ -132,19 +128,23 @@ std::wstring FirstModulePath(uint32_t pid) {
     return module.szExePath;
 }
 
-std::wstring QueriedImagePath(uint32_t pid) {
+// The program file of an opened process, where the system can name it from
+// the handle (Vista on); empty otherwise.
+std::wstring ImagePathOfHandle(HANDLE process) {
     using Query = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
     const auto query = FindSystemFunction<Query>(L"kernel32.dll", "QueryFullProcessImageNameW");
     if (!query) return std::wstring();
-    constexpr DWORD kProcessQueryLimitedInformation = 0x1000;
-    UniqueHandle process(OpenProcess(kProcessQueryLimitedInformation, FALSE, pid));
-    if (!process) return std::wstring();
     // The longest path the system handles; the call reports a smaller size.
     std::wstring path(32768, L'\0');
     DWORD size = static_cast<DWORD>(path.size());
-    if (!query(process.get(), 0, &path[0], &size)) return std::wstring();
+    if (!query(process, 0, &path[0], &size)) return std::wstring();
     path.resize(size);
     return path;
+}
+
+std::wstring QueriedImagePath(uint32_t pid) {
+    UniqueHandle process(OpenProcess(kProcessQueryLimitedInformation, FALSE, pid));
+    return process ? ImagePathOfHandle(process.get()) : std::wstring();
 }
 
 std::wstring ShortPathOf(const std::wstring& path) {
@@ -171,7 +171,61 @@ bool IsInSystemDirectory(const std::wstring& path) {
     return false;
 }
 
+// The handle names the process known by that pid and start time, and it runs.
+bool HandleIsTheProcess(HANDLE process, const ProcessInstance& instance) {
+    DWORD exitCode = 0;
+    return IsSameProcess({instance.pid, StartTimeOfHandle(process)}, instance) &&
+           GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
+}
+
 }  // namespace
+
+EndOutcome Win32ProcessSystem::Terminate(const ProcessInstance& instance, std::string* programShortPath) {
+    if (programShortPath) programShortPath->clear();
+    if (IsTerminationRefused(instance.pid, false)) return EndOutcome::Failed;
+    // Not every right: a service's process refuses an administrator
+    // PROCESS_ALL_ACCESS, and yet lets him end it.
+    UniqueHandle process = OpenProcessForQuery(instance.pid, PROCESS_TERMINATE | SYNCHRONIZE);
+    if (!process) {
+        const DWORD error = GetLastError();
+        // A pid no process has any more: the process ended.
+        if (error == ERROR_INVALID_PARAMETER) return EndOutcome::Gone;
+        if (error == ERROR_ACCESS_DENIED) {
+            (IsProtected(instance.pid) ? m_protectedEnds : m_deniedEnds).push_back(instance.pid);
+        }
+        return EndOutcome::Failed;
+    }
+    if (!HandleIsTheProcess(process.get(), instance)) return EndOutcome::Gone;
+    if (IsTerminationRefused(instance.pid, IsMarkedCritical(instance.pid, process.get()))) return EndOutcome::Failed;
+    if (programShortPath) {
+        // While the handle is open the pid names no other process: the
+        // module walk of systems before Vista reads this one.
+        std::wstring imagePath = ImagePathOfHandle(process.get());
+        if (imagePath.empty()) imagePath = FirstModulePath(instance.pid);
+        FileSystemRedirectionOff redirectionOff(IsInSystemDirectory(imagePath));
+        const std::wstring shortPath = ShortPathOf(imagePath);
+        // A path that code page 936 cannot hold would name another file (or
+        // several) once converted: such a path counts as not found.
+        const std::string text = TextFromWide(shortPath);
+        if (WideFromText(text) == shortPath) *programShortPath = text;
+    }
+    if (TerminateProcess(process.get(), 1)) return EndOutcome::Ended;
+    if (GetLastError() == ERROR_ACCESS_DENIED) {
+        (IsProtected(instance.pid) ? m_protectedEnds : m_deniedEnds).push_back(instance.pid);
+    }
+    return EndOutcome::Failed;
+}
+
+bool Win32ProcessSystem::IsRunning(const ProcessInstance& instance) {
+    const UniqueHandle process = OpenProcessForQuery(instance.pid, 0);
+    return process && HandleIsTheProcess(process.get(), instance);
+}
+
+bool Win32ProcessSystem::IsEndRefused(const ProcessInstance& instance) {
+    if (IsTerminationRefused(instance.pid, false) || IsProtected(instance.pid)) return true;
+    const UniqueHandle process = OpenProcessForQuery(instance.pid, 0);
+    return process && HandleIsTheProcess(process.get(), instance) && IsMarkedCritical(instance.pid, process.get());
+}
 
 std::wstring ProcessImagePath(uint32_t pid) {
     std::wstring path = QueriedImagePath(pid);
@@ -320,14 +374,24 @@ bool IsExistingFile(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-uint64_t Win32ProcessSystem::StartTimeOf(uint32_t pid) {
-    constexpr DWORD kProcessQueryLimitedInformation = 0x1000;
-    UniqueHandle process(OpenProcess(kProcessQueryLimitedInformation, FALSE, pid));
+UniqueHandle OpenProcessForQuery(uint32_t pid, unsigned long moreRights) {
+    UniqueHandle process(OpenProcess(kProcessQueryLimitedInformation | moreRights, FALSE, pid));
+    // A pid no process has: nothing to try again.
+    if (!process && GetLastError() == ERROR_INVALID_PARAMETER) return process;
     // Systems before Vista know only the full query right.
-    if (!process) process.reset(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
+    if (!process) process.reset(OpenProcess(PROCESS_QUERY_INFORMATION | moreRights, FALSE, pid));
+    return process;
+}
+
+uint64_t StartTimeOfHandle(void* process) {
     FILETIME created{}, exited{}, kernel{}, user{};
-    if (!process || !GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return 0;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
     return (uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime;
+}
+
+uint64_t Win32ProcessSystem::StartTimeOf(uint32_t pid) {
+    const UniqueHandle process = OpenProcessForQuery(pid, 0);
+    return process ? StartTimeOfHandle(process.get()) : 0;
 }
 
 bool Win32ProcessSystem::ToLocalTime(uint64_t moment, LocalTime& local) { return LocalTimeOfMoment(moment, local); }

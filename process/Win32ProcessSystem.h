@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/Handle.h"
 #include "process/ProcessSystem.h"
 #include "process/Win32EndWatch.h"
 
@@ -21,7 +22,9 @@ bool LocalTimeOfMoment(uint64_t moment, LocalTime& local);
 class Win32ProcessSystem : public ProcessSystem {
 public:
     void WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) override;
-    bool TerminateByPid(uint32_t pid) override;
+    EndOutcome Terminate(const ProcessInstance& process, std::string* programShortPath = nullptr) override;
+    bool IsRunning(const ProcessInstance& process) override;
+    bool IsEndRefused(const ProcessInstance& process) override;
     bool EnableDebugPrivilege() override;
     void WalkThreads(const std::function<bool(const ThreadRecord&)>& visit) override;
     std::string GetProcessShortPath(uint32_t pid) override;
@@ -45,8 +48,8 @@ public:
     FileSignature ReadSignature(const std::string& path) override;
 
 protected:
-    // The critical-process flag of an opened process, as TerminateByPid reads
-    // it; a seam for tests, since not every system marks processes critical.
+    // The critical-process flag of an opened process, as Terminate reads it;
+    // a seam for tests, since not every system marks processes critical.
     virtual bool IsMarkedCritical(uint32_t pid, void* processHandle);
     // Whether the system protects the process from every end, as
     // IsProcessProtected reads it; a seam for tests, since Wine protects none.
@@ -96,3 +99,12 @@ ProgramVersion ReadFileVersionTexts(const std::wstring& path);
 // Whether path names an existing file, not a folder; a 32-bit program looks
 // in the real System32.
 bool IsExistingFile(const std::wstring& path);
+
+// The process of the pid opened with the least query right that serves (the
+// limited one reaches more processes; systems before Vista know only the full
+// one) and moreRights; empty when it cannot be opened.
+UniqueHandle OpenProcessForQuery(uint32_t pid, unsigned long moreRights);
+
+// The creation moment of an opened process (100-ns units since 1601, UTC);
+// 0 when it cannot be read.
+uint64_t StartTimeOfHandle(void* process);

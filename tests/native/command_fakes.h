@@ -1,13 +1,16 @@
 // A scripted process system and prompt for the command flows.
 #pragma once
 
+#include <algorithm>
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "process/EndLog.h"
+#include "process/ProcessCommands.h"
 #include "process/MessagePrompt.h"
 #include "process/ProcessSystem.h"
 
@@ -17,6 +20,10 @@ inline ProcessRecord Record(uint32_t pid, const char* name) {
     record.name = name;
     return record;
 }
+
+// A list row of the process of that pid, with the start time ScriptedSystem
+// gives it unless told otherwise.
+inline SelectedProcess Row(const char* name, uint32_t pid) { return {name, pid, pid * 1000u}; }
 
 class ScriptedSystem : public ProcessSystem {
 public:
@@ -38,11 +45,29 @@ public:
             if (!visit(record)) return;
         }
     }
-    bool TerminateByPid(uint32_t pid) override {
-        events.push_back("terminate " + std::to_string(pid));
-        if (unterminable.count(pid) || IsTerminationRefused(pid, false)) return false;
-        terminated.push_back(pid);
-        return true;
+    std::set<uint32_t> refused;  // critical or protected: no rights end them
+    // A process is its pid and its start time: a pid that no listed process
+    // has, or one whose start time changed (given again), is gone.
+    bool IsRunning(const ProcessInstance& process) override {
+        const bool listed = std::any_of(processes.begin(), processes.end(),
+                                        [&](const ProcessRecord& record) { return record.pid == process.pid; });
+        return listed && IsSameProcess(process, {process.pid, StartTimeOf(process.pid)});
+    }
+    // Reads the path on the handle before the end, as the system's does.
+    EndOutcome Terminate(const ProcessInstance& process, std::string* programShortPath) override {
+        if (programShortPath) programShortPath->clear();
+        const bool endable = !IsTerminationRefused(process.pid, false) && refused.count(process.pid) == 0;
+        const bool running = IsRunning(process);
+        if (endable && running && programShortPath) *programShortPath = GetProcessShortPath(process.pid);
+        events.push_back("terminate " + std::to_string(process.pid));
+        if (!endable) return EndOutcome::Failed;
+        if (!running) return EndOutcome::Gone;
+        if (unterminable.count(process.pid)) return EndOutcome::Failed;
+        terminated.push_back(process.pid);
+        return EndOutcome::Ended;
+    }
+    bool IsEndRefused(const ProcessInstance& process) override {
+        return IsTerminationRefused(process.pid, false) || refused.count(process.pid) > 0;
     }
     int privilegeRequests = 0;
     bool EnableDebugPrivilege() override {
@@ -79,9 +104,21 @@ public:
     std::map<uint32_t, ProgramFile> files;
     ProgramVersion version;
     std::vector<uint32_t> located;
+    // The look gives each walked process its start time, as the system's does.
     bool SampleProcesses(ProcessSample& look) override {
-        if (!sample.hasFigures) return ProcessSystem::SampleProcesses(look);
-        look = sample;
+        if (sample.hasFigures) {
+            look = sample;
+            return true;
+        }
+        look = ProcessSample{};
+        for (const ProcessRecord& record : processes) {
+            SampledProcess process;
+            process.pid = record.pid;
+            process.name = record.name;
+            process.parentPid = record.parentPid;
+            process.startTime = StartTimeOf(record.pid);
+            look.processes.push_back(process);
+        }
         return true;
     }
     ProgramFile LocateProgramFile(uint32_t pid) override {
@@ -112,9 +149,11 @@ public:
     };
     std::deque<int> answers;  // kIdOk when the script runs out
     std::vector<Shown> shown;
+    std::function<void()> whileShown;  // what happens while a box is open
 
     int Show(const std::string& text, const std::string& caption, unsigned style) override {
         shown.push_back({text, caption, style});
+        if (whileShown) whileShown();
         if (answers.empty()) return kIdOk;
         const int answer = answers.front();
         answers.pop_front();

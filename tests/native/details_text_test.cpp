@@ -40,7 +40,7 @@ struct DetailsTest : ::testing::Test {
 }  // namespace
 
 TEST_F(DetailsTest, FullLayoutOnClassTwo) {
-    const std::string text = BuildDetailsText(Context(2), {"explorer.exe", 1234});
+    const std::string text = BuildDetailsText(Context(2), Row("explorer.exe", 1234));
     const std::vector<std::string> expected = {" 进程名: explorer.exe",
                                                " 线程数: 17",
                                                " 进程值: 0",
@@ -69,19 +69,19 @@ TEST_F(DetailsTest, NoPathPartOutsideClassTwo) {
 
 TEST_F(DetailsTest, NoReferencePartWithoutAMatchingLine) {
     system.processes[1].name = "tool.exe";
-    const std::string text = BuildDetailsText(Context(2), {"tool.exe", 1234});
+    const std::string text = BuildDetailsText(Context(2), Row("tool.exe", 1234));
     EXPECT_EQ(11u, Lines(text).size());
     EXPECT_EQ("\n全路径:C:\\WINDOWS\\EXPLORER.EXE\n", text.substr(text.find("\n全路径")));
 }
 
 TEST_F(DetailsTest, EndedProcessKeepsPathAndReferenceParts) {
-    const std::string text = BuildDetailsText(Context(2), {"explorer.exe", 9999});
+    const std::string text = BuildDetailsText(Context(2), Row("explorer.exe", 9999));
     EXPECT_EQ("\n全路径:\n\n正常进程参考信息:\nexplorer.exe 桌面与任务栏", text);
-    EXPECT_EQ("", BuildDetailsText(Context(5), {"gone.exe", 9999}));
+    EXPECT_EQ("", BuildDetailsText(Context(5), Row("gone.exe", 9999)));
 }
 
 TEST_F(DetailsTest, CommandShowsTheTextAndRefreshes) {
-    EXPECT_TRUE(RunDetailsCommand(Context(5), {"explorer.exe", 1234}));
+    EXPECT_TRUE(RunDetailsCommand(Context(5), Row("explorer.exe", 1234)));
     ASSERT_EQ(1u, prompt.shown.size());
     EXPECT_EQ("进程信息", prompt.shown[0].caption);
     EXPECT_EQ(0x2040u, prompt.shown[0].style);
@@ -92,11 +92,12 @@ TEST_F(DetailsTest, CommandShowsTheTextAndRefreshes) {
 // be read says so. The reason for suspicion gives way to the block list.
 TEST_F(DetailsTest, FactsFollowTheSnapshotText) {
     // 1 h 2 min 3 s of processor time, started at the moment 7.
-    system.sample = {true, 1, 1, {{1234, "explorer.exe", 37230000000, 7, 12345 * 1024, 2048 * 1024}}};
+    system.sample = {true, 1, 1, {{1234, "explorer.exe", 37230000000, 7, 12345 * 1024, 2048 * 1024, 1200}}};
     system.files[1234] = {"C:\\Temp\\explorer.exe", ProgramPlace::Elsewhere};
     system.version = {"Windows 资源管理器", "Microsoft"};
-    const std::string snapshotText = BuildDetailsText(Context(5), {"explorer.exe", 1234});
-    RunDetailsCommand(Context(5), {"explorer.exe", 1234});
+    const SelectedProcess row{"explorer.exe", 1234, 7};
+    const std::string snapshotText = BuildDetailsText(Context(5), row);
+    RunDetailsCommand(Context(5), row);
     ASSERT_EQ(1u, prompt.shown.size());
     const std::string& text = prompt.shown[0].text;
     ASSERT_EQ(0u, text.find(snapshotText + "\n\n"));
@@ -118,23 +119,23 @@ TEST_F(DetailsTest, FactsFollowTheSnapshotText) {
     blocked.AddLoaded("explorer");
     CommandContext context = Context(5);
     context.blockList = &blocked;
-    EXPECT_EQ(std::string::npos, BuildDetailsFacts(context, {"explorer.exe", 1234}).find("可疑进程"));
+    EXPECT_EQ(std::string::npos, BuildDetailsFacts(context, Row("explorer.exe", 1234)).find("可疑进程"));
 
     // A recorded program file says so last; a name match goes before it.
     const std::string recorded = "game.exe";
     context.fingerprintMatch = [&](const SelectedProcess&) { return &recorded; };
-    EXPECT_EQ(std::string::npos, BuildDetailsFacts(context, {"explorer.exe", 1234}).find("封锁依据"));
+    EXPECT_EQ(std::string::npos, BuildDetailsFacts(context, Row("explorer.exe", 1234)).find("封锁依据"));
     context.blockList = nullptr;
-    EXPECT_EQ(" 封锁依据: 文件指纹（game.exe）", Lines(BuildDetailsFacts(context, {"explorer.exe", 1234})).back());
+    EXPECT_EQ(" 封锁依据: 文件指纹（game.exe）", Lines(BuildDetailsFacts(context, Row("explorer.exe", 1234))).back());
 
-    const std::string ended = BuildDetailsFacts(Context(5), {"explorer.exe", 9999});
+    const std::string ended = BuildDetailsFacts(Context(5), Row("explorer.exe", 9999));
     EXPECT_EQ(7u, Lines(ended).size());
     for (const std::string& line : Lines(ended)) EXPECT_NE(std::string::npos, line.find(": 无法读取")) << line;
 
     system.sample.processes[0].startTime = 0;  // not known
-    EXPECT_EQ(" 启动时间: 无法读取", Lines(BuildDetailsFacts(Context(5), {"explorer.exe", 1234}))[1]);
+    EXPECT_EQ(" 启动时间: 无法读取", Lines(BuildDetailsFacts(Context(5), Row("explorer.exe", 1234)))[1]);
     system.sample.hasFigures = false;  // a look of names and pids only
-    const std::vector<std::string> withoutFigures = Lines(BuildDetailsFacts(Context(5), {"explorer.exe", 1234}));
+    const std::vector<std::string> withoutFigures = Lines(BuildDetailsFacts(Context(5), Row("explorer.exe", 1234)));
     EXPECT_EQ(facts[0], withoutFigures[0]);
     for (size_t line = 1; line <= 4; ++line) {
         EXPECT_NE(std::string::npos, withoutFigures[line].find(": 无法读取")) << withoutFigures[line];

@@ -76,9 +76,9 @@ TEST(EndLog, TheFlowsReportEveryEnd) {
     log.records.clear();
     const CommandContext context{system, prompt, 5, reference, &log};
     prompt.answers = {kIdYes, kIdOk};  // every box takes an answer
-    RunTerminateCommand(context, {"locked.exe", 30});
+    RunTerminateCommand(context, Row("locked.exe", 30));
     prompt.answers = {kIdYes};
-    RunDeleteFileCommand(context, {"notepad.exe", 20});
+    RunDeleteFileCommand(context, Row("notepad.exe", 20));
     ASSERT_EQ(2u, log.records.size());
     EXPECT_EQ(EndReason::Terminate, log.records[0].reason);
     EXPECT_FALSE(log.records[0].ended);

@@ -200,7 +200,7 @@ TEST(BlockCauses, RefreshEndsByPolicyAndByFile) {
 
     // The check between refreshes ends the same ones, and says which.
     system.terminated.clear();
-    EXPECT_EQ((std::vector<uint32_t>{1, 2, 3}), EndBlockedProcesses(context, system.processes));
+    EXPECT_EQ((std::vector<uint32_t>{1, 2, 3}), EndBlockedProcesses(context, IdentifiedWalk(system)));
     system.unterminable = {2};
-    EXPECT_EQ((std::vector<uint32_t>{1, 3}), EndBlockedProcesses(context, system.processes));
+    EXPECT_EQ((std::vector<uint32_t>{1, 3}), EndBlockedProcesses(context, IdentifiedWalk(system)));
 }

@@ -38,7 +38,7 @@ TEST(SlimDownSpareRule, ReferenceLinesAndOwnProcess) {
 
 TEST_F(CommandTest, TerminateAskedYesReportsTheOutcomeAndRefreshes) {
     prompt.answers = {kIdYes};
-    EXPECT_TRUE(RunTerminateCommand(Context(5), {"notepad.exe", 2200}));
+    EXPECT_TRUE(RunTerminateCommand(Context(5), Row("notepad.exe", 2200)));
     ASSERT_EQ(2u, prompt.shown.size());
     EXPECT_EQ("真的要终止notepad.exe吗？", prompt.shown[0].text);
     EXPECT_EQ("警告", prompt.shown[0].caption);
@@ -50,38 +50,38 @@ TEST_F(CommandTest, TerminateAskedYesReportsTheOutcomeAndRefreshes) {
     prompt.shown.clear();
     prompt.answers = {kIdYes};
     system.unterminable = {2300};
-    EXPECT_TRUE(RunTerminateCommand(Context(5), {"locked.exe", 2300}));
+    EXPECT_TRUE(RunTerminateCommand(Context(5), Row("locked.exe", 2300)));
     EXPECT_EQ("中止失败", prompt.shown.back().text);
 }
 
 TEST_F(CommandTest, TerminateAnsweredNoStillRefreshes) {
     prompt.answers = {kIdNo};
-    EXPECT_TRUE(RunTerminateCommand(Context(2), {"notepad.exe", 2200}));
+    EXPECT_TRUE(RunTerminateCommand(Context(2), Row("notepad.exe", 2200)));
     EXPECT_EQ(1u, prompt.shown.size());
     EXPECT_TRUE(system.terminated.empty());
 }
 
 TEST_F(CommandTest, TerminateWithoutSelectionFails) {
     prompt.answers = {kIdYes};
-    EXPECT_TRUE(RunTerminateCommand(Context(5), {"", 0}));
+    EXPECT_TRUE(RunTerminateCommand(Context(5), Row("", 0)));
     EXPECT_EQ((std::vector<std::string>{"真的要终止吗？", "中止失败"}), prompt.Texts());
 }
 
 TEST_F(CommandTest, TerminatePrivilegeFailureOnClassTwoOnly) {
     system.privilegeEnabled = false;
-    EXPECT_FALSE(RunTerminateCommand(Context(2), {"notepad.exe", 2200}));
+    EXPECT_FALSE(RunTerminateCommand(Context(2), Row("notepad.exe", 2200)));
     EXPECT_EQ(std::vector<std::string>{"修改权限错误!"}, prompt.Texts());
     EXPECT_EQ("提示", prompt.shown[0].caption);
 
     prompt.shown.clear();
     prompt.answers = {kIdYes};
-    EXPECT_TRUE(RunTerminateCommand(Context(5), {"notepad.exe", 2200}));
+    EXPECT_TRUE(RunTerminateCommand(Context(5), Row("notepad.exe", 2200)));
     EXPECT_EQ("中止成功", prompt.shown.back().text);
     // An elevated token holds the privilege switched off: every NT class asks
     // for it, the 9x family has none.
     EXPECT_EQ(2, system.privilegeRequests);
     prompt.answers = {kIdYes};
-    RunTerminateCommand(Context(1), {"notepad.exe", 2200});
+    RunTerminateCommand(Context(1), Row("notepad.exe", 2200));
     EXPECT_EQ(2, system.privilegeRequests);
 }
 
@@ -111,14 +111,18 @@ TEST_F(CommandTest, SlimDownAnsweredNoTerminatesNothing) {
 TEST_F(CommandTest, DeletePathChoicePerClass) {
     system.shortPaths[2200] = "C:\\PROGRA~1\\TOOL\\NOTEPAD.EXE";
     for (int osClass : {2, 4, 5}) {
-        EXPECT_EQ("C:\\PROGRA~1\\TOOL\\NOTEPAD.EXE", ChooseDeletePath(osClass, "notepad.exe", system, 2200)) << osClass;
+        system.deleted.clear();
+        prompt.answers = {kIdYes};
+        RunDeleteFileCommand(Context(osClass), Row("notepad.exe", 2200));
+        EXPECT_EQ(std::vector<std::string>{"C:\\PROGRA~1\\TOOL\\NOTEPAD.EXE"}, system.deleted) << osClass;
     }
+    system.processes = {Record(2200, "C:\\WINDOWS\\NOTEPAD.EXE")};
     for (int osClass : {1, 3}) {
-        EXPECT_EQ("C:\\WINDOWS\\NOTEPAD.EXE", ChooseDeletePath(osClass, "C:\\WINDOWS\\NOTEPAD.EXE", system, 2200))
-            << osClass;
+        system.deleted.clear();
+        prompt.answers = {kIdYes};
+        RunDeleteFileCommand(Context(osClass), Row("C:\\WINDOWS\\NOTEPAD.EXE", 2200));
+        EXPECT_EQ(std::vector<std::string>{"C:\\WINDOWS\\NOTEPAD.EXE"}, system.deleted) << osClass;
     }
-    // An NT process whose path cannot be found never falls back to the row name.
-    EXPECT_EQ("", ChooseDeletePath(5, "notepad.exe", system, 2300));
 }
 
 TEST(DeletablePath, RefusesEmptyPathsAndWildcards) {
@@ -132,7 +136,7 @@ TEST(DeletablePath, RefusesEmptyPathsAndWildcards) {
 TEST_F(CommandTest, DeleteFileTakesThePathBeforeTerminatingAndWaitsForTheEnd) {
     system.shortPaths[2200] = "C:\\TOOLS\\NOTEPAD.EXE";
     prompt.answers = {kIdYes};
-    EXPECT_TRUE(RunDeleteFileCommand(Context(5), {"notepad.exe", 2200}));
+    EXPECT_TRUE(RunDeleteFileCommand(Context(5), Row("notepad.exe", 2200)));
     EXPECT_EQ((std::vector<std::string>{"path 2200", "terminate 2200", "delete C:\\TOOLS\\NOTEPAD.EXE"}),
               system.events);
     EXPECT_EQ(std::vector<uint32_t>{2200}, system.waitedFor);
@@ -147,20 +151,20 @@ TEST_F(CommandTest, DeleteFileOutcomes) {
     system.shortPaths[2200] = "C:\\TOOLS\\NOTEPAD.EXE";
     prompt.answers = {kIdYes};
     system.deletionResult = FileDeletionResult::Failed;
-    RunDeleteFileCommand(Context(2), {"notepad.exe", 2200});
+    RunDeleteFileCommand(Context(2), Row("notepad.exe", 2200));
     EXPECT_EQ("删除失败", prompt.shown.back().text);
     EXPECT_EQ(kMbOk | kMbIconExclamation, prompt.shown.back().style);
 
     prompt.answers = {kIdYes};
     system.deletionResult = FileDeletionResult::Cancelled;
-    RunDeleteFileCommand(Context(2), {"notepad.exe", 2200});
+    RunDeleteFileCommand(Context(2), Row("notepad.exe", 2200));
     EXPECT_EQ("删除取消", prompt.shown.back().text);
     EXPECT_EQ(kMbOk, prompt.shown.back().style);
 }
 
 TEST_F(CommandTest, DeleteFileWithUnknownPathDeletesNothing) {
     prompt.answers = {kIdYes};
-    EXPECT_TRUE(RunDeleteFileCommand(Context(5), {"notepad.exe", 2200}));
+    EXPECT_TRUE(RunDeleteFileCommand(Context(5), Row("notepad.exe", 2200)));
     EXPECT_TRUE(system.deleted.empty());
     EXPECT_EQ((std::vector<std::string>{"真的要删除notepad.exe吗？", "已经中止进程", "删除失败"}), prompt.Texts());
 }
@@ -168,20 +172,20 @@ TEST_F(CommandTest, DeleteFileWithUnknownPathDeletesNothing) {
 TEST_F(CommandTest, DeleteFileOnNineXUsesTheRowName) {
     system.processes = {Record(2200, "C:\\WINDOWS\\NOTEPAD.EXE")};
     prompt.answers = {kIdYes};
-    RunDeleteFileCommand(Context(1), {"C:\\WINDOWS\\NOTEPAD.EXE", 2200});
+    RunDeleteFileCommand(Context(1), Row("C:\\WINDOWS\\NOTEPAD.EXE", 2200));
     EXPECT_EQ(std::vector<std::string>{"C:\\WINDOWS\\NOTEPAD.EXE"}, system.deleted);
 }
 
 TEST_F(CommandTest, DeleteFileAnsweredNoOrNotTerminated) {
     system.shortPaths[2200] = "C:\\TOOLS\\NOTEPAD.EXE";
     prompt.answers = {kIdNo};
-    EXPECT_FALSE(RunDeleteFileCommand(Context(5), {"notepad.exe", 2200}));
+    EXPECT_FALSE(RunDeleteFileCommand(Context(5), Row("notepad.exe", 2200)));
     EXPECT_TRUE(system.events.empty());
 
     prompt.shown.clear();
     prompt.answers = {kIdYes};
     system.unterminable = {2200};
-    EXPECT_TRUE(RunDeleteFileCommand(Context(5), {"notepad.exe", 2200}));
+    EXPECT_TRUE(RunDeleteFileCommand(Context(5), Row("notepad.exe", 2200)));
     EXPECT_TRUE(system.deleted.empty());
     EXPECT_EQ(std::vector<std::string>{"真的要删除notepad.exe吗？"}, prompt.Texts());
 }
@@ -191,18 +195,41 @@ TEST_F(CommandTest, DeleteFileAnsweredNoOrNotTerminated) {
 // deleted, the user is told, and the list is refreshed.
 TEST_F(CommandTest, StalePidEndsAndDeletesNothing) {
     system.shortPaths[2200] = "C:\\TOOLS\\OTHER.EXE";
-    for (const auto& snapshot : {std::vector<ProcessRecord>{}, std::vector<ProcessRecord>{Record(2200, "other.exe")}}) {
+    // Ended before the question; its pid given to another program, or to the
+    // same program started again: another start time.
+    const std::vector<std::vector<ProcessRecord>> snapshots = {
+        {}, {Record(2200, "other.exe")}, {Record(2200, "notepad.exe")}};
+    for (const std::vector<ProcessRecord>& snapshot : snapshots) {
         system.processes = snapshot;
+        system.startTimes[2200] = 7;
         prompt.shown.clear();
         prompt.answers = {kIdYes};
-        EXPECT_TRUE(RunTerminateCommand(Context(5), {"notepad.exe", 2200}));
+        EXPECT_TRUE(RunTerminateCommand(Context(5), Row("notepad.exe", 2200)));
         EXPECT_EQ((std::vector<std::string>{"真的要终止notepad.exe吗？", "notepad.exe已经结束。"}), prompt.Texts());
         EXPECT_EQ("提示", prompt.shown[1].caption);
 
         prompt.shown.clear();
         prompt.answers = {kIdYes};
-        EXPECT_TRUE(RunDeleteFileCommand(Context(5), {"notepad.exe", 2200}));
+        EXPECT_TRUE(RunDeleteFileCommand(Context(5), Row("notepad.exe", 2200)));
         EXPECT_EQ((std::vector<std::string>{"真的要删除notepad.exe吗？", "notepad.exe已经结束。"}), prompt.Texts());
-        EXPECT_TRUE(system.events.empty()) << "no path taken, nothing terminated or deleted";
+        EXPECT_TRUE(system.terminated.empty());
+        EXPECT_TRUE(system.deleted.empty());
+        EXPECT_EQ(system.events, std::vector<std::string>(system.events.size(), "terminate 2200"))
+            << "no path read of another process";
+    }
+    // The same while the question is open.
+    system.processes = {Record(2200, "notepad.exe")};
+    system.startTimes.erase(2200);
+    prompt.whileShown = [&] { system.startTimes[2200] = 8; };
+    for (int delete_ = 0; delete_ < 2; ++delete_) {
+        system.startTimes.erase(2200);
+        prompt.answers = {kIdYes};
+        if (delete_) {
+            RunDeleteFileCommand(Context(5), Row("notepad.exe", 2200));
+        } else {
+            RunTerminateCommand(Context(5), Row("notepad.exe", 2200));
+        }
+        EXPECT_TRUE(system.terminated.empty());
+        EXPECT_TRUE(system.deleted.empty());
     }
 }

@@ -54,12 +54,23 @@ struct IdentityTest : ::testing::Test {
         system.files[200] = {"C:\\Temp\\svchost.exe", ProgramPlace::Elsewhere};
         system.signatures["C:\\Temp\\svchost.exe"] = {SignatureVerdict::None, ""};
     }
-    std::string Lines() { return BuildIdentityLines({system, prompt, 4, reference}, {"svchost.exe", 200}); }
+    std::string Lines() { return BuildIdentityLines({system, prompt, 4, reference}, Row("svchost.exe", 200)); }
 };
 
 TEST_F(IdentityTest, DetailsLinesOfALiveProcess) {
     EXPECT_EQ(Lines(),
               " 命令行: svchost.exe -k netsvcs\n 父进程: explorer.exe (PID 100)\n 用户: WORK\\anna\n 数字签名: 无");
+}
+
+// The look gives every start time, also of processes no handle opens (a
+// service's, another user's): their parent is named, and a parent whose
+// start is unknown is not taken for ended.
+TEST_F(IdentityTest, ParentFromTheLookEvenWhereNoHandleOpens) {
+    system.sample = {true, 1, 1, {{100, "explorer.exe", 0, 50, 0, 0, 1}, {200, "svchost.exe", 0, 200000, 0, 0, 100}}};
+    system.startTimes = {{100, 0}, {200, 0}};  // what a handle would give: nothing
+    EXPECT_NE(Lines().find(" 父进程: explorer.exe (PID 100)\n"), std::string::npos) << Lines();
+    system.sample.processes[0].startTime = 0;
+    EXPECT_NE(Lines().find(" 父进程: PID 100（无法读取）\n"), std::string::npos) << Lines();
 }
 
 TEST_F(IdentityTest, AParentStartedLaterIsGoneAndUnreadableFiguresSaySo) {

@@ -26,11 +26,23 @@ TEST(ProcessTree, ParentsFirstChildrenInStartOrderOrphansAtTheTop) {
 TEST(ProcessTree, AReusedPidAdoptsNoStrangersAndLoopsEnd) {
     // 7 started after its "child" 8: a pid reused since 8 started.
     EXPECT_EQ(Shown({{7, 1, 500}, {8, 7, 100}}), (std::vector<std::string>{"8:0", "7:0"}));
-    // A and B each other's parent, a process its own parent, equal start
-    // times: every node once, none below another.
-    EXPECT_EQ(Shown({{1, 2, 100}, {2, 1, 100}, {3, 3, 50}}), (std::vector<std::string>{"3:0", "1:0", "2:0"}));
-    // Unknown start (0) of a child: no parent can be shown to come first.
+    // A and B each other's parent in the same clock tick, a process its own
+    // parent: every node once, and no loop (the one handed in first is the parent).
+    EXPECT_EQ(Shown({{1, 2, 100}, {2, 1, 100}, {3, 3, 50}}), (std::vector<std::string>{"3:0", "1:0", "2:1"}));
+    // Unknown start (0) of a child or of a parent: no parent can be shown to
+    // come first. A service whose start cannot be read adopts no one.
     EXPECT_EQ(Shown({{4, 0, 0}, {5, 4, 0}}), (std::vector<std::string>{"4:0", "5:0"}));
+    EXPECT_EQ(Shown({{500, 1, 0}, {600, 500, 20}, {700, 600, 30}}),
+              (std::vector<std::string>{"500:0", "600:0", "700:1"}));
+    EXPECT_FALSE(IsParentOf({500, 1, 0}, {600, 500, 20}));
+    EXPECT_FALSE(IsParentOf({500, 1, 10}, {600, 500, 0}));
+}
+
+// A child created in the clock tick of its parent is its child.
+TEST(ProcessTree, AChildOfTheSameTickStaysUnderItsParent) {
+    EXPECT_EQ(Shown({{10, 1, 100}, {11, 10, 100}}), (std::vector<std::string>{"10:0", "11:1"}));
+    EXPECT_TRUE(IsParentOf({10, 1, 100}, {11, 10, 100}));
+    EXPECT_FALSE(IsParentOf({10, 1, 101}, {11, 10, 100}));
 }
 
 TEST(ProcessTree, ADeepChainNeedsNoDeepStack) {
@@ -73,41 +85,87 @@ struct TreeTerminateTest : ::testing::Test {
     CommandContext Context() { return {system, prompt, 4, reference, &log}; }
 };
 
-TEST_F(TreeTerminateTest, AsksWithTheCountThenEndsDeepestFirstAndLogsEachEnd) {
+SelectedProcess Helper() { return {"helper.exe", 100, 10}; }
+
+TEST_F(TreeTerminateTest, AsksWithTheCountThenEndsRootFirstThenDeepestFirstAndLogsEachEnd) {
     prompt.answers = {kIdYes};
     system.unterminable = {200};
-    EXPECT_TRUE(RunTerminateTreeCommand(Context(), {"helper.exe", 100}));
+    EXPECT_TRUE(RunTerminateTreeCommand(Context(), Helper()));
     ASSERT_GE(prompt.shown.size(), 1u);
     EXPECT_EQ(prompt.shown[0].text, "确定要结束 helper.exe 及其 2 个子进程吗？");
     EXPECT_EQ(prompt.shown[0].caption, "提示");
-    EXPECT_EQ(system.terminated, (std::vector<uint32_t>{300, 100}));
+    EXPECT_EQ(system.terminated, (std::vector<uint32_t>{100, 300}));
     ASSERT_EQ(log.records.size(), 3u);
     for (const EndRecord& record : log.records) EXPECT_EQ(record.reason, EndReason::TerminateTree);
-    EXPECT_FALSE(log.records[1].ended);
+    EXPECT_EQ(log.records[2].pid, 200u);
+    EXPECT_FALSE(log.records[2].ended);
     EXPECT_EQ(prompt.Texts().back(), "中止失败");
+
+    prompt.shown.clear();
+    system.terminated.clear();
+    system.unterminable.clear();
+    prompt.answers = {kIdYes};
+    RunTerminateTreeCommand(Context(), Helper());
+    EXPECT_EQ(prompt.Texts().back(), "中止成功");
 }
 
-TEST_F(TreeTerminateTest, NoChildrenAsksTheOrdinaryQuestionAndNoSpares) {
-    prompt.answers = {kIdNo};
-    RunTerminateTreeCommand(Context(), {"grand.exe", 300});
-    EXPECT_EQ(prompt.Texts(), (std::vector<std::string>{"真的要终止grand.exe吗？"}));
+// A tree with a member no rights end is refused whole, before anything ends:
+// under services.exe no service host dies before the root is refused.
+TEST_F(TreeTerminateTest, AMemberThatCannotBeEndedRefusesTheWholeTree) {
+    for (bool own : {false, true}) {
+        system.refused.clear();
+        system.ownPid = own ? 300 : 0;
+        if (!own) system.refused = {300};
+        prompt.shown.clear();
+        prompt.answers = {kIdYes};
+        EXPECT_FALSE(RunTerminateTreeCommand(Context(), Helper()));
+        EXPECT_EQ(prompt.Texts(), (std::vector<std::string>{"grand.exe（PID 300）不能结束，没有结束任何进程。"}));
+        EXPECT_TRUE(system.terminated.empty());
+        EXPECT_TRUE(log.records.empty());
+    }
+}
 
-    // No: nothing ends. Own process and a pid reused during the question: spared.
+TEST_F(TreeTerminateTest, NoChildrenAsksTheOrdinaryQuestion) {
     prompt.answers = {kIdNo};
-    RunTerminateTreeCommand(Context(), {"helper.exe", 100});
+    RunTerminateTreeCommand(Context(), {"grand.exe", 300, 30});
+    EXPECT_EQ(prompt.Texts(), (std::vector<std::string>{"真的要终止grand.exe吗？"}));
+    prompt.answers = {kIdNo};
+    RunTerminateTreeCommand(Context(), Helper());
     EXPECT_TRUE(system.terminated.empty());
-    system.ownPid = 200;
-    struct ReusingPrompt : ScriptedPrompt {
-        ScriptedSystem* system = nullptr;
-        int Show(const std::string& text, const std::string& caption, unsigned style) override {
-            system->startTimes[300] = 99;  // 300 now names a new process
-            return ScriptedPrompt::Show(text, caption, style);
-        }
-    } reusing;
-    reusing.system = &system;
-    reusing.answers = {kIdYes};
-    RunTerminateTreeCommand({system, reusing, 4, reference, &log}, {"helper.exe", 100});
-    EXPECT_EQ(system.terminated, (std::vector<uint32_t>{100}));
+}
+
+// Only NT 5 says when the debug privilege cannot be had; the others go on.
+TEST_F(TreeTerminateTest, PrivilegeFailureStopsOnClassTwoOnly) {
+    system.privilegeEnabled = false;
+    prompt.answers = {kIdYes};
+    EXPECT_FALSE(RunTerminateTreeCommand({system, prompt, 2, reference, &log}, Helper()));
+    EXPECT_EQ(prompt.Texts(), (std::vector<std::string>{"修改权限错误!"}));
+    EXPECT_TRUE(system.terminated.empty());
+    prompt.answers = {kIdYes};
+    EXPECT_TRUE(RunTerminateTreeCommand({system, prompt, 5, reference, &log}, Helper()));
+    EXPECT_EQ(system.terminated, (std::vector<uint32_t>{100, 300, 200}));
+}
+
+// While the question is open 300 ends and its pid goes to a stranger, and
+// 200 starts 500: the stranger lives, 500 is ended with the tree.
+TEST_F(TreeTerminateTest, APidReusedMeanwhileIsSparedAChildStartedMeanwhileIsEnded) {
+    prompt.whileShown = [&] {
+        system.startTimes[300] = 99;
+        system.processes[2].parentPid = 400;
+        system.processes.push_back(Child(500, 200, "late.exe"));
+        system.startTimes[500] = 50;
+    };
+    prompt.answers = {kIdYes};
+    RunTerminateTreeCommand(Context(), Helper());
+    EXPECT_EQ(system.terminated, (std::vector<uint32_t>{100, 200, 500}));
+    EXPECT_EQ(prompt.Texts().back(), "中止成功");
+}
+
+// A process whose pid is gone when the tree is taken is not asked about.
+TEST_F(TreeTerminateTest, AnEndedRootIsSaidToHaveEnded) {
+    RunTerminateTreeCommand(Context(), {"helper.exe", 100, 11});
+    EXPECT_EQ(prompt.Texts(), (std::vector<std::string>{"helper.exe已经结束。"}));
+    EXPECT_TRUE(system.terminated.empty());
 }
 
 }  // namespace

@@ -106,20 +106,22 @@ TEST_F(RefreshFixture, TwoMatchingEntriesEndTheProcessOnceAndLogBothEntries) {
 }
 
 // The pid asked about is given to another program while the question is open.
+// The question may stay open while the blocked program ends and another
+// takes its pid, even one of the same name (setup.exe started again).
 TEST_F(RefreshFixture, AnswerAfterThePidWasReusedEndsNothing) {
-    struct ReusingPrompt : ScriptedPrompt {
-        ScriptedSystem* system = nullptr;
-        int Show(const std::string& text, const std::string& caption, unsigned style) override {
-            system->processes[0].name = "word.exe";
-            return ScriptedPrompt::Show(text, caption, style);
-        }
-    } reusing;
-    reusing.system = &system;
-    reusing.answers = {kIdYes};
-    system.processes = {Record(2000, "flcss.exe")};
-    BuildProcessRows({blockList, reference, 1, system, reusing});
-    EXPECT_TRUE(system.terminated.empty());
-    EXPECT_EQ(1u, reusing.shown.size()) << "no success box";
+    for (const char* reusedBy : {"word.exe", "flcss.exe"}) {
+        system.processes = {Record(2000, "flcss.exe")};
+        system.startTimes[2000] = 1;
+        ScriptedPrompt reusing;
+        reusing.whileShown = [&] {
+            system.processes[0].name = reusedBy;
+            system.startTimes[2000] = 2;
+        };
+        reusing.answers = {kIdYes};
+        BuildProcessRows({blockList, reference, 1, system, reusing});
+        EXPECT_TRUE(system.terminated.empty()) << reusedBy;
+        EXPECT_EQ(1u, reusing.shown.size()) << "no success box";
+    }
 }
 
 TEST_F(RefreshFixture, PromptFlagOtherThanOneTerminatesSilently) {

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "framework/Handle.h"
 #include "framework/Text.h"
+#include "support/WineTestSupport.h"
 
 namespace {
 
@@ -72,4 +74,28 @@ TEST(Resources, VersionBlockNamesTheProductInChinese) {
     EXPECT_EQ("瓦诺德", VersionString(block, L"ProductName"));
     EXPECT_EQ("2.8.0.0", VersionString(block, L"FileVersion"));
     EXPECT_EQ("2.8.0.0", VersionString(block, L"ProductVersion"));
+}
+
+// Marked Terminal-Services aware: on a Remote Desktop host the system gives
+// an unmarked program the user's private Windows folder, where the user can
+// plant the explorer.exe an administrator copy would start.
+TEST(Resources, ProgramIsMarkedTerminalServicesAware) {
+    const UniqueHandle file(CreateFileW(BuiltProgramPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file) << "cannot open the built program";
+    std::vector<BYTE> head(4096);
+    DWORD read = 0;
+    ASSERT_TRUE(ReadFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &read, nullptr));
+    IMAGE_DOS_HEADER dos{};
+    ASSERT_GE(read, sizeof(dos));
+    memcpy(&dos, head.data(), sizeof(dos));
+    // Signature, file header, then the optional header: the characteristics
+    // lie 70 bytes into it in the 32-bit and the 64-bit form alike.
+    const size_t at = static_cast<size_t>(dos.e_lfanew) + 4 + sizeof(IMAGE_FILE_HEADER) + 70;
+    ASSERT_LE(at + 2, read);
+    WORD characteristics = 0;
+    memcpy(&characteristics, head.data() + at, sizeof(characteristics));
+    EXPECT_EQ(IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE,
+              characteristics & IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE)
+        << "DllCharacteristics: 0x" << std::hex << characteristics;
 }
