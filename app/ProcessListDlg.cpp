@@ -364,7 +364,7 @@ void CProcessListDlg::RefreshOnce() {
     std::vector<ProcessKey> seen;
     RefreshContext context{m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog, &seen};
     context.fingerprintMatch = [this](const ProcessRecord& record) {
-        return FingerprintMatchOf(record.pid, record.name);
+        return FingerprintMatchOf({record.pid, record.name, record.startTime});
     };
     context.endedBefore = std::move(m_endedByCheck);
     m_endedByCheck.clear();
@@ -402,7 +402,7 @@ bool CProcessListDlg::RefreshCanWaitForShow() {
     if (m_bBlockedFileWaiting) return false;
     for (const ProcessKey& process : m_latestLook) {
         if (process.pid == m_system->OwnPid()) continue;
-        if (m_blockList.MatchesAny(process.name) || FingerprintMatchOf(process.pid, process.name)) return false;
+        if (m_blockList.MatchesAny(process.name) || FingerprintMatchOf(process)) return false;
     }
     return true;
 }
@@ -485,7 +485,7 @@ void CProcessListDlg::EndBlockedOfLook(const ProcessSample& sample) {
     }
     RefreshContext context{m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog};
     context.fingerprintMatch = [this](const ProcessRecord& record) {
-        return FingerprintMatchOf(record.pid, record.name);
+        return FingerprintMatchOf({record.pid, record.name, record.startTime});
     };
     m_endedByCheck = EndBlockedProcesses(context, records);
 }
@@ -514,11 +514,11 @@ void CProcessListDlg::OnFingerprintHashed() {
     }
 }
 
-const std::string* CProcessListDlg::FingerprintMatchOf(uint32_t pid, const std::string& name) const {
+const std::string* CProcessListDlg::FingerprintMatchOf(const ProcessKey& process) const {
     uint64_t startTime = 0;
-    const std::string* recorded = m_fingerprintWatch.MatchOf(pid, name, &startTime);
+    const std::string* recorded = m_fingerprintWatch.MatchOf(process.pid, process.name, &startTime);
     // A pid given to another program since the look names another file.
-    if (recorded && startTime != 0 && m_system->StartTimeOf(pid) != startTime) return nullptr;
+    if (recorded && !IsSameProcess({process.pid, startTime}, {process.pid, process.startTime})) return nullptr;
     return recorded;
 }
 

@@ -19,6 +19,7 @@
 #include "process/BlockWatch.h"
 #include "process/FileFingerprints.h"
 #include "process/MessagePrompt.h"
+#include "process/ProcessCommands.h"
 #include "process/ProcessRules.h"
 #include "process/ProcessSystem.h"
 #include "process/ProcessUsage.h"
@@ -299,9 +300,9 @@ private:
     // prochash.dat and the policy's names, read again with proc.dat.
     void LoadFingerprintsAndPolicy();
     void RecordArrivedFingerprints(const Win32ProgramFiles::HashResult& result);
-    // The recorded name the process's program file matches while its pid
-    // still names the process that was looked at; null for none.
-    const std::string* FingerprintMatchOf(uint32_t pid, const std::string& name) const;
+    // The recorded name the process's program file matches, when the watch
+    // looked at that very process (pid and start time); null for none.
+    const std::string* FingerprintMatchOf(const ProcessKey& process) const;
     Win32ProgramFiles m_programFiles;
     FingerprintList m_fingerprints;
     FingerprintWatch m_fingerprintWatch;

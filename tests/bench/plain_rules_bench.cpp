@@ -244,7 +244,8 @@ public:
             if (!visit(record)) return;
         }
     }
-    bool TerminateByPid(uint32_t) override { return true; }
+    EndOutcome Terminate(const ProcessInstance&, std::string*) override { return EndOutcome::Ended; }
+    bool IsRunning(const ProcessInstance&) override { return true; }
     bool EnableDebugPrivilege() override { return true; }
 };
 

@@ -27,14 +27,14 @@ public:
     std::vector<std::string> refusedNames;
     std::vector<uint32_t> attempted;
 
-    bool TerminateByPid(uint32_t pid) override {
-        attempted.push_back(pid);
-        if (allowed.count(pid)) return Win32ProcessSystem::TerminateByPid(pid);
+    EndOutcome Terminate(const ProcessInstance& process, std::string* programShortPath) override {
+        attempted.push_back(process.pid);
+        if (allowed.count(process.pid)) return Win32ProcessSystem::Terminate(process, programShortPath);
         WalkProcesses([&](const ProcessRecord& record) {
-            if (record.pid == pid) refusedNames.push_back(record.name);
-            return record.pid != pid;
+            if (record.pid == process.pid) refusedNames.push_back(record.name);
+            return record.pid != process.pid;
         });
-        return false;
+        return EndOutcome::Failed;
     }
 };
 
@@ -413,7 +413,8 @@ TEST_F(ProcessCommandsTest, CriticalProcessesSurviveEveryCommandAndTheBlockList)
     ASSERT_TRUE(marked.started());
     MarkedCriticalSystem system;
     system.critical = {marked.pid()};
-    EXPECT_FALSE(system.TerminateByPid(marked.pid()));
+    EXPECT_EQ(EndOutcome::Failed, system.Terminate({marked.pid(), system.StartTimeOf(marked.pid())}));
+    EXPECT_TRUE(system.IsEndRefused({marked.pid(), system.StartTimeOf(marked.pid())}));
 
     Open(&system);  // the first refresh meets it on the block list
     EXPECT_FALSE(marked.WaitForExit(500));
@@ -434,7 +435,7 @@ TEST_F(ProcessCommandsTest, CriticalProcessesSurviveEveryCommandAndTheBlockList)
     // An ordinary process is not marked critical by the real flag.
     HelperProcess ordinary("tvxplain.exe");
     ASSERT_TRUE(ordinary.started());
-    EXPECT_TRUE(system.TerminateByPid(ordinary.pid()));
+    EXPECT_EQ(EndOutcome::Ended, system.Terminate({ordinary.pid(), system.StartTimeOf(ordinary.pid())}));
     EXPECT_TRUE(ordinary.WaitForExit(5000));
 }
 
@@ -450,7 +451,7 @@ TEST(Win32ProcessOperations, PathsWaitAndDeletion) {
     EXPECT_EQ("", system.GetProcessShortPath(0x7ffffff0));
 
     EXPECT_FALSE(system.WaitForProcessEnd(helper.pid(), 100));
-    ASSERT_TRUE(system.TerminateByPid(helper.pid()));
+    ASSERT_EQ(EndOutcome::Ended, system.Terminate({helper.pid(), system.StartTimeOf(helper.pid())}));
     EXPECT_TRUE(system.WaitForProcessEnd(helper.pid(), 5000));
     EXPECT_EQ(FileDeletionResult::Deleted, system.DeleteFileNow(shortPath));
     EXPECT_FALSE(FileExists(helper.path()));
@@ -508,9 +509,9 @@ HWND RowMenuUser::refreshFirst = nullptr;
 struct DeniedSystem : Win32ProcessSystem {
     bool protect = false;
     std::vector<uint32_t> denied, protectedEnds;
-    bool TerminateByPid(uint32_t pid) override {
-        (protect ? protectedEnds : denied).push_back(pid);
-        return false;
+    EndOutcome Terminate(const ProcessInstance& process, std::string*) override {
+        (protect ? protectedEnds : denied).push_back(process.pid);
+        return EndOutcome::Failed;
     }
     std::vector<uint32_t> TakeDeniedEnds() override { return std::exchange(denied, {}); }
     std::vector<uint32_t> TakeProtectedEnds() override { return std::exchange(protectedEnds, {}); }

@@ -9,6 +9,7 @@
 #include "framework/App.h"
 #include "framework/Handle.h"
 #include "framework/SystemFunction.h"
+#include "framework/Text.h"
 #include "process/Win32ProcessSystem.h"
 #include "tests/wine/support/WineTestSupport.h"
 
@@ -35,7 +36,7 @@ TEST(Win32ProcessSystem, WalkSeesHelperAndTerminateEndsIt) {
     ASSERT_TRUE(SnapshotHas(system, helper.pid(), &name)) << "pid " << helper.pid();
     EXPECT_EQ("tvxwalk.exe", name);
 
-    EXPECT_TRUE(system.TerminateByPid(helper.pid()));
+    EXPECT_EQ(EndOutcome::Ended, system.Terminate({helper.pid(), system.StartTimeOf(helper.pid())}));
     EXPECT_TRUE(helper.WaitForExit(5000));
     EXPECT_FALSE(SnapshotHas(system, helper.pid(), &name));
 }
@@ -43,9 +44,54 @@ TEST(Win32ProcessSystem, WalkSeesHelperAndTerminateEndsIt) {
 TEST(Win32ProcessSystem, TerminateFailsOnMissingAndRefusedPids) {
     Win32ProcessSystem system;
     SetLastError(0xdeadbeef);
-    EXPECT_FALSE(system.TerminateByPid(0x7ffffff0));
-    EXPECT_FALSE(system.TerminateByPid(0));
-    EXPECT_FALSE(system.TerminateByPid(4));
+    EXPECT_EQ(EndOutcome::Gone, system.Terminate({0x7ffffff0, 1}));
+    EXPECT_EQ(EndOutcome::Failed, system.Terminate({0, 1}));
+    EXPECT_EQ(EndOutcome::Failed, system.Terminate({4, 1}));
+}
+
+// The end opens the process once and checks its start time on that handle:
+// a pid that names another process than the one counted (given again, even
+// to a program of the same name) is not ended, and its file is not read.
+TEST(Win32ProcessSystem, AnEndActsOnlyOnTheProcessOfThatStartTime) {
+    HelperProcess helper("tvxident.exe");
+    ASSERT_TRUE(helper.started());
+    Win32ProcessSystem system;
+    const uint64_t started = system.StartTimeOf(helper.pid());
+    ASSERT_NE(0u, started);
+    std::string path = "unchanged";
+    for (uint64_t other : {started + 1, started - 1, uint64_t{0}}) {
+        EXPECT_FALSE(system.IsRunning({helper.pid(), other})) << other;
+        EXPECT_EQ(EndOutcome::Gone, system.Terminate({helper.pid(), other}, &path)) << other;
+        EXPECT_EQ("", path) << "nothing read of another process";
+    }
+    EXPECT_FALSE(helper.WaitForExit(200)) << "still runs";
+    EXPECT_TRUE(system.IsRunning({helper.pid(), started}));
+    EXPECT_FALSE(system.IsEndRefused({helper.pid(), started}));
+    EXPECT_TRUE(system.IsEndRefused({4, 1}));
+
+    // Its own process's start time, on the same handle: ended, its path read first.
+    ASSERT_EQ(EndOutcome::Ended, system.Terminate({helper.pid(), started}, &path));
+    wchar_t expected[MAX_PATH] = {};
+    ASSERT_NE(0u, GetShortPathNameW(helper.path().c_str(), expected, MAX_PATH));
+    EXPECT_EQ(TextFromWide(expected), path);
+    EXPECT_TRUE(helper.WaitForExit(5000));
+    EXPECT_FALSE(system.IsRunning({helper.pid(), started}));
+    EXPECT_EQ(EndOutcome::Gone, system.Terminate({helper.pid(), started}));
+}
+
+// The walk's processes take their start times and parents from the look.
+TEST(Win32ProcessSystem, TheWalkTakesItsIdentitiesFromTheLook) {
+    HelperProcess helper("tvxwalkid.exe");
+    ASSERT_TRUE(helper.started());
+    Win32ProcessSystem system;
+    bool found = false;
+    for (const ProcessRecord& record : IdentifiedWalk(system)) {
+        if (record.pid != helper.pid()) continue;
+        found = true;
+        EXPECT_EQ(system.StartTimeOf(helper.pid()), record.startTime);
+        EXPECT_EQ(GetCurrentProcessId(), record.parentPid);
+    }
+    EXPECT_TRUE(found);
 }
 
 // One look gives each process the name the refresh's walk gives it (else a
@@ -113,11 +159,12 @@ TEST(Win32ProcessSystem, RefusedEndsAreToldApartByProtection) {
         bool IsProtected(uint32_t) override { return protect; }
     } system;
     const std::vector<uint32_t> refused{helper.pid()};
-    EXPECT_FALSE(system.TerminateByPid(helper.pid()));
+    const ProcessInstance process{helper.pid(), system.StartTimeOf(helper.pid())};
+    EXPECT_EQ(EndOutcome::Failed, system.Terminate(process));
     EXPECT_EQ(refused, system.TakeDeniedEnds());
     EXPECT_TRUE(system.TakeProtectedEnds().empty());
     system.protect = true;
-    EXPECT_FALSE(system.TerminateByPid(helper.pid()));
+    EXPECT_EQ(EndOutcome::Failed, system.Terminate(process));
     EXPECT_EQ(refused, system.TakeProtectedEnds());
     EXPECT_TRUE(system.TakeDeniedEnds().empty());
 }

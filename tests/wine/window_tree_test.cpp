@@ -111,9 +111,10 @@ TEST_F(WindowTreeTest, HelpersThatStartHelpersAreShownAndEndedAsATree) {
     EXPECT_EQ(-1, RowOf(grandchild));
     const std::string log = ReadFileBytes(scratch.path() + L"\\tarvemonix.log");
     const auto at = [&log](uint32_t pid) { return log.find(FormatText("中止进程树  tvxtree.exe  PID %u", pid)); };
-    ASSERT_NE(std::string::npos, at(grandchild)) << log;
+    // The root first, so that it starts nothing again; then deepest first.
+    ASSERT_NE(std::string::npos, at(child)) << log;
+    EXPECT_LT(at(root.pid()), at(grandchild));
     EXPECT_LT(at(grandchild), at(child));
-    EXPECT_LT(at(child), at(root.pid()));
 }
 
 TEST_F(WindowTreeTest, DetailsAndTooltipTellCommandLineParentUserAndSignature) {

@@ -109,7 +109,8 @@ public:
     void WalkProcesses(const std::function<bool(const ProcessRecord&)>& visit) override;
     bool SampleProcesses(ProcessSample& sample) override;
     bool ProcessListMayHaveChanged() override { return listChanged; }
-    bool TerminateByPid(uint32_t) override { return false; }
+    EndOutcome Terminate(const ProcessInstance&, std::string*) override { return EndOutcome::Failed; }
+    bool IsRunning(const ProcessInstance&) override { return false; }
     bool EnableDebugPrivilege() override { return true; }
 };
 
