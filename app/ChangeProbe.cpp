@@ -5,7 +5,8 @@ ChangeProbeThread::ChangeProbeThread(ProcessSystem& system, HWND window, UINT me
     if (!m_stop) return;
     m_thread = std::thread([this, &system, window, message, periodMs] {
         while (WaitForSingleObject(m_stop.get(), periodMs) == WAIT_TIMEOUT) {
-            if (system.ProcessListMayHaveChanged() && !m_posted.exchange(true)) PostMessageW(window, message, 0, 0);
+            if (!system.ProcessListMayHaveChanged()) continue;
+            m_notice.OnChange([window, message] { return PostMessageW(window, message, 0, 0) != FALSE; });
         }
     });
 }

@@ -5,9 +5,9 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <thread>
 
+#include "app/ProcessListClock.h"
 #include "framework/Handle.h"
 #include "process/ProcessSystem.h"
 
@@ -21,11 +21,11 @@ public:
     ChangeProbeThread& operator=(const ChangeProbeThread&) = delete;
 
     // Called by the window as it takes the message: the next change posts again.
-    void Taken() { m_posted = false; }
+    void Taken() { m_notice.Taken(); }
     bool Running() const { return m_thread.joinable(); }
 
 private:
     UniqueHandle m_stop;
-    std::atomic<bool> m_posted{false};
+    ProbeNotice m_notice;
     std::thread m_thread;
 };

@@ -1,9 +1,7 @@
 #include "app/ProcessListDlg.h"
 
-#include "blocklist/PolicyNames.h"
 #include "controls/AboutDlg.h"
 #include "files/Win32FileStore.h"
-#include "process/Refresh.h"
 #include "process/Win32MessagePrompt.h"
 #include "process/Win32ProcessSystem.h"
 #include "res/resource.h"
@@ -59,7 +57,7 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_FINGERPRINT_HASHED: OnFingerprintHashed(); return 0;
     case WM_PROCESSES_MAY_HAVE_CHANGED: OnFastCheck(); return 0;
     case WM_REFRESH_AFTER_SHOW:
-        if (m_bRefreshWaitsForShow) OnRefresh();
+        if (m_clock.RefreshWaitsForShow()) OnRefresh();
         return 0;
     case WM_CONTEXTMENU:
         // Only the list has a menu of ours; the title bar's window menu and
@@ -227,11 +225,7 @@ int CProcessListDlg::GetOsClass() {
 
 void CProcessListDlg::OnTimer(UINT_PTR id) {
     if (id == kRefreshTimer) {
-        if (RefreshCanWaitForShow()) {
-            m_bRefreshWaitsForShow = true;
-        } else {
-            OnRefresh();
-        }
+        OnRefreshTick();
     } else if (id == kBlockCheckTimer) {
         OnSampleTick();
     } else if (id == kAdPageTimer) {
@@ -337,198 +331,4 @@ SelectedProcess CProcessListDlg::RowProcess(int row) const {
         if (listed.pid == process.pid && listed.name == process.name) process.startTime = listed.startTime;
     }
     return process;
-}
-
-// ---- Refresh ----------------------------------------------------------------
-
-void CProcessListDlg::OnRefresh() {
-    if (m_bRefreshing) {
-        m_bRefreshPending = true;
-        return;
-    }
-    m_bRefreshing = true;
-    do {
-        m_bRefreshPending = false;
-        RefreshOnce();
-    } while (m_bRefreshPending && m_hWnd);
-    m_bRefreshing = false;
-    OfferAdministratorRestart(true);
-}
-
-void CProcessListDlg::RefreshOnce() {
-    m_bRefreshWaitsForShow = false;
-    if (IsNtClass(m_nOsClass)) m_system->EnableDebugPrivilege();
-    m_blockList.SetBuiltin();
-    RereadPolicyNames();
-    // The questions of the block scan come over the list as it was.
-    std::vector<ProcessKey> seen;
-    RefreshContext context{m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog, &seen};
-    context.fingerprintMatch = [this](const ProcessRecord& record) {
-        return FingerprintMatchOf({record.pid, record.name, record.startTime});
-    };
-    context.endedBefore = std::move(m_endedByCheck);
-    m_endedByCheck.clear();
-    m_bBlockedFileWaiting = false;
-    const std::vector<ProcessRow> rows = BuildProcessRows(context);
-    FillRows(rows);
-    m_listed = seen;
-    m_blockWatch.Remember(std::move(seen));
-    m_szCountText = CountText(static_cast<int>(rows.size()));
-    SetDlgItemText(IDC_COUNTTEXT, m_szCountText);
-    SetRowButtonsEnabled(false);
-    ShowBlockNotice();
-}
-
-// The administrator's policy may have changed since the last look at it.
-void CProcessListDlg::RereadPolicyNames() {
-    std::vector<std::string> policyNames = ReadPolicyBlockNames();
-    if (policyNames != m_blockList.policyNames()) m_blockList.SetPolicyNames(std::move(policyNames));
-}
-
-// Hidden in the tray the refresh would only fill a list nobody sees. A look
-// decides: unless a process in it is one the refresh would end or ask about,
-// the list is filled when the window is shown. Processes that start meanwhile
-// meet the block check as ever.
-bool CProcessListDlg::RefreshCanWaitForShow() {
-    if (IsWindowVisible() || m_bRefreshing) return false;
-    m_blockList.SetBuiltin();
-    RereadPolicyNames();
-    // With the probe's thread running the latest look is as good as a new
-    // one: every change since would have brought one at once.
-    if (!m_changeProbe || !m_changeProbe->Running()) {
-        if (!TakeSample()) return false;
-        CheckLook(m_usage.latest(), false);
-    }
-    if (m_bBlockedFileWaiting) return false;
-    for (const ProcessKey& process : m_latestLook) {
-        if (process.pid == m_system->OwnPid()) continue;
-        if (m_blockList.MatchesAny(process.name) || FingerprintMatchOf(process)) return false;
-    }
-    return true;
-}
-
-// The list is filled for the user's eyes, after the showing itself.
-void CProcessListDlg::OnShown() {
-    if (m_bRefreshWaitsForShow) PostMessage(WM_REFRESH_AFTER_SHOW);
-}
-
-// Every second one look at the processes (one system query) serves both the
-// block check and the figures; the list is only touched while it is seen.
-void CProcessListDlg::OnSampleTick() {
-    AskForAdministratorRestart();
-    const bool seen = IsWindowVisible();
-    if (!seen && !HiddenLookDue()) return;
-    m_nSecondsWithoutLook = 0;
-    if (!TakeSample()) return;
-    CheckLook(m_usage.latest());
-    if (seen) UpdateUsageColumns();
-}
-
-// Hidden in the tray, where the program waits nearly all the time and no
-// figure is shown, the probe's thread stands in for the looks: each change of
-// the list brings one at once. Without that thread a probe here does, while
-// the processes stay calm: the last two looks found the same ones and the
-// list's size is as it was. A program ended and started again at once under
-// its own name can leave the size as it was, but not the looks, which then
-// go on every second.
-bool CProcessListDlg::HiddenLookDue() {
-    if (m_changeProbe && m_changeProbe->Running()) return false;
-    return !m_usage.SameProcessesAsBefore() || m_system->ProcessListMayHaveChanged() ||
-           ++m_nSecondsWithoutLook >= kLongestHiddenSecondsWithoutLook;
-}
-
-bool CProcessListDlg::TakeSample() {
-    ProcessSample sample;
-    if (!m_system->SampleProcesses(sample)) return false;
-    m_usage.Add(std::move(sample));
-    return true;
-}
-
-// Between refreshes, a look at names and pids only: a new process on the block
-// list brings the refresh forward. Not while a refresh runs or a box of the
-// window is open, and not when the user asked to be asked: questions every
-// second would be a nuisance, so the 20-second refresh asks as before. Program
-// files are looked at all the same, so that the refresh knows them.
-void CProcessListDlg::CheckLook(const ProcessSample& sample, bool mayEnd) {
-    std::vector<ProcessKey> current;
-    current.reserve(sample.processes.size());
-    for (const SampledProcess& process : sample.processes) {
-        current.push_back({process.pid, process.name, process.startTime});
-    }
-    m_latestLook = current;
-    // A file found while the check may not act is acted on at the next look
-    // that may; a name stays new to the check until then.
-    m_bBlockedFileWaiting =
-        m_fingerprintWatch.Look(current, m_fingerprints, m_programFiles, m_system->OwnPid()) || m_bBlockedFileWaiting;
-    if (!mayEnd || !MayRefreshForBlockCheck()) return;
-    m_blockList.SetBuiltin();
-    const bool byName = m_blockWatch.FindsNewBlocked(std::move(current), m_blockList, m_system->OwnPid());
-    if (byName || m_bBlockedFileWaiting) {
-        m_bBlockedFileWaiting = false;
-        EndBlockedOfLook(sample);
-        OnRefresh();
-    }
-}
-
-// Ended at once from the look; the refresh after it lists them, as the
-// refresh's own ends, and does not end them again.
-void CProcessListDlg::EndBlockedOfLook(const ProcessSample& sample) {
-    std::vector<ProcessRecord> records;
-    records.reserve(sample.processes.size());
-    for (const SampledProcess& process : sample.processes) {
-        ProcessRecord record;
-        record.pid = process.pid;
-        record.name = process.name;
-        record.parentPid = process.parentPid;
-        record.startTime = process.startTime;
-        records.push_back(std::move(record));
-    }
-    RefreshContext context{m_blockList, m_referenceInfo, m_bPromptDangerous, *m_system, *m_prompt, &m_endLog};
-    context.fingerprintMatch = [this](const ProcessRecord& record) {
-        return FingerprintMatchOf({record.pid, record.name, record.startTime});
-    };
-    m_endedByCheck = EndBlockedProcesses(context, records);
-}
-
-bool CProcessListDlg::MayRefreshForBlockCheck() const {
-    return !m_bRefreshing && m_questions.open == 0 && m_bPromptDangerous != 1;
-}
-
-// The probe costs a fraction of a look; the figures keep their one-second look.
-void CProcessListDlg::OnFastCheck() {
-    if (m_changeProbe) m_changeProbe->Taken();
-    ProcessSample sample;
-    if (m_system->SampleProcesses(sample)) CheckLook(sample);
-}
-
-void CProcessListDlg::OnFingerprintHashed() {
-    bool found = false;
-    for (const Win32ProgramFiles::HashResult& result : m_programFiles.TakeResults()) {
-        found = m_fingerprintWatch.TakeHash(result.path, result.stamp, result.sha256, m_fingerprints) || found;
-        RecordArrivedFingerprints(result);
-    }
-    m_bBlockedFileWaiting = found || m_bBlockedFileWaiting;
-    if (m_bBlockedFileWaiting && MayRefreshForBlockCheck()) {
-        m_bBlockedFileWaiting = false;
-        OnRefresh();
-    }
-}
-
-const std::string* CProcessListDlg::FingerprintMatchOf(const ProcessKey& process) const {
-    uint64_t startTime = 0;
-    const std::string* recorded = m_fingerprintWatch.MatchOf(process.pid, process.name, &startTime);
-    // A pid given to another program since the look names another file.
-    if (recorded && !IsSameProcess({process.pid, startTime}, {process.pid, process.startTime})) return nullptr;
-    return recorded;
-}
-
-// Rows stay where they are (selection and scroll with them); a row is found
-// by its pid and name, and a process the look no longer has shows no figures.
-void CProcessListDlg::UpdateUsageColumns() {
-    m_bFillingList = true;
-    m_list.UpdateFigures([this](const std::vector<std::string>& cells, int column) {
-        UsageTexts usage = m_usage.TextsFor(static_cast<uint32_t>(AtoiPrefix(cells[kPidColumn])), cells[0]);
-        return column == kCpuColumn ? std::move(usage.cpu) : std::move(usage.memory);
-    });
-    m_bFillingList = false;
 }

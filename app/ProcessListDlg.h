@@ -10,6 +10,7 @@
 
 #include "app/ChangeProbe.h"
 #include "app/EndLogFile.h"
+#include "app/ProcessListClock.h"
 #include "app/ShellOperations.h"
 #include "app/WindowMemory.h"
 #include "blocklist/BlockListCommands.h"
@@ -34,10 +35,6 @@ constexpr UINT_PTR kAdPageTimer = 4;
 // window is seen, the CPU and 内存 columns.
 constexpr UINT_PTR kBlockCheckTimer = 11;
 constexpr UINT kBlockCheckPeriodMs = 1000;
-// While the window is hidden and no probe thread runs (a system handed in by a
-// test), a look is only taken when the process list may have changed, and
-// after this many seconds without one all the same.
-constexpr int kLongestHiddenSecondsWithoutLook = 5;
 constexpr UINT kAdPageDelayMs = 60000;
 // Ten times a second a probe of the process list, far cheaper than a look, on
 // a thread of its own: when it changed, a look and the block check at once,
@@ -177,7 +174,9 @@ protected:
 private:
     void OnTimer(UINT_PTR id);
     void OnSampleTick();
-    bool HiddenLookDue();
+    void OnRefreshTick();
+    // What the window is doing, for its clock.
+    WindowState ClockState() const;
     bool TakeSample();
     // The CPU and 内存 cells of every row from the latest look, in place.
     void UpdateUsageColumns();
@@ -214,9 +213,8 @@ private:
 
     void RefreshOnce();
     void RereadPolicyNames();
-    // Hidden in the tray, whether the 20-second refresh may wait until the
-    // window is shown: a look finds nothing it would end or ask about.
-    bool RefreshCanWaitForShow();
+    // Whether the latest look holds a process the refresh would end or ask about.
+    bool LookHoldsWhatRefreshActsOn() const;
     void OnShown();
     // Runs openDialog, unless a dialog already runs over the window (which is
     // then disabled): that one is brought to the front instead.
@@ -257,14 +255,14 @@ private:
     BlockWatch m_blockWatch;
     // The latest look with its figures, for the columns.
     UsageTracker m_usage;
-    int m_nSecondsWithoutLook = 0;
+    // When to look, refresh and act on the block check.
+    ProcessListClock m_clock;
     ShellOperations* m_shell = &m_ownShell;
     UINT m_nAdPageDelayMs = kAdPageDelayMs;
     // A refresh asked for while one runs (from a question box's loop) runs
     // once after it instead of interleaving with it.
     bool m_bRefreshing = false;
     bool m_bRefreshPending = false;
-    bool m_bRefreshWaitsForShow = false;
     bool m_bFillingList = false;  // the window is putting rows or figures in
     bool m_bKeepHidden = false;   // started in the tray and not shown yet
     bool m_bRunsAsAdministrator;
@@ -295,8 +293,6 @@ private:
     void CheckLook(const ProcessSample& sample, bool mayEnd = true);
     void EndBlockedOfLook(const ProcessSample& sample);
     void OnFingerprintHashed();
-    // Whether a refresh may start now for what the block check found.
-    bool MayRefreshForBlockCheck() const;
     // prochash.dat and the policy's names, read again with proc.dat.
     void LoadFingerprintsAndPolicy();
     void RecordArrivedFingerprints(const Win32ProgramFiles::HashResult& result);
@@ -309,7 +305,6 @@ private:
     PendingFingerprints m_pendingFingerprints;         // of 封锁, here and in the startup entries
     std::unique_ptr<ChangeProbeThread> m_changeProbe;  // while the window exists
     std::vector<ProcessKey> m_latestLook;              // the processes of the block check's latest look
-    std::vector<ProcessKey> m_listed;                  // the processes of the list's rows, at the last refresh
+    std::vector<ProcessKey> m_listed;                  // the processes of the list's rows, sorted
     std::vector<uint32_t> m_endedByCheck;              // ended from a look; the refresh after it lists them
-    bool m_bBlockedFileWaiting = false;                // a recorded file runs; the check has not acted yet
 };

@@ -29,6 +29,10 @@ bool ProcessSystem::SampleProcesses(ProcessSample& sample) {
 std::vector<ProcessRecord> IdentifiedWalk(ProcessSystem& system) {
     ProcessSample look;
     if (!system.SampleProcesses(look)) look.processes.clear();
+    return IdentifiedWalk(system, look);
+}
+
+std::vector<ProcessRecord> IdentifiedWalk(ProcessSystem& system, const ProcessSample& look) {
     std::unordered_map<uint32_t, const SampledProcess*> byPid;
     byPid.reserve(look.processes.size());
     for (const SampledProcess& process : look.processes) byPid.emplace(process.pid, &process);

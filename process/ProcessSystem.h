@@ -123,6 +123,8 @@ public:
 // walk: the one source of a process's identity. A process the look lacks (it
 // started between the two) has an unknown start time.
 std::vector<ProcessRecord> IdentifiedWalk(ProcessSystem& system);
+// The same with a look just taken.
+std::vector<ProcessRecord> IdentifiedWalk(ProcessSystem& system, const ProcessSample& look);
 
 // What read(pid) gives, when the pid still names that process afterwards (so
 // it did while it was read); none otherwise.

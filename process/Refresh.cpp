@@ -91,7 +91,9 @@ std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
     // The block list never ends the program itself: an entry such as "EXE" or
     // its own name would otherwise end it at every start.
     const uint32_t ownPid = context.system.OwnPid();
-    for (const ProcessRecord& record : IdentifiedWalk(context.system)) {
+    const std::vector<ProcessRecord> records =
+        context.look ? IdentifiedWalk(context.system, *context.look) : IdentifiedWalk(context.system);
+    for (const ProcessRecord& record : records) {
         const bool endedBefore =
             std::find(context.endedBefore.begin(), context.endedBefore.end(), record.pid) != context.endedBefore.end();
         const bool blocked =

@@ -24,6 +24,9 @@ struct RefreshContext {
     std::function<const std::string*(const ProcessRecord&)> fingerprintMatch = nullptr;
     // Pids the check between refreshes has just ended: listed as blocked, not ended again.
     std::vector<uint32_t> endedBefore = {};
+    // A look taken right before the refresh, which gives each process its
+    // start time and parent; without one the refresh takes its own.
+    const ProcessSample* look = nullptr;
 };
 
 // Walks the processes, deals with every block-list match (a name of the file,

@@ -30,17 +30,25 @@ void ProcessEndWatch::Follow(const std::vector<uint32_t>& pids) {
         if (pid == 0 || pid == 4) continue;
         std::unique_ptr<Followed>& followed = m_followed[pid];
         if (!followed) followed = std::make_unique<Followed>();
-        if (!followed->process) {
+        // Not waited on yet: opened again at each look until it can be.
+        if (!followed->wait) {
             followed->anyEnded = &m_ended;
             followed->process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-            // One that has ended already (still listed while handles to it
-            // are open) needs no wait: its end was told, or the look saw it.
-            const bool running = followed->process && WaitForSingleObject(followed->process, 0) == WAIT_TIMEOUT;
+            // One that has ended already (still listed while another program
+            // holds a handle to it) needs no wait: its end was told, or the
+            // look saw it. No handle is kept to it, which would keep it
+            // listed, and so followed, for as long as the watch runs.
+            const bool opened = followed->process != nullptr;
+            const bool running = opened && WaitForSingleObject(followed->process, 0) == WAIT_TIMEOUT;
             if (running && !RegisterWaitForSingleObject(&followed->wait, followed->process, &OnEnded, followed.get(),
                                                         INFINITE, WT_EXECUTEONLYONCE | WT_EXECUTEINWAITTHREAD)) {
                 followed->wait = nullptr;
             }
-            followed->told = followed->process && (!running || followed->wait);
+            if (!followed->wait && opened) {
+                CloseHandle(followed->process);
+                followed->process = nullptr;
+            }
+            followed->told = opened && (!running || followed->wait);
         }
         if (!followed->told) ++unfollowed;
     }

@@ -142,6 +142,50 @@ TEST_F(MainWindowTest, HiddenTheRefreshWaitsForTheShowingUnlessSomethingIsBlocke
     EXPECT_EQ(5, dialog.m_list.GetItemCount()) << "the blocked process is the refresh's to end";
 }
 
+// Seen, the 20-second refresh runs when the processes changed since the list
+// was filled, not to put the same rows back (which would also take the
+// buttons of the row the user clicked).
+TEST_F(MainWindowTest, SeenTheRefreshRunsOnlyWhenTheProcessesChanged) {
+    CountedSystem system(3);
+    dialog.SetProcessSystem(&system);
+    Open();
+    dialog.ShowWindow(SW_SHOW);
+    Select(1);
+    Notify(NM_CLICK);
+    ASSERT_TRUE(Enabled(IDC_DETAILS));
+    const uint64_t looks = system.looks;
+    dialog.SendMessage(WM_TIMER, kRefreshTimer, 0);
+    EXPECT_EQ(looks + 1, system.looks) << "a look decides";
+    EXPECT_TRUE(Enabled(IDC_DETAILS)) << "the same rows: no refresh";
+    EXPECT_EQ(1, dialog.m_list.GetFirstSelectedItem());
+    system.count = 4;
+    dialog.SendMessage(WM_TIMER, kRefreshTimer, 0);
+    EXPECT_EQ(4, dialog.m_list.GetItemCount()) << "a new process";
+    EXPECT_FALSE(Enabled(IDC_DETAILS));
+}
+
+// Seen, the look the probe's notice brings gives the figures at once and
+// stands in for the next second's look.
+TEST_F(MainWindowTest, SeenTheProbesLookGivesTheFiguresInPlaceOfTheNextSeconds) {
+    CountedSystem system(3);
+    constexpr uint32_t kPid = 12;
+    dialog.SetProcessSystem(&system);
+    Open();
+    dialog.ShowWindow(SW_SHOW);
+    const int row = RowOf(kPid);
+    ASSERT_NE(-1, row);
+    Tick();
+    const uint64_t looks = system.looks;
+    system.workingSet[kPid] = 5 << 20;
+    dialog.SendMessage(WM_PROCESSES_MAY_HAVE_CHANGED, 0, 0);
+    EXPECT_EQ(looks + 1, system.looks);
+    EXPECT_EQ("5,120 K", dialog.m_list.GetItemText(row, kMemoryColumn));
+    Tick();
+    EXPECT_EQ(looks + 1, system.looks) << "the probe's look stood in";
+    Tick();
+    EXPECT_EQ(looks + 2, system.looks);
+}
+
 // Hidden, the probe stands in for the look while the processes stay calm,
 // but not for longer than a few seconds; in view, a look every second.
 TEST_F(MainWindowTest, HiddenALookOnlyWhenTheProcessesMayHaveChanged) {

@@ -201,3 +201,22 @@ TEST(ProcessEndWatch, TellsEndsAndWhatItCannotFollow) {
     watch.Follow({0x7FFFFFF0});
     EXPECT_FALSE(watch.FollowsAll());
 }
+
+// A process that had ended before the look that lists it (another program
+// still held it) is not held by the watch: once that program lets go, it is
+// gone from the system and from the next look.
+TEST(ProcessEndWatch, HoldsNoProcessThatHadEndedWhenItWasOpened) {
+    ProcessEndWatch watch;
+    auto helper = std::make_unique<HelperProcess>("tvxended.exe", 0);
+    ASSERT_TRUE(helper->WaitForExit(5000));
+    const uint32_t pid = helper->pid();
+    watch.Follow({pid});
+    EXPECT_TRUE(watch.FollowsAll()) << "its end is known";
+    EXPECT_FALSE(watch.TakeEnded()) << "the look saw it ended";
+    watch.Follow({pid});
+    EXPECT_TRUE(watch.FollowsAll());
+    helper.reset();
+    const HANDLE stillThere = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    EXPECT_EQ(nullptr, stillThere) << "the watch holds the ended process";
+    if (stillThere) CloseHandle(stillThere);
+}
