@@ -210,13 +210,13 @@ TEST(ProcessEndWatch, HoldsNoProcessThatHadEndedWhenItWasOpened) {
     auto helper = std::make_unique<HelperProcess>("tvxended.exe", 0);
     ASSERT_TRUE(helper->WaitForExit(5000));
     const uint32_t pid = helper->pid();
+    DWORD handlesBefore = 0, handlesAfter = 0;
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &handlesBefore));
     watch.Follow({pid});
     EXPECT_TRUE(watch.FollowsAll()) << "its end is known";
     EXPECT_FALSE(watch.TakeEnded()) << "the look saw it ended";
     watch.Follow({pid});
     EXPECT_TRUE(watch.FollowsAll());
-    helper.reset();
-    const HANDLE stillThere = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    EXPECT_EQ(nullptr, stillThere) << "the watch holds the ended process";
-    if (stillThere) CloseHandle(stillThere);
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &handlesAfter));
+    EXPECT_EQ(handlesBefore, handlesAfter) << "the watch holds the ended process";
 }
