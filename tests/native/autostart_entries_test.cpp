@@ -315,11 +315,13 @@ TEST_F(AutostartEntries, RemovalLogsOnlyWhatItCanRemoveAsItIsNow) {
 
     // A shortcut is deleted; a program placed in the folder itself goes to
     // the recycle bin, and the question says so; a file in use stays.
-    system.files = {{L"C:\\U\\Startup\\app.lnk", {L"C:\\Tools\\app.exe", L"/x"}},
+    system.files = {{L"C:\\U\\Startup\\app.lnk", {L"C:\\Tools\\app.exe", L"/old"}},
                     {L"C:\\U\\Startup\\run.bat", {}},
                     {L"C:\\U\\Startup\\busy.exe", {}}};
     prompt.texts.clear();
-    EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, Named(L"app.lnk"), prompt, writeLog, result));
+    const StartupEntry shortcut = Named(L"app.lnk");
+    system.files[L"C:\\U\\Startup\\app.lnk"].arguments = L"/x";  // changed after the listing
+    EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, shortcut, prompt, writeLog, result));
     EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, Named(L"run.bat"), prompt, writeLog, result));
     EXPECT_EQ((std::vector<std::string>{"确定要删除启动项 app.lnk 吗？",
                                         "确定要删除启动项 run.bat 吗？\n该程序文件将移到回收站。"}),

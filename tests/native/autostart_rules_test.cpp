@@ -167,6 +167,8 @@ TEST(AutostartRules, TheLogKeepsEveryCharacterReadably) {
     EXPECT_EQ(L"x\\u{1F600}y", EscapeForLog(pair, inCodePage));
     const std::wstring lone = {static_cast<wchar_t>(0xDE00), static_cast<wchar_t>(0xD83D)};
     EXPECT_EQ(L"\\u{DE00}\\u{D83D}", EscapeForLog(lone, inCodePage));
+    const std::wstring afterLetter = {L'a', static_cast<wchar_t>(0xDE00)};
+    EXPECT_EQ(L"a\\u{DE00}", EscapeForLog(afterLetter, inCodePage));
     // Text that looks like an escape keeps its backslash apart.
     EXPECT_EQ(L"\\u{5C}u{41}\\u\\", EscapeForLog(L"\\u{41}\\u\\", inCodePage));
     EXPECT_EQ(L"\\u{0}", EscapeForLog(std::wstring(1, L'\0'), [](char32_t) { return false; }));
@@ -192,6 +194,10 @@ TEST(AutostartRules, DisabledEntriesStayWithTheirOwnUsers) {
 
 TEST(AutostartRules, RemovalQuestionsAndTheCaptionSayWhatHappens) {
     EXPECT_TRUE(IsShortcutFile(L"App.LNK"));
+    EXPECT_EQ("HKCU\\...\\Run", PlaceText({PlaceKind::Run, RegistryRoot::CurrentUser}));
+    EXPECT_FALSE(IsSuspiciousProgramFile(L"", L"C:\\Windows", {}));
+    // "%%" is a lone '%' before a name.
+    EXPECT_EQ(L"%C:\\Program Files", ExpandEnvironmentText(L"%%ProgramFiles%", Lookups({})));
     EXPECT_FALSE(IsShortcutFile(L"app.exe"));
     EXPECT_FALSE(IsShortcutFile(L"lnk"));
     EXPECT_EQ("确定要删除启动项 a.exe 吗？\n该程序文件将移到回收站。", RemovalQuestion("a.exe", true));

@@ -84,6 +84,9 @@ TEST_F(WindowSettingsTest, EachDamagedItemGivesItsDefaultAlone) {
     store.values["TreeOrder"] = Number(2);
     store.values["SortColumn"] = Bytes({2});
     loaded = Load();
+    store.values["SortColumn"] = Number(1);
+    store.values["SortAscending"] = Number(2);
+    EXPECT_TRUE(Load().ascending);
     EXPECT_EQ(loaded.columnWidths, defaults);
     EXPECT_EQ(loaded.columnOrder, empty.columnOrder);
     EXPECT_FALSE(loaded.treeOrder);
@@ -160,6 +163,8 @@ TEST_F(WindowSettingsTest, PlaceAndWidthsFollowTheDpi) {
     store.values["SettingsDpi"] = Number(960);
     store.values["WindowPlace"] = Bytes({100, 100, 1100, 900});
     EXPECT_EQ((LayoutRect{100, 100, 600, 500}), Load(480).place);
+    store.values["SettingsDpi"] = Number(961);
+    EXPECT_EQ((LayoutRect{24, 0, 1024, 728}), Load(192).place) << "taken as it is";
 }
 
 }  // namespace
