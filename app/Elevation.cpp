@@ -68,7 +68,7 @@ bool CProcessListDlg::RestartAsAdministrator(const std::wstring& moreArguments) 
     std::wstring arguments = TakeOverArguments(GetCurrentProcessId(), m_startFolder);
     if (!moreArguments.empty()) arguments += L" " + moreArguments;
     // The new copy reads the window's settings as it starts: this one's first.
-    m_windowMemory.Save(m_hWnd, m_list, m_bTreeOrder);
+    m_windowMemory.Save(m_hWnd, m_list, m_bTreeOrder, m_bShowMaximized);
     // A refused elevation leaves everything as it was.
     if (!m_shell->RunAsAdministrator(m_hWnd, ThisProgramPath(), arguments, m_startFolder)) return false;
     if (m_runningCopyMark) {

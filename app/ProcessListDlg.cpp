@@ -49,6 +49,10 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_TIMER: OnTimer(wParam); return 0;
     case WM_CLOSE: OnClose(); return 0;
     case WM_DESTROY: OnDestroy(); return 0;
+    case WM_ENDSESSION:
+        // At logoff and shutdown the process ends without WM_DESTROY.
+        if (wParam) m_windowMemory.Save(m_hWnd, m_list, m_bTreeOrder, m_bShowMaximized);
+        return 0;
     case WM_SYSCOMMAND: OnSysCommand(static_cast<UINT>(wParam)); return 0;
     case WM_PAINT: OnPaint(); return 0;
     case WM_QUERYDRAGICON: return reinterpret_cast<LRESULT>(m_hIcon);
@@ -243,7 +247,7 @@ void CProcessListDlg::OnClose() {
 void CProcessListDlg::OnCancel() { OnClose(); }
 
 void CProcessListDlg::OnDestroy() {
-    m_windowMemory.Save(m_hWnd, m_list, m_bTreeOrder);
+    m_windowMemory.Save(m_hWnd, m_list, m_bTreeOrder, m_bShowMaximized);
     Default();
     KillTimer(kRefreshTimer);
     KillTimer(kBlockCheckTimer);

@@ -5,16 +5,16 @@
 #include "autostart/StartupDlg.h"
 
 void CProcessListDlg::OnStartupEntries() {
-    const bool blockListChanged = RunStartupDialog(m_startFolder, [this](CStartupDlg& dialog) {
+    const StartupDialogOutcome outcome = RunStartupDialog(m_startFolder, [this](CStartupDlg& dialog) {
         dialog.SetRunsAsAdministrator(m_bRunsAsAdministrator);
         dialog.SetShowInFolder([this](const std::wstring& file) { m_shell->ShowInFolder(m_hWnd, file); });
-        // The new copy opens the dialog again.
+        // Run once the dialog has closed; the new copy opens it again.
         dialog.SetAdministratorRestart([this] { return RestartAsAdministrator(kStartupEntriesSwitch); });
         // A hash still being read when the dialog closes is recorded all the same.
         dialog.SetFingerprintRecording(m_programFiles, m_pendingFingerprints);
     });
     // What 封锁 added is enforced at once, as after the block list editor.
-    if (!blockListChanged || !m_hWnd) return;
+    if (outcome.restarted || !outcome.blockListChanged || !m_hWnd) return;
     LoadBlockList(true);
     OnRefresh();
 }

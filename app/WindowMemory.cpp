@@ -13,15 +13,28 @@ const wchar_t* const kSettingsKey = L"Software\\tarvemonix";
 
 LayoutRect FromRect(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
 
-BOOL CALLBACK AddMonitor(HMONITOR, HDC, LPRECT area, LPARAM monitors) {
-    reinterpret_cast<std::vector<LayoutRect>*>(monitors)->push_back(FromRect(*area));
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT area, LPARAM monitors) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    const RECT work = GetMonitorInfoW(monitor, &info) ? info.rcWork : *area;
+    reinterpret_cast<std::vector<MonitorArea>*>(monitors)->push_back({FromRect(*area), FromRect(work)});
     return TRUE;
 }
 
-std::vector<LayoutRect> Monitors() {
-    std::vector<LayoutRect> monitors;
+std::vector<MonitorArea> Monitors() {
+    std::vector<MonitorArea> monitors;
     EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
     return monitors;
+}
+
+// The system's pixels per inch: the program is DPI aware, so its windows and
+// columns grow with it.
+int ScreenDpi() {
+    const HDC screen = GetDC(nullptr);
+    if (!screen) return kStandardDpi;
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : kStandardDpi;
 }
 
 // Where each control goes: the list grows, the buttons and their frame keep
@@ -76,7 +89,7 @@ void WindowMemory::Restore(HWND window) {
     GetWindowRect(window, &outer);
     m_firstWindow = {outer.right - outer.left, outer.bottom - outer.top};
     // The widths are only known with the columns: read again then.
-    m_settings = LoadWindowSettings(*m_store, {}, m_firstWindow, Monitors());
+    m_settings = LoadWindowSettings(*m_store, {}, m_firstWindow, Monitors(), ScreenDpi());
     if (!m_settings.place) return;
     const LayoutRect& place = *m_settings.place;
     SetWindowPos(window, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
@@ -100,7 +113,7 @@ bool WindowMemory::RestoreControls(HWND window, CSortableListCtrl& list) {
     for (int column = 0; column < list.m_nColumnCount; ++column) {
         defaultWidths.push_back(static_cast<int>(list.SendMessage(LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column))));
     }
-    const WindowSettings columns = LoadWindowSettings(*m_store, defaultWidths, m_firstWindow, Monitors());
+    const WindowSettings columns = LoadWindowSettings(*m_store, defaultWidths, m_firstWindow, Monitors(), ScreenDpi());
     for (size_t column = 0; column < columns.columnWidths.size(); ++column) {
         list.SetColumnWidth(static_cast<int>(column), columns.columnWidths[column]);
     }
@@ -149,10 +162,11 @@ void WindowMemory::OnWindowPosChanged(HWND window) {
     m_normalPlace = FromRect(outer);
 }
 
-void WindowMemory::Save(HWND window, const CSortableListCtrl& list, bool treeOrder) {
+void WindowMemory::Save(HWND window, const CSortableListCtrl& list, bool treeOrder, bool maximizedWhenShown) {
     WindowSettings settings;
     settings.place = m_normalPlace;
-    settings.maximized = IsZoomed(window) != FALSE;
+    settings.maximized = IsZoomed(window) != FALSE || maximizedWhenShown;
+    settings.dpi = ScreenDpi();
     const auto columns = static_cast<size_t>(std::max(list.m_nColumnCount, 0));
     for (size_t column = 0; column < columns; ++column) {
         settings.columnWidths.push_back(

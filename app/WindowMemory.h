@@ -41,8 +41,10 @@ public:
     void OnGetMinMaxInfo(MINMAXINFO* limits) const;
     // The place to remember is the window's while it is neither maximised nor minimised.
     void OnWindowPosChanged(HWND window);
-    // Writes the place, the columns, the sort and the tree order.
-    void Save(HWND window, const CSortableListCtrl& list, bool treeOrder);
+    // Writes the place, the columns, the sort and the tree order, with the
+    // system's DPI. maximizedWhenShown: a hidden window that is to be
+    // maximised at its first show stays maximised for the next start.
+    void Save(HWND window, const CSortableListCtrl& list, bool treeOrder, bool maximizedWhenShown = false);
 
 private:
     std::unique_ptr<SettingsStore> m_store;

@@ -11,6 +11,13 @@ const char* const kOrderValue = "ColumnOrder";
 const char* const kSortColumnValue = "SortColumn";
 const char* const kAscendingValue = "SortAscending";
 const char* const kTreeValue = "TreeOrder";
+const char* const kDpiValue = "SettingsDpi";
+
+// The DPIs Windows offers lie between 100 % and 500 %; outside is damage.
+constexpr int kLowestDpi = kStandardDpi / 2;
+constexpr int kHighestDpi = kStandardDpi * 10;
+// No screen reaches this far from the origin: a place beyond is damage.
+constexpr int32_t kFarthest = 1 << 24;
 
 // The caption band a user needs to grab to move the window back.
 constexpr int kCaptionGripHeight = 20;
@@ -55,6 +62,9 @@ std::optional<bool> FlagOf(const std::optional<StoredValue>& value) {
     return *number == 1;
 }
 
+// A length taken at one DPI, at another, rounded to the nearest pixel.
+int Scaled(int64_t length, int from, int to) { return static_cast<int>((length * to + from / 2) / from); }
+
 bool IsPermutation(const std::vector<int32_t>& order) {
     std::vector<bool> seen(order.size(), false);
     for (int32_t column : order) {
@@ -78,27 +88,58 @@ bool MemorySettingsStore::Write(const std::string& name, const StoredValue& valu
     return true;
 }
 
-bool IsPlaceOnAMonitor(const LayoutRect& place, const std::vector<LayoutRect>& monitors) {
+namespace {
+
+// Whether the caption's grip lies on the monitor.
+bool GripOn(const LayoutRect& place, const LayoutRect& monitor) {
     const LayoutRect grip{place.left, place.top, place.right, std::min(place.bottom, place.top + kCaptionGripHeight)};
-    return std::any_of(monitors.begin(), monitors.end(), [&](const LayoutRect& monitor) {
-        const int width = std::min(grip.right, monitor.right) - std::max(grip.left, monitor.left);
-        const int height = std::min(grip.bottom, monitor.bottom) - std::max(grip.top, monitor.top);
-        return width >= std::min(kCaptionGripWidth, grip.right - grip.left) && height > 0;
-    });
+    const int width = std::min(grip.right, monitor.right) - std::max(grip.left, monitor.left);
+    const int height = std::min(grip.bottom, monitor.bottom) - std::max(grip.top, monitor.top);
+    return width >= std::min(kCaptionGripWidth, grip.right - grip.left) && height > 0;
+}
+
+// One side's start: inside [low, high - length] where the length fits, else at low.
+int Fitted(int start, int length, int low, int high) { return std::max(low, std::min(start, high - length)); }
+
+}  // namespace
+
+bool IsPlaceOnAMonitor(const LayoutRect& place, const std::vector<LayoutRect>& monitors) {
+    return std::any_of(monitors.begin(), monitors.end(),
+                       [&](const LayoutRect& monitor) { return GripOn(place, monitor); });
+}
+
+LayoutRect ClampToWorkArea(const LayoutRect& place, const LayoutRect& work, LayoutSize minimumSize) {
+    const int width = std::max(minimumSize.width, std::min(place.right - place.left, work.right - work.left));
+    const int height = std::max(minimumSize.height, std::min(place.bottom - place.top, work.bottom - work.top));
+    const int left = Fitted(place.left, width, work.left, work.right);
+    const int top = Fitted(place.top, height, work.top, work.bottom);
+    return {left, top, left + width, top + height};
 }
 
 WindowSettings LoadWindowSettings(const SettingsStore& store, const std::vector<int>& defaultWidths,
-                                  LayoutSize minimumSize, const std::vector<LayoutRect>& monitors) {
+                                  LayoutSize minimumSize, const std::vector<MonitorArea>& monitors, int dpi) {
     WindowSettings settings;
+    settings.dpi = dpi > 0 ? dpi : kStandardDpi;
+    dpi = settings.dpi;
     const size_t columns = defaultWidths.size();
-    if (const auto place = NumbersOf(store.Read(kPlaceValue), 4)) {
-        const LayoutRect rect{(*place)[0], (*place)[1], (*place)[2], (*place)[3]};
+    const std::optional<uint32_t> storedDpi = NumberOf(store.Read(kDpiValue));
+    const bool dpiKnown = storedDpi && *storedDpi >= kLowestDpi && *storedDpi <= kHighestDpi;
+    const int savedAt = dpiKnown ? static_cast<int>(*storedDpi) : dpi;
+    const auto place = NumbersOf(store.Read(kPlaceValue), 4);
+    const bool placeSane = place && std::all_of(place->begin(), place->end(), [](int32_t coordinate) {
+                               return coordinate > -kFarthest && coordinate < kFarthest;
+                           });
+    if (placeSane) {
         // Sizes in 64-bit arithmetic: a damaged value may hold any numbers.
-        const int64_t width = int64_t{rect.right} - rect.left;
-        const int64_t height = int64_t{rect.bottom} - rect.top;
-        if (width >= minimumSize.width && height >= minimumSize.height && width <= 65535 && height <= 65535 &&
-            IsPlaceOnAMonitor(rect, monitors)) {
-            settings.place = rect;
+        const int64_t width = int64_t{(*place)[2]} - (*place)[0];
+        const int64_t height = int64_t{(*place)[3]} - (*place)[1];
+        const int scaledWidth = width > 0 && width <= 65535 ? Scaled(width, savedAt, dpi) : 0;
+        const int scaledHeight = height > 0 && height <= 65535 ? Scaled(height, savedAt, dpi) : 0;
+        const LayoutRect rect{(*place)[0], (*place)[1], (*place)[0] + scaledWidth, (*place)[1] + scaledHeight};
+        const auto on = std::find_if(monitors.begin(), monitors.end(),
+                                     [&](const MonitorArea& area) { return GripOn(rect, area.monitor); });
+        if (scaledWidth >= minimumSize.width && scaledHeight >= minimumSize.height && on != monitors.end()) {
+            settings.place = ClampToWorkArea(rect, on->work, minimumSize);
         }
     }
     settings.maximized = FlagOf(store.Read(kMaximizedValue)).value_or(false);
@@ -106,7 +147,9 @@ WindowSettings LoadWindowSettings(const SettingsStore& store, const std::vector<
     if (const auto widths = NumbersOf(store.Read(kWidthsValue), columns)) {
         for (size_t column = 0; column < columns; ++column) {
             const int32_t width = (*widths)[column];
-            if (width >= 0 && width <= kWidestColumn) settings.columnWidths[column] = width;
+            if (width >= 0 && width <= kWidestColumn) {
+                settings.columnWidths[column] = std::min(kWidestColumn, Scaled(width, savedAt, dpi));
+            }
         }
     }
     for (size_t column = 0; column < columns; ++column) settings.columnOrder.push_back(static_cast<int>(column));
@@ -135,5 +178,6 @@ bool SaveWindowSettings(SettingsStore& store, const WindowSettings& settings) {
     saved &= store.Write(kSortColumnValue, Number(static_cast<uint32_t>(settings.sortColumn)));
     saved &= store.Write(kAscendingValue, Number(settings.ascending ? 1 : 0));
     saved &= store.Write(kTreeValue, Number(settings.treeOrder ? 1 : 0));
+    saved &= store.Write(kDpiValue, Number(static_cast<uint32_t>(settings.dpi)));
     return saved;
 }

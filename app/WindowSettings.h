@@ -37,6 +37,9 @@ public:
     std::map<std::string, StoredValue> values;
 };
 
+// The pixels per inch at 100 %.
+constexpr int kStandardDpi = 96;
+
 struct WindowSettings {
     std::optional<LayoutRect> place;  // the window's rectangle (screen), not maximised
     bool maximized = false;
@@ -45,21 +48,38 @@ struct WindowSettings {
     int sortColumn = -1;            // -1: unsorted
     bool ascending = true;
     bool treeOrder = false;
+    int dpi = kStandardDpi;  // the system's when the place and the widths were taken
+};
+
+// A monitor of the system: all of it, and the part windows are given (without
+// the taskbar and docked bars).
+struct MonitorArea {
+    LayoutRect monitor;
+    LayoutRect work;
 };
 
 // The widest a column can be remembered; wider is taken for damage.
 constexpr int kWidestColumn = 8192;
 
 // The settings from store, each checked: a place only when its caption lies
-// on one of the monitors (screen rectangles) and it is at least minimumSize
-// large; a width only within 0..kWidestColumn (else that column's default);
-// the order only as a permutation of the columnCount columns; a sort column
-// only below columnCount. defaults gives the widths where none is good.
+// on one of the monitors and it is at least minimumSize large, then moved
+// (and cut where larger) into that monitor's work area; a width only within
+// 0..kWidestColumn (else that column's default); the order only as a
+// permutation of the columnCount columns; a sort column only below
+// columnCount. defaults gives the widths where none is good. The place's
+// size and the widths were taken at the stored DPI and are scaled to dpi
+// (the system's now); settings without a DPI (an earlier version's) are
+// taken at dpi.
 WindowSettings LoadWindowSettings(const SettingsStore& store, const std::vector<int>& defaultWidths,
-                                  LayoutSize minimumSize, const std::vector<LayoutRect>& monitors);
+                                  LayoutSize minimumSize, const std::vector<MonitorArea>& monitors,
+                                  int dpi = kStandardDpi);
 
 // Writes every item of settings into store; false when one failed.
 bool SaveWindowSettings(SettingsStore& store, const WindowSettings& settings);
 
 // Whether a window at place shows a grip of its caption on one of the monitors.
 bool IsPlaceOnAMonitor(const LayoutRect& place, const std::vector<LayoutRect>& monitors);
+
+// The place moved into the work area, as far as it fits; a place larger than
+// the work area is cut to it, but not below minimumSize.
+LayoutRect ClampToWorkArea(const LayoutRect& place, const LayoutRect& work, LayoutSize minimumSize);

@@ -107,6 +107,21 @@ std::wstring ExpandEnvironmentText(const std::wstring& text, const CommandLookup
     return expanded;
 }
 
+std::optional<std::wstring> ExplorerEnvironmentValue(
+    const std::wstring& name, bool runsUnderWow64,
+    const std::function<std::optional<std::wstring>(const std::wstring& name)>& environment) {
+    if (!environment) return std::nullopt;
+    if (runsUnderWow64) {
+        const wchar_t* explorers = EqualNoCase(name, L"ProgramFiles")         ? L"ProgramW6432"
+                                   : EqualNoCase(name, L"CommonProgramFiles") ? L"CommonProgramW6432"
+                                                                              : nullptr;
+        if (explorers) {
+            if (std::optional<std::wstring> value = environment(explorers)) return value;
+        }
+    }
+    return environment(name);
+}
+
 CommandProgram ProgramOfCommand(const std::wstring& command, const CommandLookups& lookups) {
     const std::wstring line = Trimmed(ExpandEnvironmentText(command, lookups));
     CommandProgram result;
@@ -253,10 +268,30 @@ std::wstring OwnDisabledSubkey(const StartupPlace& place) {
     return std::wstring(kOwnDisabledKey) + L"\\" + subkey;
 }
 
-std::wstring OwnDisabledFolder(const std::wstring& startupFolder) {
-    std::wstring folder = startupFolder;
+ValueLocation OwnDisabledLocation(const StartupPlace& place, bool systemIs64Bit) {
+    const bool machine64 = systemIs64Bit && place.root == RegistryRoot::LocalMachine;
+    return {place.root, machine64 ? RegistryView::Key64 : RegistryView::Native, OwnDisabledSubkey(place)};
+}
+
+ValueLocation EarlierDisabledLocation(const StartupPlace& place) {
+    return {RegistryRoot::CurrentUser, RegistryView::Native, OwnDisabledSubkey(place)};
+}
+
+namespace {
+
+std::wstring WithoutTrailingSeparators(std::wstring folder) {
     while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-    return folder + L" (tarvemonix disabled)";
+    return folder;
+}
+
+}  // namespace
+
+std::wstring OwnDisabledFolder(const std::wstring& dataFolder) {
+    return WithoutTrailingSeparators(dataFolder) + L"\\tarvemonix\\Disabled\\StartUp";
+}
+
+std::wstring EarlierDisabledFolder(const std::wstring& startupFolder) {
+    return WithoutTrailingSeparators(startupFolder) + L" (tarvemonix disabled)";
 }
 
 DisableWay DisableWayFor(PlaceKind kind, WindowsVersion version) {
@@ -377,7 +412,52 @@ std::string StartupRemovalLogLine(const std::string& placeInFull, const std::str
     return line + "\r\n";
 }
 
-std::string RemovalQuestion(const std::string& name) { return "确定要删除启动项 " + name + " 吗？"; }
+std::wstring EscapeForLog(const std::wstring& text, const std::function<bool(char32_t)>& inCodePage) {
+    std::wstring escaped;
+    const auto escape = [&escaped](char32_t code) {
+        const wchar_t* digits = L"0123456789ABCDEF";
+        std::wstring hex;
+        do {
+            hex.insert(hex.begin(), digits[code & 0xF]);
+            code >>= 4;
+        } while (code != 0);
+        escaped += L"\\u{" + hex + L"}";
+    };
+    for (size_t at = 0; at < text.size(); ++at) {
+        char32_t code = static_cast<char32_t>(text[at]);
+        const bool high = code >= 0xD800 && code <= 0xDBFF;
+        const char32_t next = at + 1 < text.size() ? static_cast<char32_t>(text[at + 1]) : 0;
+        if (high && next >= 0xDC00 && next <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (next - 0xDC00);
+            ++at;
+        }
+        const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+        const bool escapeMark = code == L'\\' && text.compare(at + 1, 2, L"u{") == 0;
+        if (code > 0xFFFF || surrogate || escapeMark || !inCodePage(code)) {
+            escape(code);
+        } else {
+            escaped += static_cast<wchar_t>(code);
+        }
+    }
+    return escaped;
+}
+
+bool IsShortcutFile(const std::wstring& name) {
+    const std::wstring lnk = L".lnk";
+    return name.size() > lnk.size() && EqualNoCase(std::wstring_view(name).substr(name.size() - lnk.size()), lnk);
+}
+
+std::string RemovalQuestion(const std::string& name, bool toRecycleBin) {
+    const std::string question = "确定要删除启动项 " + name + " 吗？";
+    return toRecycleBin ? question + "\n该程序文件将移到回收站。" : question;
+}
+
+std::string StartupDialogCaption(const std::string& programAccount, const std::string& desktopAccount) {
+    const std::string caption = "启动项";
+    if (programAccount.empty() || desktopAccount.empty() || programAccount == desktopAccount) return caption;
+    return caption + "（以 " + programAccount + " 的身份运行：“当前用户”的启动项属于 " + programAccount + "，不属于 " +
+           desktopAccount + "）";
+}
 
 bool OffersAdministratorRestart(long status, bool runsAsAdministrator) {
     return status == kErrorAccessDenied && !runsAsAdministrator;

@@ -39,6 +39,14 @@ struct CommandProgram {
 // stay as they are, as the system leaves them.
 std::wstring ExpandEnvironmentText(const std::wstring& text, const CommandLookups& lookups);
 
+// A variable's value as 64-bit Explorer, which starts the entries, has it.
+// A 32-bit program on a 64-bit system has the x86 folders in ProgramFiles and
+// CommonProgramFiles; Explorer's are in ProgramW6432 and CommonProgramW6432
+// (the name's own value where those are not set).
+std::optional<std::wstring> ExplorerEnvironmentValue(
+    const std::wstring& name, bool runsUnderWow64,
+    const std::function<std::optional<std::wstring>(const std::wstring& name)>& environment);
+
 // The program a logon entry's command starts, the way the system finds it:
 // variables expanded; a quoted program up to its closing quote (to the end
 // when it has none); without quotes, a path with blanks is tried at each
@@ -115,8 +123,18 @@ extern const wchar_t* const kRunKey;
 extern const wchar_t* const kRunOnceKey;
 extern const wchar_t* const kWinlogonKey;
 extern const wchar_t* const kImageOptionsKey;
-extern const wchar_t* const kOwnDisabledKey;  // below HKCU: entries this program moved aside
+extern const wchar_t* const kOwnDisabledKey;  // below the place's root: entries this program moved aside
 std::wstring RegistryKeyOf(const StartupPlace& place);
+
+// A key in a root and view: where a registry entry's value lies.
+struct ValueLocation {
+    RegistryRoot root = RegistryRoot::CurrentUser;
+    RegistryView view = RegistryView::Native;
+    std::wstring key;
+    bool operator==(const ValueLocation& other) const {
+        return root == other.root && view == other.view && key == other.key;
+    }
+};
 
 // The column 位置: "HKCU\...\Run", "HKLM\...\WOW6432Node\...\Run",
 // "启动文件夹（当前用户）", ...
@@ -125,11 +143,21 @@ std::string PlaceText(const StartupPlace& place);
 // startup folder's path.
 std::wstring PlaceInFull(const StartupPlace& place, const std::wstring& startupFolder);
 
-// Where a disabled entry of the place goes on systems without StartupApproved:
-// the subkey of kOwnDisabledKey (one per place), or the folder beside the
-// startup folder.
+// Where a disabled entry of the place goes on systems without StartupApproved
+// (and RunOnce's on all): the subkey of kOwnDisabledKey, one per place, in
+// the place's own hive, so that an administrator's copy leaves a machine
+// entry where every administrator sees it (HKLM in its 64-bit view on a
+// 64-bit system, whichever build moves it).
 std::wstring OwnDisabledSubkey(const StartupPlace& place);
-std::wstring OwnDisabledFolder(const std::wstring& startupFolder);
+ValueLocation OwnDisabledLocation(const StartupPlace& place, bool systemIs64Bit);
+// Where earlier versions put every disabled value: HKCU, whatever the place.
+ValueLocation EarlierDisabledLocation(const StartupPlace& place);
+// A disabled startup item's folder below a data folder (the user's local
+// application data, or the all-users' one): outside the Start menu, where
+// the item would still show.
+std::wstring OwnDisabledFolder(const std::wstring& dataFolder);
+// Where earlier versions put them: beside the startup folder.
+std::wstring EarlierDisabledFolder(const std::wstring& startupFolder);
 
 // ---- Disabling -----------------------------------------------------------------
 
@@ -211,8 +239,23 @@ std::string StartupDetailsText(const std::string& programPath, bool found, const
 std::string StartupRemovalLogLine(const std::string& placeInFull, const std::string& name, const std::string& typeName,
                                   const std::string& value, const LocalTime& time);
 
-// The question before a removal.
-std::string RemovalQuestion(const std::string& name);
+// The text as the log keeps it: each character the log's code page lacks
+// (inCodePage false; a lone surrogate included) as \u{hex} of its code
+// point, and a backslash that "u{" follows as \u{5C}, so that the original
+// can always be read back.
+std::wstring EscapeForLog(const std::wstring& text, const std::function<bool(char32_t)>& inCodePage);
+
+// Whether a startup folder's file is a shortcut, which 删除 removes; any
+// other file is a program itself, which goes to the recycle bin.
+bool IsShortcutFile(const std::wstring& name);
+
+// The question before a removal; a program file says where it goes.
+std::string RemovalQuestion(const std::string& name, bool toRecycleBin = false);
+
+// The dialog's caption: where a copy runs as another account than the
+// desktop's (an administrator's password given at the restart), it says
+// whose the "当前用户" entries are. Unknown accounts say nothing.
+std::string StartupDialogCaption(const std::string& programAccount, const std::string& desktopAccount);
 
 // ---- Rights --------------------------------------------------------------------
 

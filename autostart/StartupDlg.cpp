@@ -23,6 +23,10 @@ std::vector<std::string> RowCells(const StartupEntry& entry, AutostartSystem& sy
     return {system.Text(entry.name), system.Text(entry.command), entry.placeText, entry.description, entry.status};
 }
 
+bool SameEntry(const StartupEntry& a, const StartupEntry& b) {
+    return a.place == b.place && a.name == b.name && a.movedAside == b.movedAside;
+}
+
 }  // namespace
 
 CStartupDlg::CStartupDlg(std::wstring folder, HWND parent)
@@ -112,6 +116,10 @@ BOOL CStartupDlg::OnInitDialog() {
     const int width = list.right - list.left - GetSystemMetrics(SM_CXVSCROLL) - 4;
     m_list.InsertColumns(FormatText("名称,%d;命令,%d;位置,%d;说明,%d;状态,%d", width * 14 / 100, width * 29 / 100,
                                     width * 19 / 100, width * 16 / 100, width * 22 / 100));
+    // An administrator's password at the restart makes "当前用户" the administrator.
+    if (m_bRunsAsAdministrator) {
+        SetWindowText(StartupDialogCaption(m_system->ProgramAccount(), m_system->DesktopAccount()));
+    }
     Refill();
     return TRUE;
 }
@@ -145,23 +153,23 @@ void CStartupDlg::Refill() {
     m_blockList.SetPolicyNames(ReadPolicyBlockNames());
     m_fingerprints.Assign(ReadFingerprintFile(store));
     // The selected entry stays selected where it is still listed (its state may have changed).
-    const int selected = m_list.GetFirstSelectedItem();
-    const std::string selectedName = m_list.GetItemText(selected, kStartupNameColumn);
-    const std::string selectedPlace = m_list.GetItemText(selected, kStartupPlaceColumn);
+    const StartupEntry* selectedBefore = SelectedEntry();
+    const std::optional<StartupEntry> selected =
+        selectedBefore ? std::optional<StartupEntry>(*selectedBefore) : std::nullopt;
     m_entries = ListStartupEntries({*m_system, [this](const std::wstring& path) { return IsDangerous(path); }});
     {
         const RedrawSuspended drawnOnce(m_list);
         m_list.DeleteAllRows();
-        for (const StartupEntry& entry : m_entries) m_list.InsertRow(RowCells(entry, *m_system));
+        for (size_t index = 0; index < m_entries.size(); ++index) {
+            m_list.InsertRow(RowCells(m_entries[index], *m_system), index);
+        }
         if (m_list.m_nSortColumn >= 0 && m_list.m_nSortColumn < m_list.m_nColumnCount) {
             m_list.SortByColumn(m_list.m_nSortColumn, m_list.m_bAscending);
         }
     }
-    for (int row = 0; selected >= 0 && row < m_list.GetItemCount(); ++row) {
-        if (m_list.GetItemText(row, kStartupNameColumn) != selectedName ||
-            m_list.GetItemText(row, kStartupPlaceColumn) != selectedPlace) {
-            continue;
-        }
+    for (int row = 0; selected && row < m_list.GetItemCount(); ++row) {
+        const std::optional<size_t> index = m_list.RowTag(row);
+        if (!index || *index >= m_entries.size() || !SameEntry(m_entries[*index], *selected)) continue;
         LVITEMW item{};
         item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         item.state = LVIS_SELECTED | LVIS_FOCUSED;
@@ -172,15 +180,9 @@ void CStartupDlg::Refill() {
 }
 
 const StartupEntry* CStartupDlg::SelectedEntry() const {
-    const int row = m_list.GetFirstSelectedItem();
-    if (row < 0) return nullptr;
-    std::vector<std::string> cells;
-    for (int column = 0; column <= kStartupStatusColumn; ++column) cells.push_back(m_list.GetItemText(row, column));
-    // The list may be sorted: the row is found by its texts.
-    for (const StartupEntry& entry : m_entries) {
-        if (RowCells(entry, *m_system) == cells) return &entry;
-    }
-    return nullptr;
+    // The list may be sorted: each row carries its entry's index.
+    const std::optional<size_t> index = m_list.RowTag(m_list.GetFirstSelectedItem());
+    return index && *index < m_entries.size() ? &m_entries[*index] : nullptr;
 }
 
 void CStartupDlg::UpdateButtons() {
@@ -194,7 +196,11 @@ void CStartupDlg::UpdateButtons() {
 
 void CStartupDlg::SayFailure(const ChangeResult& result) {
     if (OffersAdministratorRestart(result.status, m_bRunsAsAdministrator) && m_restartAsAdministrator) {
-        if (m_prompt->AskYesNo(kAdministratorQuestion, "警告") && m_restartAsAdministrator()) EndDialog(IDCANCEL);
+        // The restart ends this copy: not while the dialog is still open over the window.
+        if (m_prompt->AskYesNo(kAdministratorQuestion, "警告")) {
+            m_bRestartAccepted = true;
+            EndDialog(IDCANCEL);
+        }
         return;
     }
     m_prompt->Notify("无法更改该启动项。\n" + result.reason, "提示");
@@ -249,9 +255,16 @@ void CStartupDlg::OnDetails() {
     m_prompt->Notify(StartupDetailsText(path, found, version, SignatureText(signature)), "启动项信息");
 }
 
-bool RunStartupDialog(const std::wstring& folder, const std::function<void(CStartupDlg&)>& setUp) {
-    CStartupDlg dialog(folder);
-    if (setUp) setUp(dialog);
-    dialog.DoModal();
-    return dialog.BlockListChanged();
+StartupDialogOutcome RunStartupDialog(const std::wstring& folder, const std::function<void(CStartupDlg&)>& setUp) {
+    std::function<bool()> restart;
+    StartupDialogOutcome outcome;
+    {
+        CStartupDlg dialog(folder);
+        if (setUp) setUp(dialog);
+        dialog.DoModal();
+        outcome.blockListChanged = dialog.BlockListChanged();
+        if (dialog.RestartAccepted()) restart = dialog.AdministratorRestart();
+    }
+    outcome.restarted = restart && restart();
+    return outcome;
 }

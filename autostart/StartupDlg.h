@@ -36,8 +36,13 @@ public:
     void SetRunsAsAdministrator(bool administrator) { m_bRunsAsAdministrator = administrator; }
     // A folder window with the file selected.
     void SetShowInFolder(std::function<void(const std::wstring& file)> show) { m_showInFolder = std::move(show); }
-    // Asks to start again as administrator and does; true when this copy ends.
+    // Starts again as administrator; true when this copy ends. A change
+    // refused for want of rights asks first, and on Yes the dialog closes:
+    // the restart runs once nothing is open (RunStartupDialog's caller).
     void SetAdministratorRestart(std::function<bool()> restart) { m_restartAsAdministrator = std::move(restart); }
+    // Whether the user accepted the restart, which closed the dialog.
+    bool RestartAccepted() const { return m_bRestartAccepted; }
+    const std::function<bool()>& AdministratorRestart() const { return m_restartAsAdministrator; }
     // Where 封锁's program file is hashed and its fingerprint waits to be
     // recorded; by default the dialog's own, which stop when it closes.
     void SetFingerprintRecording(ProgramFileFacts& hasher, PendingFingerprints& pending) {
@@ -97,6 +102,7 @@ private:
     PendingFingerprints* m_pending = &m_ownPending;
     std::vector<StartupEntry> m_entries;
     bool m_bBlockListChanged = false;
+    bool m_bRestartAccepted = false;
     bool m_bComStarted = false;
     // Where the controls sit in the client area at the template's size.
     RECT m_listMargins{};  // left, top, and the space right and below
@@ -106,4 +112,10 @@ private:
 
 // Opens the dialog for one command, without a parent window, on the files of
 // folder; true when proc.dat changed meanwhile. setUp configures it first.
-bool RunStartupDialog(const std::wstring& folder, const std::function<void(CStartupDlg&)>& setUp);
+// A restart as administrator accepted in it runs after it has closed; the
+// answer is then whether this copy ends.
+struct StartupDialogOutcome {
+    bool blockListChanged = false;
+    bool restarted = false;
+};
+StartupDialogOutcome RunStartupDialog(const std::wstring& folder, const std::function<void(CStartupDlg&)>& setUp);

@@ -25,6 +25,11 @@ SystemFolder StartupFolderOf(const StartupPlace& place) {
     return place.root == RegistryRoot::CurrentUser ? SystemFolder::UserStartup : SystemFolder::CommonStartup;
 }
 
+// Where the place's disabled startup items go: the data of the same users.
+SystemFolder DataFolderOf(const StartupPlace& place) {
+    return place.root == RegistryRoot::CurrentUser ? SystemFolder::UserLocalData : SystemFolder::CommonData;
+}
+
 // The marks, texts and program of an entry whose place, name and command are read.
 // The program is read from started (the command, unless said otherwise).
 void Complete(const ListingContext& context, StartupEntry& entry, bool readableCommand,
@@ -57,12 +62,15 @@ bool ApprovalDisables(AutostartSystem& system, const StartupPlace& place, const 
 
 void AddRegistryPlace(const ListingContext& context, const StartupPlace& place, std::vector<StartupEntry>& entries) {
     AutostartSystem& system = context.system;
-    const auto add = [&](const std::vector<RegistryValue>& values, bool movedAside) {
+    const auto add = [&](const ValueLocation& at, bool movedAside) {
+        std::vector<RegistryValue> values;
+        if (system.ListValues(at.root, at.view, at.key, values) != kErrorSuccess) return;
         for (const RegistryValue& value : values) {
             StartupEntry entry;
             entry.place = place;
             entry.name = value.name;
             entry.value = value;
+            entry.at = at;
             entry.command = CommandTextOf(value);
             entry.movedAside = movedAside;
             entry.disabledByApproval = !movedAside && ApprovalDisables(system, place, value.name);
@@ -70,21 +78,22 @@ void AddRegistryPlace(const ListingContext& context, const StartupPlace& place, 
             entries.push_back(std::move(entry));
         }
     };
-    std::vector<RegistryValue> values;
-    if (system.ListValues(place.root, place.view, RegistryKeyOf(place), values) == kErrorSuccess) add(values, false);
-    values.clear();
-    if (system.ListValues(RegistryRoot::CurrentUser, RegistryView::Native, OwnDisabledSubkey(place), values) ==
-        kErrorSuccess) {
-        add(values, true);
-    }
+    add({place.root, place.view, RegistryKeyOf(place)}, false);
+    const ValueLocation aside = OwnDisabledLocation(place, system.Is64BitSystem());
+    add(aside, true);
+    // A machine entry an earlier version moved to HKCU is still enabled from there.
+    const ValueLocation earlier = EarlierDisabledLocation(place);
+    if (!(earlier == aside)) add(earlier, true);
 }
 
 void AddFolderPlace(const ListingContext& context, const StartupPlace& place, std::vector<StartupEntry>& entries) {
     AutostartSystem& system = context.system;
     const std::wstring startup = system.Folder(StartupFolderOf(place));
     if (startup.empty()) return;
-    for (const bool movedAside : {false, true}) {
-        const std::wstring folder = movedAside ? OwnDisabledFolder(startup) : startup;
+    const std::wstring data = system.Folder(DataFolderOf(place));
+    std::vector<std::pair<std::wstring, bool>> folders = {{startup, false}, {EarlierDisabledFolder(startup), true}};
+    if (!data.empty()) folders.emplace_back(OwnDisabledFolder(data), true);
+    for (const auto& [folder, movedAside] : folders) {
         for (const std::wstring& name : system.FilesIn(folder)) {
             // The folder's own settings file starts nothing.
             if (LowerAscii(name) == L"desktop.ini") continue;
@@ -140,6 +149,7 @@ void AddWinlogon(const ListingContext& context, std::vector<StartupEntry>& entri
         entry.place = place;
         entry.name = name;
         entry.value = value;
+        entry.at = {place.root, place.view, kWinlogonKey};
         entry.command = text;
         Complete(context, entry, IsTextValue(value), &started);
         entries.push_back(std::move(entry));
@@ -165,25 +175,12 @@ void AddImageOptions(const ListingContext& context, std::vector<StartupEntry>& e
             entry.place = place;
             entry.name = subkey;
             entry.value = value;
+            entry.at = {place.root, view, key};
             entry.command = CommandTextOf(value);
             Complete(context, entry, IsTextValue(value));
             entries.push_back(std::move(entry));
         }
     }
-}
-
-// The key where the entry's value lies now.
-std::wstring CurrentKeyOf(const StartupEntry& entry) {
-    if (entry.place.kind == PlaceKind::ImageOptions) return std::wstring(kImageOptionsKey) + L"\\" + entry.name;
-    return entry.movedAside ? OwnDisabledSubkey(entry.place) : RegistryKeyOf(entry.place);
-}
-
-RegistryRoot CurrentRootOf(const StartupEntry& entry) {
-    return entry.movedAside ? RegistryRoot::CurrentUser : entry.place.root;
-}
-
-RegistryView CurrentViewOf(const StartupEntry& entry) {
-    return entry.movedAside ? RegistryView::Native : entry.place.view;
 }
 
 ChangeResult Result(AutostartSystem& system, long status) {
@@ -193,25 +190,26 @@ ChangeResult Result(AutostartSystem& system, long status) {
 // Moves a registry value between its place and this program's own key, with
 // its type and bytes; a value of that name at the target is never overwritten.
 ChangeResult MoveValue(AutostartSystem& system, const StartupEntry& entry) {
-    const RegistryRoot toRoot = entry.movedAside ? entry.place.root : RegistryRoot::CurrentUser;
-    const RegistryView toView = entry.movedAside ? entry.place.view : RegistryView::Native;
-    const std::wstring toKey = entry.movedAside ? RegistryKeyOf(entry.place) : OwnDisabledSubkey(entry.place);
+    const ValueLocation to = entry.movedAside
+                                 ? ValueLocation{entry.place.root, entry.place.view, RegistryKeyOf(entry.place)}
+                                 : OwnDisabledLocation(entry.place, system.Is64BitSystem());
     RegistryValue existing;
-    if (system.ReadValue(toRoot, toView, toKey, entry.name, existing) == kErrorSuccess) {
+    if (system.ReadValue(to.root, to.view, to.key, entry.name, existing) == kErrorSuccess) {
         return {kErrorAlreadyExists, "同名的启动项已存在。"};
     }
-    const long written = system.WriteValue(toRoot, toView, toKey, entry.value);
+    const long written = system.WriteValue(to.root, to.view, to.key, entry.value);
     if (written != kErrorSuccess) return Result(system, written);
-    const long deleted =
-        system.DeleteValue(CurrentRootOf(entry), CurrentViewOf(entry), CurrentKeyOf(entry), entry.name);
+    const long deleted = system.DeleteValue(entry.at.root, entry.at.view, entry.at.key, entry.name);
     // Not both: the copy goes again, and the entry stays as it was.
-    if (deleted != kErrorSuccess) system.DeleteValue(toRoot, toView, toKey, entry.name);
+    if (deleted != kErrorSuccess) system.DeleteValue(to.root, to.view, to.key, entry.name);
     return Result(system, deleted);
 }
 
 ChangeResult MoveShortcut(AutostartSystem& system, const StartupEntry& entry) {
-    const std::wstring startup = system.Folder(StartupFolderOf(entry.place));
-    const std::wstring toFolder = entry.movedAside ? startup : OwnDisabledFolder(startup);
+    const std::wstring data = system.Folder(DataFolderOf(entry.place));
+    if (!entry.movedAside && data.empty()) return Result(system, kErrorFileNotFound);
+    const std::wstring toFolder =
+        entry.movedAside ? system.Folder(StartupFolderOf(entry.place)) : OwnDisabledFolder(data);
     const std::wstring to = InFolder(toFolder, entry.name);
     if (system.IsFile(to)) return {kErrorAlreadyExists, "同名的启动项已存在。"};
     return Result(system, system.MoveFileTo(entry.file, to));
@@ -272,29 +270,71 @@ ChangeResult ToggleEntry(AutostartSystem& system, const StartupEntry& entry) {
     return folder ? MoveShortcut(system, entry) : MoveValue(system, entry);
 }
 
+namespace {
+
+// The entry as it is now, for the log: its value (a shortcut's target) read
+// again; false when it is gone.
+bool ReadAgain(AutostartSystem& system, const StartupEntry& entry, const std::wstring& valueName, StartupEntry& now) {
+    now = entry;
+    if (entry.place.kind != PlaceKind::StartupFolder) {
+        if (system.ReadValue(entry.at.root, entry.at.view, entry.at.key, valueName, now.value) != kErrorSuccess) {
+            return false;
+        }
+        now.command = CommandTextOf(now.value);
+        return true;
+    }
+    if (!system.IsFile(entry.file)) return false;
+    ShortcutTarget target;
+    if (IsShortcutFile(entry.name) && system.ReadShortcut(entry.file, target) && !target.path.empty()) {
+        now.command = L"\"" + target.path + L"\"";
+        if (!target.arguments.empty()) now.command += L" " + target.arguments;
+    }
+    return true;
+}
+
+}  // namespace
+
 RemovalOutcome RemoveEntry(AutostartSystem& system, const StartupEntry& entry, MessagePrompt& prompt,
                            const LogWriter& writeLog, ChangeResult& result) {
-    if (!prompt.AskYesNo(RemovalQuestion(system.Text(entry.name)), "提示")) return RemovalOutcome::Declined;
     const bool folder = entry.place.kind == PlaceKind::StartupFolder;
+    const bool program = folder && !IsShortcutFile(entry.name);
+    if (!prompt.AskYesNo(RemovalQuestion(system.Text(entry.name), program), "提示")) return RemovalOutcome::Declined;
+    // Only what can be removed is logged as removed.
+    const long opened = folder ? system.OpenFileForDelete(entry.file)
+                               : system.OpenKeyForChange(entry.at.root, entry.at.view, entry.at.key);
+    if (opened != kErrorSuccess) {
+        result = Result(system, opened);
+        return RemovalOutcome::Failed;
+    }
+    const std::wstring name = entry.place.kind == PlaceKind::ImageOptions ? L"Debugger" : entry.name;
+    StartupEntry now;
+    if (!ReadAgain(system, entry, name, now)) {
+        result = Result(system, kErrorFileNotFound);
+        return RemovalOutcome::Failed;
+    }
     std::wstring place = PlaceInFull(entry.place, system.Folder(StartupFolderOf(entry.place)));
     if (entry.place.kind == PlaceKind::ImageOptions) place += L"\\" + entry.name;
-    const std::string typeName = folder ? "文件" : ValueTypeName(entry.value.type);
-    const std::wstring what = folder ? entry.file + L" -> " + entry.command : entry.command;
+    const std::string typeName = !folder ? ValueTypeName(now.value.type) : program ? "文件（移到回收站）" : "文件";
+    const std::wstring what = folder ? entry.file + L" -> " + now.command : now.command;
     LocalTime time;
     system.ToLocalTime(system.Now(), time);
-    const std::wstring name = entry.place.kind == PlaceKind::ImageOptions ? L"Debugger" : entry.name;
-    if (!writeLog(StartupRemovalLogLine(system.Text(place), system.Text(name), typeName, system.Text(what), time))) {
+    const auto logText = [&system](const std::wstring& text) {
+        return system.Text(EscapeForLog(text, [&system](char32_t c) { return system.InTextCodePage(c); }));
+    };
+    if (!writeLog(StartupRemovalLogLine(logText(place), logText(name), typeName, logText(what), time))) {
         prompt.Notify("无法写入拦截记录，启动项没有删除。", "提示");
         result = {kErrorAccessDenied, "无法写入拦截记录。"};
         return RemovalOutcome::LogFailed;
     }
     long status = kErrorSuccess;
-    if (folder) {
+    if (program) {
+        status = system.RecycleFile(entry.file);
+    } else if (folder) {
         status = system.DeleteFileAt(entry.file);
     } else if (entry.place.kind == PlaceKind::Winlogon) {
-        status = system.WriteValue(entry.place.root, entry.place.view, kWinlogonKey, WinlogonDefault(system, entry));
+        status = system.WriteValue(entry.at.root, entry.at.view, entry.at.key, WinlogonDefault(system, entry));
     } else {
-        status = system.DeleteValue(CurrentRootOf(entry), CurrentViewOf(entry), CurrentKeyOf(entry), name);
+        status = system.DeleteValue(entry.at.root, entry.at.view, entry.at.key, name);
     }
     result = Result(system, status);
     return result.ok() ? RemovalOutcome::Removed : RemovalOutcome::Failed;

@@ -11,7 +11,15 @@
 #include "autostart/AutostartRules.h"
 #include "process/MessagePrompt.h"
 
-enum class SystemFolder { UserStartup, CommonStartup, Windows, System, Temporary };
+enum class SystemFolder {
+    UserStartup,
+    CommonStartup,
+    Windows,
+    System,
+    Temporary,
+    UserLocalData,  // the user's local application data
+    CommonData,     // the all-users' application data
+};
 
 struct ShortcutTarget {
     std::wstring path;  // empty when the shortcut names nothing
@@ -34,6 +42,8 @@ public:
                             const RegistryValue& value) = 0;
     virtual long DeleteValue(RegistryRoot root, RegistryView view, const std::wstring& key,
                              const std::wstring& name) = 0;
+    // Whether the key opens for changing its values (KEY_SET_VALUE).
+    virtual long OpenKeyForChange(RegistryRoot root, RegistryView view, const std::wstring& key) = 0;
 
     virtual bool Is64BitSystem() = 0;
     virtual WindowsVersion Version() = 0;
@@ -51,12 +61,22 @@ public:
     // Moves a file, making the target's folder where it is missing.
     virtual long MoveFileTo(const std::wstring& from, const std::wstring& to) = 0;
     virtual long DeleteFileAt(const std::wstring& path) = 0;
+    // Whether the file opens for deletion (DELETE).
+    virtual long OpenFileForDelete(const std::wstring& path) = 0;
+    // Moves the file to the recycle bin; never deletes it for good unasked.
+    virtual long RecycleFile(const std::wstring& path) = 0;
 
     virtual CommandLookups Lookups() = 0;
     // The program file's description and company.
     virtual ProgramVersion ReadVersion(const std::wstring& path) = 0;
     // Code page 936 text of a path or name, for the columns and the log.
     virtual std::string Text(const std::wstring& wide) = 0;
+    // Whether code page 936 has the character (a code point).
+    virtual bool InTextCodePage(char32_t character) = 0;
+    // "DOMAIN\user" of this program's token and of the desktop's (the shell's)
+    // process, code page 936; empty where it cannot be read.
+    virtual std::string ProgramAccount() = 0;
+    virtual std::string DesktopAccount() = 0;
     // The system's reason for a status, code page 936.
     virtual std::string ErrorText(long status) = 0;
 };
@@ -66,6 +86,7 @@ struct StartupEntry {
     std::wstring name;        // value name, shortcut file name, IFEO key name
     std::wstring command;     // as it stands; a shortcut's target and arguments
     RegistryValue value;      // the registry value as read (registry places)
+    ValueLocation at;         // where that value lies now (registry places)
     std::wstring file;        // the shortcut file, where it lies now (startup folders)
     bool movedAside = false;  // disabled by moving it to this program's place
     bool disabledByApproval = false;
@@ -103,8 +124,8 @@ struct ChangeResult {
 
 // Disables an enabled entry or enables a disabled one: StartupApproved marks
 // from Windows 8 on; otherwise (and for RunOnce) the value moves to the own
-// key under HKCU, with its type and bytes, or the shortcut to the folder
-// beside the startup folder, and back.
+// key in its own hive, with its type and bytes, or the startup item to the
+// own folder, and back.
 ChangeResult ToggleEntry(AutostartSystem& system, const StartupEntry& entry);
 
 // Where the log line goes; false when it could not be written.
@@ -112,8 +133,11 @@ using LogWriter = std::function<bool(const std::string& line)>;
 
 enum class RemovalOutcome { Declined, Removed, LogFailed, Failed };
 
-// Asks RemovalQuestion (caption "提示", Yes/No); on Yes writes the log line
-// (place, name, type and value in full) and only then removes the entry. A
-// log that cannot be written stops the removal with a notice.
+// Asks RemovalQuestion (caption "提示", Yes/No). On Yes opens the entry's key
+// for change (its file for deletion): where rights are lacking nothing is
+// logged. Then reads the value (the shortcut) again and logs it as it is
+// now (place, name, type and value in full, characters outside code page
+// 936 escaped), and only then removes the entry; a program file goes to the
+// recycle bin. A log that cannot be written stops the removal with a notice.
 RemovalOutcome RemoveEntry(AutostartSystem& system, const StartupEntry& entry, MessagePrompt& prompt,
                            const LogWriter& writeLog, ChangeResult& result);

@@ -2,12 +2,15 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include "files/Win32FileStore.h"
+#include "framework/Handle.h"
 #include "framework/Registry.h"
 #include "framework/SystemFunction.h"
 #include "framework/Text.h"
+#include "process/Win32ProcessIdentity.h"
 #include "process/Win32ProcessSystem.h"
 
 namespace {
@@ -159,6 +162,11 @@ long Win32AutostartSystem::DeleteValue(RegistryRoot root, RegistryView view, con
     return RegDeleteValueW(opened.get(), name.c_str());
 }
 
+long Win32AutostartSystem::OpenKeyForChange(RegistryRoot root, RegistryView view, const std::wstring& key) {
+    const RegistryKey opened(RootKey(root), key.c_str(), KEY_SET_VALUE | ViewAccess(view));
+    return opened.status();
+}
+
 bool Win32AutostartSystem::Is64BitSystem() { return sizeof(void*) == 8 || RunsUnderWow64(GetCurrentProcess()); }
 
 WindowsVersion Win32AutostartSystem::Version() {
@@ -186,6 +194,8 @@ std::wstring Win32AutostartSystem::Folder(SystemFolder folder) {
     case SystemFolder::CommonStartup: return ShellFolder(CSIDL_COMMON_STARTUP);
     case SystemFolder::Windows: return FullLongPath(SystemFolderPath(GetSystemWindowsDirectoryW));
     case SystemFolder::System: return SystemFolderPath(GetSystemDirectoryW);
+    case SystemFolder::UserLocalData: return ShellFolder(CSIDL_LOCAL_APPDATA);
+    case SystemFolder::CommonData: return ShellFolder(CSIDL_COMMON_APPDATA);
     case SystemFolder::Temporary: {
         const DWORD needed = GetTempPathW(0, nullptr);
         if (needed == 0) return std::wstring();
@@ -232,8 +242,11 @@ bool Win32AutostartSystem::ReadShortcut(const std::wstring& path, ShortcutTarget
 }
 
 long Win32AutostartSystem::MoveFileTo(const std::wstring& from, const std::wstring& to) {
-    const size_t separator = to.find_last_of(L'\\');
-    if (separator != std::wstring::npos) CreateDirectoryW(to.substr(0, separator).c_str(), nullptr);
+    // Every missing folder on the way, the own folder below the data folder included.
+    for (size_t separator = to.find(L'\\', 3); separator != std::wstring::npos;
+         separator = to.find(L'\\', separator + 1)) {
+        CreateDirectoryW(to.substr(0, separator).c_str(), nullptr);
+    }
     return MoveFileExW(from.c_str(), to.c_str(), 0) ? ERROR_SUCCESS : static_cast<long>(GetLastError());
 }
 
@@ -241,9 +254,31 @@ long Win32AutostartSystem::DeleteFileAt(const std::wstring& path) {
     return DeleteFileW(path.c_str()) ? ERROR_SUCCESS : static_cast<long>(GetLastError());
 }
 
+long Win32AutostartSystem::OpenFileForDelete(const std::wstring& path) {
+    const UniqueHandle file(CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+    return file ? ERROR_SUCCESS : static_cast<long>(GetLastError());
+}
+
+long Win32AutostartSystem::RecycleFile(const std::wstring& path) {
+    // The shell's list of files: each ended by a NUL, the list by another.
+    const std::wstring files = path + L'\0';
+    SHFILEOPSTRUCTW operation{};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = files.c_str();
+    operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_WANTNUKEWARNING;
+    const int status = SHFileOperationW(&operation);
+    if (status != 0) return status;
+    return operation.fAnyOperationsAborted ? ERROR_CANCELLED : ERROR_SUCCESS;
+}
+
 CommandLookups Win32AutostartSystem::Lookups() {
     CommandLookups lookups;
-    lookups.environment = EnvironmentVariable;
+    // The entries are started by Explorer, whose program folders a 32-bit copy does not share.
+    const bool wow64 = RunsUnderWow64(GetCurrentProcess());
+    lookups.environment = [wow64](const std::wstring& name) {
+        return ExplorerEnvironmentValue(name, wow64, EnvironmentVariable);
+    };
     // The places the shell looks for a bare name: the system folder, the
     // Windows folder, then PATH.
     lookups.searchFolders = {SystemFolderPath(GetSystemDirectoryW), Folder(SystemFolder::Windows)};
@@ -260,5 +295,30 @@ CommandLookups Win32AutostartSystem::Lookups() {
 ProgramVersion Win32AutostartSystem::ReadVersion(const std::wstring& path) { return ReadFileVersionTexts(path); }
 
 std::string Win32AutostartSystem::Text(const std::wstring& wide) { return TextFromWide(wide); }
+
+bool Win32AutostartSystem::InTextCodePage(char32_t character) {
+    std::wstring units;
+    if (character > 0xFFFF) {
+        const char32_t above = character - 0x10000;
+        units = {static_cast<wchar_t>(0xD800 + (above >> 10)), static_cast<wchar_t>(0xDC00 + (above & 0x3FF))};
+    } else {
+        units = {static_cast<wchar_t>(character)};
+    }
+    BOOL usedDefault = FALSE;
+    const int length = WideCharToMultiByte(kTextCodePage, WC_NO_BEST_FIT_CHARS, units.c_str(),
+                                           static_cast<int>(units.size()), nullptr, 0, nullptr, &usedDefault);
+    return length > 0 && !usedDefault;
+}
+
+std::string Win32AutostartSystem::ProgramAccount() {
+    return TextFromWide(ReadProcessUserName(GetCurrentProcessId()).value_or(std::wstring()));
+}
+
+std::string Win32AutostartSystem::DesktopAccount() {
+    DWORD shellPid = 0;
+    const HWND shell = GetShellWindow();
+    if (!shell || !GetWindowThreadProcessId(shell, &shellPid)) return std::string();
+    return TextFromWide(ReadProcessUserName(shellPid).value_or(std::wstring()));
+}
 
 std::string Win32AutostartSystem::ErrorText(long status) { return SystemErrorText(static_cast<unsigned long>(status)); }

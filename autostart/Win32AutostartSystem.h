@@ -13,6 +13,7 @@ public:
                    RegistryValue& value) override;
     long WriteValue(RegistryRoot root, RegistryView view, const std::wstring& key, const RegistryValue& value) override;
     long DeleteValue(RegistryRoot root, RegistryView view, const std::wstring& key, const std::wstring& name) override;
+    long OpenKeyForChange(RegistryRoot root, RegistryView view, const std::wstring& key) override;
     bool Is64BitSystem() override;
     // RtlGetVersion: the system's own version, whatever the manifest says.
     WindowsVersion Version() override;
@@ -26,9 +27,17 @@ public:
     bool ReadShortcut(const std::wstring& path, ShortcutTarget& target) override;
     long MoveFileTo(const std::wstring& from, const std::wstring& to) override;
     long DeleteFileAt(const std::wstring& path) override;
+    long OpenFileForDelete(const std::wstring& path) override;
+    // SHFileOperationW with FOF_ALLOWUNDO; where the file cannot be recycled
+    // the shell asks before it deletes it for good.
+    long RecycleFile(const std::wstring& path) override;
     CommandLookups Lookups() override;
     ProgramVersion ReadVersion(const std::wstring& path) override;
     std::string Text(const std::wstring& wide) override;
+    bool InTextCodePage(char32_t character) override;
+    std::string ProgramAccount() override;
+    // The user of the shell's process (GetShellWindow's).
+    std::string DesktopAccount() override;
     std::string ErrorText(long status) override;
 };
 

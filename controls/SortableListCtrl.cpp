@@ -15,9 +15,10 @@ bool CSortableListCtrl::InsertColumns(const std::string& spec) {
     });
 }
 
-int CSortableListCtrl::InsertRow(const std::vector<std::string>& cells) {
+int CSortableListCtrl::InsertRow(const std::vector<std::string>& cells, size_t tag) {
     if (cells.empty()) return -1;
     auto data = std::make_unique<RowData>(RowData{cells, m_nRowsAdded++});
+    data->tag = tag;
     data->cells.resize(static_cast<size_t>(m_nColumnCount));
     // The row and its data come in one message; from then on the row owns
     // the data and DeleteAllRows releases it.
@@ -72,6 +73,13 @@ bool CSortableListCtrl::IsFigureColumn(int column) const {
 const std::vector<std::string>* CSortableListCtrl::RowCells(int row) const {
     const auto* data = reinterpret_cast<const RowData*>(GetItemData(row));
     return data ? &data->cells : nullptr;
+}
+
+std::optional<size_t> CSortableListCtrl::RowTag(int row) const {
+    if (row < 0) return std::nullopt;
+    const auto* data = reinterpret_cast<const RowData*>(GetItemData(row));
+    if (!data) return std::nullopt;
+    return data->tag;
 }
 
 int CSortableListCtrl::UpdateFigures(const FigureText& figureText) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,12 @@ public:
     // Appends one column per "heading,width" entry of a ';'-separated spec.
     // False when the list view refused a column.
     bool InsertColumns(const std::string& spec);
-    // Appends a row with one text per column; its index, or -1.
-    int InsertRow(const std::vector<std::string>& cells);
+    // Appends a row with one text per column; its index, or -1. The tag
+    // stays with the row wherever sorting puts it (an index into the
+    // caller's own list, say).
+    int InsertRow(const std::vector<std::string>& cells, size_t tag = 0);
+    // The tag of the row at index row; none for no row.
+    std::optional<size_t> RowTag(int row) const;
     // Removes every row and releases the rows' data.
     void DeleteAllRows();
     void SortByColumn(int column, bool ascending);
@@ -60,6 +65,7 @@ private:
         std::vector<std::string> cells;
         unsigned long long addedAs = 0;  // rows added before have lower numbers
         unsigned changedColumns = 0;     // bit per column, during UpdateFigures
+        size_t tag = 0;
     };
     static int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM control);
     // CompareRows as the order of row data for the standard algorithms.

@@ -22,6 +22,8 @@ public:
     using Key = std::tuple<RegistryRoot, RegistryView, std::wstring>;
     std::map<Key, std::vector<RegistryValue>> keys;
     std::set<Key> denied;
+    std::set<std::wstring> lockedFiles;
+    std::vector<std::wstring> recycled;
     std::map<std::wstring, ShortcutTarget> files;
     WindowsVersion version{10, 0};
 
@@ -67,13 +69,16 @@ public:
         values.erase(kept, values.end());
         return found ? kErrorSuccess : kErrorFileNotFound;
     }
+    long OpenKeyForChange(RegistryRoot r, RegistryView v, const std::wstring& k) override {
+        return denied.count({r, v, k}) ? kErrorAccessDenied : kErrorSuccess;
+    }
     bool Is64BitSystem() override { return true; }
     WindowsVersion Version() override { return version; }
     uint64_t Now() override { return 0x0102030405060708ULL; }
     bool ToLocalTime(uint64_t, LocalTime& local) override { return local = {2026, 12, 9, 10, 0, 0}, true; }
     std::wstring Folder(SystemFolder folder) override {
         const wchar_t* folders[] = {L"C:\\U\\Startup", L"C:\\P\\Startup", L"C:\\Windows", L"C:\\Windows\\system32",
-                                    L"C:\\U\\Temp"};
+                                    L"C:\\U\\Temp",    L"C:\\U\\Local",   L"C:\\Data"};
         return folders[static_cast<int>(folder)];
     }
     std::vector<std::wstring> FilesIn(const std::wstring& folder) override {
@@ -99,11 +104,27 @@ public:
     long DeleteFileAt(const std::wstring& path) override {
         return files.erase(path) ? kErrorSuccess : kErrorFileNotFound;
     }
+    long OpenFileForDelete(const std::wstring& path) override {
+        if (lockedFiles.count(path)) return kErrorAccessDenied;
+        return IsFile(path) ? kErrorSuccess : kErrorFileNotFound;
+    }
+    long RecycleFile(const std::wstring& path) override {
+        recycled.push_back(path);
+        return DeleteFileAt(path);
+    }
     CommandLookups Lookups() override {
         return {nullptr, {L"C:\\Windows\\system32"}, [this](const std::wstring& path) { return IsFile(path); }};
     }
     ProgramVersion ReadVersion(const std::wstring&) override { return {"工具", "某公司"}; }
-    std::string Text(const std::wstring& wide) override { return std::string(wide.begin(), wide.end()); }
+    // Code page 936 stands for ASCII and the CJK ideographs here.
+    std::string Text(const std::wstring& wide) override {
+        std::string text;
+        for (wchar_t c : wide) text += c < 0x80 ? std::string(1, static_cast<char>(c)) : "#";
+        return text;
+    }
+    bool InTextCodePage(char32_t c) override { return c < 0x80 || (c >= 0x4E00 && c <= 0x9FA5); }
+    std::string ProgramAccount() override { return "PC\\admin"; }
+    std::string DesktopAccount() override { return "PC\\user"; }
     std::string ErrorText(long status) override { return "error " + std::to_string(status); }
 };
 
@@ -184,16 +205,28 @@ TEST_F(AutostartEntries, DisableAndEnableGiveEverythingBackByteForByte) {
     const std::wstring aside = OwnDisabledSubkey(Named(L"odd").place);
     ASSERT_TRUE(ToggleEntry(system, Named(L"odd")).ok());
     EXPECT_EQ(nullptr, system.Find({LM, Key64, kRunKey}, L"odd"));
+    // A machine entry stays in the machine's hive, where every administrator sees it.
+    EXPECT_EQ(odd, *system.Find({LM, Key64, aside}, L"odd"));
+    EXPECT_TRUE((system.keys[{CU, Native, aside}].empty()));
     EXPECT_EQ("文件不存在、已禁用", Named(L"odd").status);
     ASSERT_TRUE(ToggleEntry(system, Named(L"odd")).ok());
     EXPECT_EQ(odd, *system.Find({LM, Key64, kRunKey}, L"odd"));
-    EXPECT_EQ(nullptr, system.Find({CU, Native, aside}, L"odd"));
+    EXPECT_EQ(nullptr, system.Find({LM, Key64, aside}, L"odd"));
 
     // Refused rights leave the entry where it was, with no copy left behind.
     system.denied.insert({LM, Key64, kRunKey});
     EXPECT_EQ(kErrorAccessDenied, ToggleEntry(system, Named(L"odd")).status);
     EXPECT_EQ(odd, *system.Find({LM, Key64, kRunKey}, L"odd"));
-    EXPECT_EQ(nullptr, system.Find({CU, Native, aside}, L"odd"));
+    EXPECT_EQ(nullptr, system.Find({LM, Key64, aside}, L"odd"));
+    system.denied.clear();
+
+    // One an earlier version moved into HKCU is listed, and enabled back into HKLM.
+    system.keys[{LM, Key64, kRunKey}].clear();
+    system.keys[{CU, Native, aside}] = {odd};
+    EXPECT_TRUE(Named(L"odd").marks.disabled);
+    ASSERT_TRUE(ToggleEntry(system, Named(L"odd")).ok());
+    EXPECT_EQ(odd, *system.Find({LM, Key64, kRunKey}, L"odd"));
+    EXPECT_TRUE((system.keys[{CU, Native, aside}].empty()));
     system.keys.clear();
 
     // RunOnce has no approval mark: it moves on every system.
@@ -233,4 +266,72 @@ TEST_F(AutostartEntries, RemovalAsksLogsFirstAndOnlyThenRemoves) {
     EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, Named(L"Shell"), prompt, writeLog, result));
     EXPECT_EQ(StringValue(L"Shell", L"explorer.exe"), *system.Find({LM, Key64, kWinlogonKey}, L"Shell"));
     EXPECT_TRUE(List().empty());
+}
+
+TEST_F(AutostartEntries, DisabledStartupItemsLeaveTheStartMenu) {
+    system.version = {6, 1};
+    system.files = {{L"C:\\U\\Startup\\app.lnk", {L"C:\\Tools\\app.exe", L""}},
+                    {L"C:\\P\\Startup\\all.lnk", {L"C:\\Tools\\all.exe", L""}},
+                    {L"C:\\U\\Startup (tarvemonix disabled)\\old.lnk", {L"C:\\Tools\\old.exe", L""}}};
+    for (const wchar_t* name : {L"app.lnk", L"all.lnk"}) ASSERT_TRUE(ToggleEntry(system, Named(name)).ok());
+    EXPECT_TRUE(system.IsFile(L"C:\\U\\Local\\tarvemonix\\Disabled\\StartUp\\app.lnk"));
+    EXPECT_TRUE(system.IsFile(L"C:\\Data\\tarvemonix\\Disabled\\StartUp\\all.lnk"));
+    EXPECT_EQ(3u, system.files.size());
+    for (const wchar_t* name : {L"app.lnk", L"all.lnk", L"old.lnk"}) {
+        EXPECT_EQ("文件不存在、已禁用", Named(name).status) << name;
+        ASSERT_TRUE(ToggleEntry(system, Named(name)).ok());
+    }
+    EXPECT_TRUE(system.IsFile(L"C:\\U\\Startup\\app.lnk"));
+    EXPECT_TRUE(system.IsFile(L"C:\\P\\Startup\\all.lnk"));
+    EXPECT_TRUE(system.IsFile(L"C:\\U\\Startup\\old.lnk"));
+}
+
+TEST_F(AutostartEntries, RemovalLogsOnlyWhatItCanRemoveAsItIsNow) {
+    Prompt prompt;
+    std::vector<std::string> log;
+    const auto writeLog = [&](const std::string& line) {
+        log.push_back(line);
+        return true;
+    };
+    ChangeResult result;
+    // Without the rights to change the key nothing is logged nor removed.
+    system.keys[{LM, Key64, kRunKey}] = {StringValue(L"tool", L"C:\\t.exe")};
+    system.denied.insert({LM, Key64, kRunKey});
+    EXPECT_EQ(RemovalOutcome::Failed, RemoveEntry(system, Named(L"tool"), prompt, writeLog, result));
+    EXPECT_EQ(kErrorAccessDenied, result.status);
+    EXPECT_TRUE(log.empty());
+    system.denied.clear();
+
+    // The value is read again: what is logged is what goes, characters
+    // outside code page 936 escaped.
+    const StartupEntry listed = Named(L"tool");
+    system.keys[{LM, Key64, kRunKey}] = {StringValue(L"tool", L"C:\\Bj\u00F6rn\\\u65E5.exe", kRegExpandSz)};
+    EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, listed, prompt, writeLog, result));
+    ASSERT_EQ(1u, log.size());
+    EXPECT_NE(std::string::npos, log[0].find("  tool  REG_EXPAND_SZ  C:\\Bj\\u{F6}rn\\#.exe\r\n")) << log[0];
+    // Gone meanwhile: nothing to log.
+    EXPECT_EQ(RemovalOutcome::Failed, RemoveEntry(system, listed, prompt, writeLog, result));
+    EXPECT_EQ(1u, log.size());
+
+    // A shortcut is deleted; a program placed in the folder itself goes to
+    // the recycle bin, and the question says so; a file in use stays.
+    system.files = {{L"C:\\U\\Startup\\app.lnk", {L"C:\\Tools\\app.exe", L"/old"}},
+                    {L"C:\\U\\Startup\\run.bat", {}},
+                    {L"C:\\U\\Startup\\busy.exe", {}}};
+    prompt.texts.clear();
+    const StartupEntry shortcut = Named(L"app.lnk");
+    system.files[L"C:\\U\\Startup\\app.lnk"].arguments = L"/x";  // changed after the listing
+    EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, shortcut, prompt, writeLog, result));
+    EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, Named(L"run.bat"), prompt, writeLog, result));
+    EXPECT_EQ((std::vector<std::string>{"确定要删除启动项 app.lnk 吗？",
+                                        "确定要删除启动项 run.bat 吗？\n该程序文件将移到回收站。"}),
+              prompt.texts);
+    EXPECT_EQ(std::vector<std::wstring>{L"C:\\U\\Startup\\run.bat"}, system.recycled);
+    EXPECT_NE(std::string::npos,
+              log.at(1).find("  app.lnk  文件  C:\\U\\Startup\\app.lnk -> \"C:\\Tools\\app.exe\" /x\r\n"));
+    EXPECT_NE(std::string::npos, log.at(2).find("  run.bat  文件（移到回收站）  C:\\U\\Startup\\run.bat -> "));
+    system.lockedFiles.insert(L"C:\\U\\Startup\\busy.exe");
+    EXPECT_EQ(RemovalOutcome::Failed, RemoveEntry(system, Named(L"busy.exe"), prompt, writeLog, result));
+    EXPECT_EQ(3u, log.size());
+    EXPECT_TRUE(system.IsFile(L"C:\\U\\Startup\\busy.exe"));
 }

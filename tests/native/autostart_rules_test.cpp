@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 #include "autostart/AutostartRules.h"
@@ -109,6 +110,9 @@ TEST(AutostartRules, WinlogonDefaults) {
     EXPECT_TRUE(IsDefaultWinlogonUserinit(L"%SystemRoot%\\System32\\userinit.exe,,", L"C:\\Windows"));
     EXPECT_FALSE(IsDefaultWinlogonUserinit(L"C:\\Windows\\system32\\userinit.exe,C:\\x\\evil.exe,", L"C:\\Windows"));
     EXPECT_FALSE(IsDefaultWinlogonUserinit(L"", L"C:\\Windows"));
+    // Windows' own, twice, is not what Windows sets.
+    EXPECT_FALSE(IsDefaultWinlogonUserinit(L"C:\\Windows\\system32\\userinit.exe,C:\\Windows\\system32\\userinit.exe,",
+                                           L"C:\\Windows"));
 }
 
 TEST(AutostartRules, MarksTextsAndSuspiciousFiles) {
@@ -126,4 +130,81 @@ TEST(AutostartRules, MarksTextsAndSuspiciousFiles) {
     EXPECT_TRUE(OffersAdministratorRestart(kErrorAccessDenied, false));
     EXPECT_FALSE(OffersAdministratorRestart(kErrorAccessDenied, true));
     EXPECT_FALSE(OffersAdministratorRestart(kErrorFileNotFound, false));
+}
+
+TEST(AutostartRules, A32BitCopyReadsExplorersProgramFolders) {
+    std::map<std::wstring, std::wstring> variables = {{L"ProgramFiles", L"C:\\Program Files (x86)"},
+                                                      {L"ProgramW6432", L"C:\\Program Files"},
+                                                      {L"CommonProgramFiles", L"C:\\Program Files (x86)\\Common Files"},
+                                                      {L"CommonProgramW6432", L"C:\\Program Files\\Common Files"},
+                                                      {L"windir", L"C:\\Windows"}};
+    const auto environment = [&variables](const std::wstring& name) -> std::optional<std::wstring> {
+        const auto found = variables.find(name);
+        return found == variables.end() ? std::nullopt : std::optional<std::wstring>(found->second);
+    };
+    CommandLookups lookups;
+    lookups.environment = [&](const std::wstring& name) { return ExplorerEnvironmentValue(name, true, environment); };
+    lookups.isFile = [](const std::wstring& path) { return path == L"C:\\Program Files\\Tool\\t.exe"; };
+    const CommandProgram program = ProgramOfCommand(L"\"%ProgramFiles%\\Tool\\t.exe\" /s", lookups);
+    EXPECT_TRUE(program.found);
+    EXPECT_EQ(L"C:\\Program Files\\Tool\\t.exe", program.program);
+    EXPECT_EQ(L"C:\\Program Files\\Common Files", ExplorerEnvironmentValue(L"COMMONPROGRAMFILES", true, environment));
+    EXPECT_EQ(L"C:\\Windows", ExplorerEnvironmentValue(L"windir", true, environment));
+    // A 64-bit copy, or a 32-bit system, has Explorer's own values.
+    EXPECT_EQ(L"C:\\Program Files (x86)", ExplorerEnvironmentValue(L"ProgramFiles", false, environment));
+    // Where the system sets no ProgramW6432, the name's own value.
+    variables.erase(L"ProgramW6432");
+    EXPECT_EQ(L"C:\\Program Files (x86)", ExplorerEnvironmentValue(L"ProgramFiles", true, environment));
+    EXPECT_EQ(std::nullopt, ExplorerEnvironmentValue(L"Missing", true, environment));
+}
+
+TEST(AutostartRules, TheLogKeepsEveryCharacterReadably) {
+    // The log's code page here: ASCII and the CJK ideographs.
+    const auto inCodePage = [](char32_t c) { return c < 0x80 || (c >= 0x4E00 && c <= 0x9FA5); };
+    EXPECT_EQ(L"C:\\Users\\Bj\\u{F6}rn\\日本\\a.exe", EscapeForLog(L"C:\\Users\\Bj\u00F6rn\\日本\\a.exe", inCodePage));
+    // A pair of surrogates is one code point; a lone one is escaped as it is.
+    const std::wstring pair = {L'x', static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00), L'y'};
+    EXPECT_EQ(L"x\\u{1F600}y", EscapeForLog(pair, inCodePage));
+    const std::wstring lone = {static_cast<wchar_t>(0xDE00), static_cast<wchar_t>(0xD83D)};
+    EXPECT_EQ(L"\\u{DE00}\\u{D83D}", EscapeForLog(lone, inCodePage));
+    const std::wstring afterLetter = {L'a', static_cast<wchar_t>(0xDE00)};
+    EXPECT_EQ(L"a\\u{DE00}", EscapeForLog(afterLetter, inCodePage));
+    // Text that looks like an escape keeps its backslash apart.
+    EXPECT_EQ(L"\\u{5C}u{41}\\u\\", EscapeForLog(L"\\u{41}\\u\\", inCodePage));
+    EXPECT_EQ(L"\\u{0}", EscapeForLog(std::wstring(1, L'\0'), [](char32_t) { return false; }));
+}
+
+TEST(AutostartRules, DisabledEntriesStayWithTheirOwnUsers) {
+    const StartupPlace machine{PlaceKind::Run, RegistryRoot::LocalMachine, RegistryView::Key32};
+    const StartupPlace user{PlaceKind::RunOnce, RegistryRoot::CurrentUser, RegistryView::Native};
+    EXPECT_EQ(
+        (ValueLocation{RegistryRoot::LocalMachine, RegistryView::Key64, L"Software\\tarvemonix\\Disabled\\HKLM32-Run"}),
+        OwnDisabledLocation(machine, true));
+    EXPECT_EQ(RegistryView::Native, OwnDisabledLocation(machine, false).view);
+    EXPECT_EQ((ValueLocation{RegistryRoot::CurrentUser, RegistryView::Native,
+                             L"Software\\tarvemonix\\Disabled\\HKCU-RunOnce"}),
+              OwnDisabledLocation(user, true));
+    EXPECT_EQ(
+        (ValueLocation{RegistryRoot::CurrentUser, RegistryView::Native, L"Software\\tarvemonix\\Disabled\\HKLM32-Run"}),
+        EarlierDisabledLocation(machine));
+    EXPECT_EQ(L"C:\\Users\\u\\AppData\\Local\\tarvemonix\\Disabled\\StartUp",
+              OwnDisabledFolder(L"C:\\Users\\u\\AppData\\Local\\"));
+    EXPECT_EQ(L"C:\\S\\Startup (tarvemonix disabled)", EarlierDisabledFolder(L"C:\\S\\Startup\\"));
+}
+
+TEST(AutostartRules, RemovalQuestionsAndTheCaptionSayWhatHappens) {
+    EXPECT_TRUE(IsShortcutFile(L"App.LNK"));
+    EXPECT_EQ("HKCU\\...\\Run", PlaceText({PlaceKind::Run, RegistryRoot::CurrentUser}));
+    EXPECT_FALSE(IsSuspiciousProgramFile(L"", L"C:\\Windows", {}));
+    // "%%" is a lone '%' before a name.
+    EXPECT_EQ(L"%C:\\Program Files", ExpandEnvironmentText(L"%%ProgramFiles%", Lookups({})));
+    EXPECT_FALSE(IsShortcutFile(L"app.exe"));
+    EXPECT_FALSE(IsShortcutFile(L"lnk"));
+    EXPECT_EQ("确定要删除启动项 a.exe 吗？\n该程序文件将移到回收站。", RemovalQuestion("a.exe", true));
+    EXPECT_EQ("确定要删除启动项 a.lnk 吗？", RemovalQuestion("a.lnk", false));
+    EXPECT_EQ("启动项", StartupDialogCaption("PC\\user", "PC\\user"));
+    EXPECT_EQ("启动项", StartupDialogCaption("", "PC\\user"));
+    EXPECT_EQ("启动项", StartupDialogCaption("PC\\admin", ""));
+    EXPECT_EQ("启动项（以 PC\\admin 的身份运行：“当前用户”的启动项属于 PC\\admin，不属于 PC\\user）",
+              StartupDialogCaption("PC\\admin", "PC\\user"));
 }

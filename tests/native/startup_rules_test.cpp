@@ -44,6 +44,8 @@ TEST(StartupRules, TheLogonEntryNamesTheQuotedProgramAndItsFolder) {
     EXPECT_EQ((std::vector<std::wstring>{L"C:\\a b\\p.exe", L"a\\\\b", L"c\"d", L"e\\", L"f g", L""}),
               SplitCommandLine(L"\"C:\\a b\\p.exe\"  a\\\\b c\\\"d \"e\\\\\" \"f g\" \"\""));
     EXPECT_EQ((std::vector<std::wstring>{L"p.exe", L"/tray"}), SplitCommandLine(L"p.exe\t/tray "));
+    // Two quotes inside quotes give one, and the quote goes on.
+    EXPECT_EQ((std::vector<std::wstring>{L"p.exe", L"a\"b"}), SplitCommandLine(L"p.exe \"a\"\"b\""));
     // An earlier version's entry names no folder: the program's own, not System32.
     EXPECT_EQ(L"C:\\p\\", StartFolderFor(ReadStartArguments({L"/tray"}), L"C:\\p\\"));
     EXPECT_EQ(L"", StartFolderFor(ReadStartArguments({}), L"C:\\p\\"));

@@ -32,8 +32,12 @@ StoredValue Bytes(std::vector<int32_t> numbers) { return Stored(std::move(number
 struct WindowSettingsTest : ::testing::Test {
     MemorySettingsStore store;
     const std::vector<int> defaults = {100, 50, 30, 20, 40};
-    const std::vector<LayoutRect> monitors = {{0, 0, 1024, 768}, {1024, 0, 2048, 768}};
-    WindowSettings Load() { return LoadWindowSettings(store, defaults, {500, 400}, monitors); }
+    // The first monitor's taskbar takes its bottom 40 pixels.
+    const std::vector<MonitorArea> monitors = {{{0, 0, 1024, 768}, {0, 0, 1024, 728}},
+                                               {{1024, 0, 2048, 768}, {1024, 0, 2048, 768}}};
+    WindowSettings Load(int dpi = kStandardDpi) {
+        return LoadWindowSettings(store, defaults, {500, 400}, monitors, dpi);
+    }
 };
 
 TEST_F(WindowSettingsTest, WhatIsSavedComesBack) {
@@ -80,6 +84,9 @@ TEST_F(WindowSettingsTest, EachDamagedItemGivesItsDefaultAlone) {
     store.values["TreeOrder"] = Number(2);
     store.values["SortColumn"] = Bytes({2});
     loaded = Load();
+    store.values["SortColumn"] = Number(1);
+    store.values["SortAscending"] = Number(2);
+    EXPECT_TRUE(Load().ascending);
     EXPECT_EQ(loaded.columnWidths, defaults);
     EXPECT_EQ(loaded.columnOrder, empty.columnOrder);
     EXPECT_FALSE(loaded.treeOrder);
@@ -97,6 +104,67 @@ TEST_F(WindowSettingsTest, APlaceOnAMonitorThatIsGoneOrTooSmallIsNotRestored) {
     EXPECT_FALSE(placeOf({100, 100, 300, 300}));    // smaller than the window can be
     EXPECT_FALSE(placeOf({INT32_MIN, 0, INT32_MAX, 500}));
     EXPECT_FALSE(placeOf({0, 0, 600}));
+    EXPECT_FALSE(placeOf({INT32_MAX - 600, 0, INT32_MAX, 500}));
+    // Only a caption grip with some height on a monitor counts.
+    EXPECT_FALSE(IsPlaceOnAMonitor({0, 768, 600, 1068}, {{0, 0, 1024, 768}}));
+    EXPECT_TRUE(IsPlaceOnAMonitor({0, 767, 600, 1067}, {{0, 0, 1024, 768}}));
+}
+
+TEST_F(WindowSettingsTest, APlaceComesBackInsideTheWorkArea) {
+    const auto placeOf = [this](std::vector<int32_t> rect) {
+        store.values["WindowPlace"] = Bytes(std::move(rect));
+        return Load().place;
+    };
+    // A caption under the taskbar comes up above it; a part off the edge comes in.
+    EXPECT_EQ((LayoutRect{100, 328, 700, 728}), placeOf({100, 740, 700, 1140}));
+    EXPECT_EQ((LayoutRect{0, 100, 600, 600}), placeOf({-400, 100, 200, 600}));
+    EXPECT_EQ((LayoutRect{1448, 0, 2048, 500}), placeOf({1900, 0, 2500, 500}));
+    // Larger than the work area: cut to it.
+    EXPECT_EQ((LayoutRect{0, 0, 1024, 728}), placeOf({0, 0, 1500, 1000}));
+    // Never below the smallest size the window can have.
+    EXPECT_EQ((LayoutRect{0, 0, 500, 400}), ClampToWorkArea({10, 10, 600, 500}, {0, 0, 400, 300}, {500, 400}));
+    EXPECT_EQ((LayoutRect{-50, 20, 450, 420}), ClampToWorkArea({-90, 20, 410, 420}, {-50, 0, 974, 728}, {0, 0}));
+}
+
+TEST_F(WindowSettingsTest, PlaceAndWidthsFollowTheDpi) {
+    WindowSettings saved;
+    saved.place = LayoutRect{1100, 50, 1900, 650};
+    saved.columnWidths = {120, 0, 33, 21, 8192};
+    saved.columnOrder = {0, 1, 2, 3, 4};
+    saved.dpi = 192;  // 200 %
+    ASSERT_TRUE(SaveWindowSettings(store, saved));
+    EXPECT_EQ(Number(192).bytes, store.values.at("SettingsDpi").bytes);
+    WindowSettings loaded = Load(96);
+    EXPECT_FALSE(loaded.place) << "below the smallest size at 100 %";
+    store.values["WindowPlace"] = Bytes({1100, 50, 2100, 850});
+    loaded = Load(96);
+    EXPECT_EQ((LayoutRect{1100, 50, 1600, 450}), loaded.place);
+    EXPECT_EQ((std::vector<int>{60, 0, 17, 11, 4096}), loaded.columnWidths);
+    EXPECT_EQ(96, loaded.dpi);
+    EXPECT_EQ((std::vector<int>{180, 0, 50, 32, 8192}), Load(288).columnWidths);
+
+    // Saved at 100 %, the smallest place there is still large enough at 200 %.
+    store.values["WindowPlace"] = Bytes({100, 100, 350, 300});
+    store.values["SettingsDpi"] = Number(96);
+    EXPECT_EQ((LayoutRect{100, 100, 600, 500}), Load(192).place);
+    // Settings of an earlier version (no DPI) or a damaged DPI: taken as they are.
+    for (const StoredValue& dpi : {Number(0), Number(47), Number(961), Bytes({96})}) {
+        store.values["SettingsDpi"] = dpi;
+        EXPECT_FALSE(Load(192).place);
+    }
+    store.values.erase("SettingsDpi");
+    store.values["WindowPlace"] = Bytes({100, 100, 600, 500});
+    EXPECT_EQ((LayoutRect{100, 100, 600, 500}), Load(192).place);
+    EXPECT_EQ((LayoutRect{100, 100, 600, 500}), Load(0).place);
+    // 50 % and 1000 % are the bounds a stored DPI may have.
+    store.values["SettingsDpi"] = Number(48);
+    store.values["WindowPlace"] = Bytes({100, 100, 400, 300});
+    EXPECT_EQ((LayoutRect{100, 100, 700, 500}), Load(96).place);
+    store.values["SettingsDpi"] = Number(960);
+    store.values["WindowPlace"] = Bytes({100, 100, 1100, 900});
+    EXPECT_EQ((LayoutRect{100, 100, 600, 500}), Load(480).place);
+    store.values["SettingsDpi"] = Number(961);
+    EXPECT_EQ((LayoutRect{24, 0, 1024, 728}), Load(192).place) << "taken as it is";
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "autostart/StartupDlg.h"
 #include "autostart/Win32AutostartSystem.h"
 #include "framework/Text.h"
@@ -189,20 +191,98 @@ TEST_F(StartupEntriesTest, DisableThenEnableGivesTheValueBackByteForByte) {
     Select(L"tvxtest-moved");
     Press(IDC_STARTUPTOGGLE);
     EXPECT_FALSE(system.Read(LM, RegistryView::Key64, kRunKey, L"tvxtest-moved"));
-    EXPECT_EQ(moved, system.Read(CU, Native, kAside, L"tvxtest-moved"));
+    // It stays in the machine's hive, where every administrator sees it.
+    EXPECT_EQ(moved, system.Read(LM, RegistryView::Key64, kAside, L"tvxtest-moved"));
+    EXPECT_FALSE(system.Read(CU, Native, kAside, L"tvxtest-moved"));
     EXPECT_EQ("危险、已禁用", Cell(L"tvxtest-moved", 4));
     Press(IDC_STARTUPTOGGLE);
     EXPECT_EQ(moved, system.Read(LM, RegistryView::Key64, kRunKey, L"tvxtest-moved"));
-    EXPECT_FALSE(system.Read(CU, Native, kAside, L"tvxtest-moved"));
+    EXPECT_FALSE(system.Read(LM, RegistryView::Key64, kAside, L"tvxtest-moved"));
 
     // The shortcut moves beside the Startup folder and back.
     Select(L"tvxtest-link.lnk");
     Press(IDC_STARTUPTOGGLE);
     EXPECT_FALSE(FileExists(link));
+    // Outside the Start menu, where it would still show.
+    const std::wstring disabled = ShellFolder(CSIDL_LOCAL_APPDATA) + L"\\tarvemonix\\Disabled\\StartUp";
+    EXPECT_TRUE(FileExists(disabled + L"\\tvxtest-link.lnk"));
     Press(IDC_STARTUPTOGGLE);
     EXPECT_TRUE(FileExists(link));
     EXPECT_TRUE(prompt.shown.empty());
-    RemoveDirectoryW((ShellFolder(CSIDL_STARTUP) + L" (tarvemonix disabled)").c_str());
+    RemoveDirectoryW(disabled.c_str());
+}
+
+// Two entries whose names differ only in characters code page 936 lacks show
+// the same texts; each row still stands for its own entry.
+TEST_F(StartupEntriesTest, EachRowStandsForItsOwnEntry) {
+    const Planted first(system, CU, Native, kRunKey, StringValue(L"tvxtest-\u0159", L"C:\\tvx-nowhere\\same.exe"));
+    const Planted second(system, CU, Native, kRunKey, StringValue(L"tvxtest-\u0161", L"C:\\tvx-nowhere\\same.exe"));
+    Open();
+    std::vector<std::wstring> selected;
+    for (int row = 0; row < dialog->m_list.GetItemCount(); ++row) {
+        if (dialog->m_list.GetItemText(row, 1) != "C:\\tvx-nowhere\\same.exe") continue;
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        dialog->m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        ASSERT_TRUE(dialog->SelectedEntry());
+        selected.push_back(dialog->SelectedEntry()->name);
+    }
+    std::sort(selected.begin(), selected.end());
+    EXPECT_EQ((std::vector<std::wstring>{L"tvxtest-\u0159", L"tvxtest-\u0161"}), selected);
+}
+
+// A change refused for want of rights: on Yes the dialog closes first, and
+// only then does the restart run, over a window nothing is open over.
+class DeniedApproval : public ChosenSystem {
+public:
+    long WriteValue(RegistryRoot root, RegistryView view, const std::wstring& key,
+                    const RegistryValue& value) override {
+        if (key == kApproved) return kErrorAccessDenied;
+        return ChosenSystem::WriteValue(root, view, key, value);
+    }
+};
+
+CStartupDlg* g_running = nullptr;
+HWND g_runningWindow = nullptr;
+
+void CALLBACK PressToggleOfPlanted(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    g_runningWindow = g_running->m_hWnd;
+    CSortableListCtrl& list = g_running->m_list;
+    for (int row = 0; row < list.GetItemCount(); ++row) {
+        if (list.GetItemText(row, 0) != "tvxtest-denied") continue;
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    }
+    g_running->PostMessage(WM_COMMAND, MAKEWPARAM(IDC_STARTUPTOGGLE, BN_CLICKED));
+}
+
+TEST_F(StartupEntriesTest, TheRestartAsAdministratorWaitsForTheDialogToClose) {
+    DeniedApproval denied;
+    const Planted user(denied, CU, Native, kRunKey, StringValue(L"tvxtest-denied", L"C:\\tvx-nowhere\\x.exe"));
+    bool dialogOpenAtRestart = true;
+    int restarts = 0;
+    prompt.answers = {kIdYes};
+    const StartupDialogOutcome outcome = RunStartupDialog(scratch.path(), [&](CStartupDlg& running) {
+        running.SetMessagePrompt(&prompt);
+        running.SetAutostartSystem(&denied);
+        running.SetRunsAsAdministrator(false);
+        running.SetAdministratorRestart([&] {
+            ++restarts;
+            dialogOpenAtRestart = IsWindow(g_runningWindow) != FALSE;
+            return true;
+        });
+        g_running = &running;
+        SetTimer(nullptr, 0, 50, PressToggleOfPlanted);
+    });
+    ASSERT_EQ(1u, prompt.shown.size());
+    EXPECT_EQ("更改该启动项需要管理员权限。是否以管理员身份重新启动瓦诺德？", prompt.shown[0].text);
+    EXPECT_EQ(1, restarts);
+    EXPECT_FALSE(dialogOpenAtRestart);
+    EXPECT_TRUE(outcome.restarted);
 }
 
 TEST_F(StartupEntriesTest, RemovalAsksAndLogsTheValueFirst) {

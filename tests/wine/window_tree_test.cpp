@@ -221,3 +221,20 @@ TEST(RegistrySettingsStore, WritesAndReadsValuesWithTheirType) {
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueW(key.get(), L"tvx-test-value"));
     EXPECT_FALSE(registry.Read("tvx-test-value"));
 }
+
+// A value another program (or an older version) left with the wrong type in
+// the real store gives that item's default; the others are read.
+TEST(RegistrySettingsStore, AWrongTypedValueGivesTheDefault) {
+    RegistrySettingsStore registry;
+    const RegistryKey key(HKEY_CURRENT_USER, L"Software\\tarvemonix", KEY_SET_VALUE, true);
+    const wchar_t maximized[] = L"1";
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key.get(), L"WindowMaximized", 0, REG_SZ,
+                                            reinterpret_cast<const BYTE*>(maximized), sizeof(maximized)));
+    const DWORD tree = 1;
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key.get(), L"TreeOrder", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&tree),
+                                            sizeof(tree)));
+    const WindowSettings loaded = LoadWindowSettings(registry, {10}, {0, 0}, {});
+    EXPECT_FALSE(loaded.maximized);
+    EXPECT_TRUE(loaded.treeOrder);
+    for (const wchar_t* name : {L"WindowMaximized", L"TreeOrder"}) RegDeleteValueW(key.get(), name);
+}
