@@ -23,9 +23,9 @@ std::vector<std::string> RowCells(const StartupEntry& entry, AutostartSystem& sy
     return {system.Text(entry.name), system.Text(entry.command), entry.placeText, entry.description, entry.status};
 }
 
-bool SameEntry(const StartupEntry& a, const StartupEntry& b) {
-    return a.place == b.place && a.name == b.name && a.movedAside == b.movedAside;
-}
+// The same entry before and after a change: disabling moves a value aside,
+// and it is still the entry the user chose.
+bool SameEntry(const StartupEntry& a, const StartupEntry& b) { return a.place == b.place && a.name == b.name; }
 
 }  // namespace
 

@@ -172,6 +172,10 @@ TEST_F(StartupEntriesTest, DisableThenEnableGivesTheValueBackByteForByte) {
     const Planted user(system, CU, Native, kRunKey, odd);
     const RegistryValue moved = StringValue(L"tvxtest-moved", danger, kRegExpandSz);
     const Planted machine(system, LM, RegistryView::Key64, kRunKey, moved);
+    // What a run that failed half-way left aside would stand in the way.
+    system.DeleteValue(LM, RegistryView::Key64, kAside, L"tvxtest-moved");
+    const std::wstring disabled = ShellFolder(CSIDL_LOCAL_APPDATA) + L"\\tarvemonix\\Disabled\\StartUp";
+    DeleteFileW((disabled + L"\\tvxtest-link.lnk").c_str());
     Open();
 
     // Windows 8 on: the StartupApproved mark; the value stays as it is.
@@ -204,7 +208,6 @@ TEST_F(StartupEntriesTest, DisableThenEnableGivesTheValueBackByteForByte) {
     Press(IDC_STARTUPTOGGLE);
     EXPECT_FALSE(FileExists(link));
     // Outside the Start menu, where it would still show.
-    const std::wstring disabled = ShellFolder(CSIDL_LOCAL_APPDATA) + L"\\tarvemonix\\Disabled\\StartUp";
     EXPECT_TRUE(FileExists(disabled + L"\\tvxtest-link.lnk"));
     Press(IDC_STARTUPTOGGLE);
     EXPECT_TRUE(FileExists(link));
