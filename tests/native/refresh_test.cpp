@@ -179,3 +179,32 @@ TEST(CountText, FormatsTheNumber) {
     EXPECT_EQ("共有0个进程", CountText(0));
     EXPECT_EQ("共有37个进程", CountText(37));
 }
+
+namespace {
+
+// The check between refreshes reports what it ended, asked first or not; a
+// process it ended before is listed by the refresh as blocked (by its file
+// too) and not ended again.
+TEST_F(RefreshFixture, TheCheckReportsItsEndsAndTheRefreshDoesNotRepeatThem) {
+    system.processes = {Record(2000, "flcss.exe"), Record(2100, "renamed.exe")};
+    const std::string recorded = "game.exe";
+    RefreshContext context{blockList, reference, 1, system, prompt};
+    context.fingerprintMatch = [&](const ProcessRecord& record) {
+        return record.name == "renamed.exe" ? &recorded : nullptr;
+    };
+    prompt.answers = {kIdYes, kIdNo};
+    EXPECT_EQ(std::vector<uint32_t>{2000}, EndBlockedProcesses(context, IdentifiedWalk(system)));
+
+    system.terminated.clear();
+    prompt.shown.clear();
+    context.promptDangerous = 0;
+    context.endedBefore = {2000, 2100};
+    const std::vector<ProcessRow> rows = BuildProcessRows(context);
+    EXPECT_TRUE(system.terminated.empty());
+    EXPECT_TRUE(prompt.shown.empty());
+    ASSERT_EQ(2u, rows.size());
+    EXPECT_EQ(" 危险进程", rows[0].word);
+    EXPECT_EQ(" 危险进程", rows[1].word) << "blocked by its file";
+}
+
+}  // namespace
