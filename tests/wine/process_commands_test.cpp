@@ -651,3 +651,34 @@ TEST_F(ProcessCommandsTest, RestartIsAskedOverAFreeWindowOrFromTheTrayNotice) {
     Command(IDC_TERMINATE);
     EXPECT_EQ((std::vector<std::string>{"真的要终止tvxwait.exe吗？", "中止失败", kProtectedProcessText}), Texts());
 }
+
+// The helper ends and the same program starts again, under the same name,
+// while 删除文件 and 中止进程 ask: the new copy is neither ended nor loses its file.
+TEST(ProcessIdentityOfCommands, AProgramStartedAgainWhileAskedIsNeitherEndedNorDeleted) {
+    Win32ProcessSystem system;
+    for (bool deleteFile : {true, false}) {
+        auto first = std::make_unique<HelperProcess>("tvxagain.exe");
+        ASSERT_TRUE(first->started());
+        const SelectedProcess row{"tvxagain.exe", first->pid(), system.StartTimeOf(first->pid())};
+        std::unique_ptr<HelperProcess> second;
+        ScriptedPrompt prompt;
+        prompt.answers = {kIdYes};
+        prompt.whileShown = [&] {
+            if (second) return;
+            first.reset();
+            second = std::make_unique<HelperProcess>("tvxagain.exe");
+        };
+        const std::vector<std::string> reference;
+        const CommandContext context{system, prompt, 5, reference};
+        if (deleteFile) {
+            RunDeleteFileCommand(context, row);
+        } else {
+            RunTerminateCommand(context, row);
+        }
+        ASSERT_TRUE(second && second->started());
+        EXPECT_TRUE(second->IsRunning()) << "pid " << second->pid() << " asked about " << row.pid;
+        EXPECT_TRUE(FileExists(second->path()));
+        ASSERT_EQ(2u, prompt.shown.size());
+        EXPECT_EQ("tvxagain.exe已经结束。", prompt.shown[1].text);
+    }
+}
