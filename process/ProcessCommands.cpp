@@ -79,7 +79,7 @@ bool RunDeleteFileCommand(const CommandContext& context, const SelectedProcess& 
     EndRecord record{EndReason::DeleteFile, selected.name, selected.pid, false, {}, path, FileDeletionResult::Failed};
     if (outcome != EndOutcome::Ended) {
         RecordEnd(context.log, record, selected.startTime);
-        return false;
+        return true;
     }
     context.prompt.Notify("已经中止进程", "提示");
     // The image stays locked until the process has really ended.

@@ -1,6 +1,7 @@
 #include "process/ProcessTree.h"
 
 #include <algorithm>
+#include <numeric>
 #include <unordered_map>
 
 bool IsParentOf(const TreeNode& parent, const TreeNode& child) {
@@ -21,7 +22,7 @@ Forest BuildForest(const std::vector<TreeNode>& nodes) {
     byPid.reserve(nodes.size());
     for (size_t index = 0; index < nodes.size(); ++index) byPid.emplace(nodes[index].pid, index);
     std::vector<size_t> byStart(nodes.size());
-    for (size_t index = 0; index < nodes.size(); ++index) byStart[index] = index;
+    std::iota(byStart.begin(), byStart.end(), size_t{0});
     std::stable_sort(byStart.begin(), byStart.end(),
                      [&](size_t a, size_t b) { return nodes[a].startTime < nodes[b].startTime; });
     std::vector<size_t> rank(nodes.size());

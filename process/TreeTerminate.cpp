@@ -59,10 +59,10 @@ bool EndMembers(const CommandContext& context, const std::vector<const TreeMembe
 }
 
 // The processes of a new walk that the ended tree started while it was
-// ended: descendants of the root among the counted members (gone now) and
-// the walk's processes, that are not counted members themselves.
-std::vector<TreeMember> StartedMeanwhile(ProcessSystem& system, const std::vector<TreeMember>& counted,
-                                         const TreeMember& root) {
+// ended: descendants of the root (the first counted member) among the
+// counted members (gone now) and the walk's processes, that are not counted
+// members themselves.
+std::vector<TreeMember> StartedMeanwhile(ProcessSystem& system, const std::vector<TreeMember>& counted) {
     std::vector<TreeMember> all = counted;
     const size_t countedSize = all.size();
     for (TreeMember& current : TakeTree(system)) {
@@ -71,11 +71,8 @@ std::vector<TreeMember> StartedMeanwhile(ProcessSystem& system, const std::vecto
         });
         if (!isCounted) all.push_back(std::move(current));
     }
-    const std::vector<TreeNode> nodes = NodesOf(all);
-    size_t rootIndex = 0;
-    while (rootIndex < countedSize && !IsSameProcess(all[rootIndex].instance(), root.instance())) ++rootIndex;
     std::vector<TreeMember> meanwhile;
-    for (size_t index : DescendantsDeepestFirst(nodes, rootIndex)) {
+    for (size_t index : DescendantsDeepestFirst(NodesOf(all), 0)) {
         if (index >= countedSize) meanwhile.push_back(all[index]);
     }
     return meanwhile;
@@ -119,7 +116,7 @@ bool RunTerminateTreeCommand(const CommandContext& context, const SelectedProces
     bool allEnded = EndMembers(context, order);
     std::vector<TreeMember> counted;
     for (const TreeMember* member : order) counted.push_back(*member);
-    const std::vector<TreeMember> meanwhile = StartedMeanwhile(context.system, counted, members[root]);
+    const std::vector<TreeMember> meanwhile = StartedMeanwhile(context.system, counted);
     // What started meanwhile is ended only where all of it can be.
     const std::vector<const TreeMember*> late = Pointers(meanwhile);
     allEnded = UnendableMember(context.system, late) == nullptr && EndMembers(context, late) && allEnded;

@@ -233,3 +233,40 @@ TEST_F(CommandTest, StalePidEndsAndDeletesNothing) {
         EXPECT_TRUE(system.deleted.empty());
     }
 }
+
+// A system that can only walk looks by walking: every process, with the
+// start time and parent its walk gives.
+TEST(ProcessLook, WithoutLooksOfItsOwnASystemLooksByItsWalk) {
+    struct WalkOnly : ScriptedSystem {
+        bool SampleProcesses(ProcessSample& look) override { return ProcessSystem::SampleProcesses(look); }
+    } system;
+    ProcessRecord child = Record(20, "b.exe");
+    child.parentPid = 10;
+    child.startTime = 7;
+    system.processes = {Record(10, "a.exe"), child};
+    ProcessSample look;
+    ASSERT_TRUE(system.SampleProcesses(look));
+    ASSERT_EQ(2u, look.processes.size());
+    EXPECT_EQ(10u, look.processes[1].parentPid);
+    EXPECT_EQ(7u, look.processes[1].startTime);
+    EXPECT_FALSE(look.hasFigures);
+}
+
+// The walk takes each process's start time and parent from the look, by pid
+// and name: one the look lacks, or names otherwise, is unknown.
+TEST(ProcessLook, TheWalkTakesItsIdentitiesFromTheLook) {
+    ScriptedSystem system;
+    ProcessRecord walked = Record(30, "c.exe");
+    walked.parentPid = 99;  // the walk's parent gives way to the look's
+    system.processes = {Record(10, "a.exe"), Record(20, "b.exe"), walked};
+    ProcessSample look;
+    look.processes = {{10, "a.exe", 0, 111, 0, 0, 1}, {20, "other.exe", 0, 222, 0, 0, 1}, {30, "c.exe", 0, 333, 0, 0, 10}};
+    const std::vector<ProcessRecord> records = IdentifiedWalk(system, look);
+    ASSERT_EQ(3u, records.size());
+    EXPECT_EQ(111u, records[0].startTime);
+    EXPECT_EQ(0u, records[1].startTime) << "another name is another process";
+    EXPECT_EQ(333u, records[2].startTime);
+    EXPECT_EQ(10u, records[2].parentPid);
+    look.processes.clear();
+    EXPECT_EQ(0u, IdentifiedWalk(system, look)[0].startTime) << "started after the look";
+}

@@ -161,6 +161,17 @@ TEST_F(TreeTerminateTest, APidReusedMeanwhileIsSparedAChildStartedMeanwhileIsEnd
     EXPECT_EQ(prompt.Texts().back(), "中止成功");
 }
 
+TEST_F(TreeTerminateTest, TheOnlyChildStartedMeanwhileIsEnded) {
+    system.processes.pop_back();  // no stranger
+    prompt.whileShown = [&] {
+        system.processes.push_back(Child(500, 300, "late.exe"));
+        system.startTimes[500] = 50;
+    };
+    prompt.answers = {kIdYes};
+    RunTerminateTreeCommand(Context(), Helper());
+    EXPECT_EQ(system.terminated, (std::vector<uint32_t>{100, 300, 200, 500}));
+}
+
 // A process whose pid is gone when the tree is taken is not asked about.
 TEST_F(TreeTerminateTest, AnEndedRootIsSaidToHaveEnded) {
     RunTerminateTreeCommand(Context(), {"helper.exe", 100, 11});
