@@ -5,8 +5,8 @@
 #include <unordered_map>
 
 bool IsParentOf(const TreeNode& parent, const TreeNode& child) {
-    return parent.pid == child.parentPid && parent.startTime != 0 && child.startTime != 0 &&
-           parent.startTime <= child.startTime;
+    // A known parent's start is never "no later than" an unknown (0) one.
+    return parent.pid == child.parentPid && parent.startTime != 0 && parent.startTime <= child.startTime;
 }
 
 namespace {

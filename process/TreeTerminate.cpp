@@ -38,10 +38,10 @@ std::vector<TreeNode> NodesOf(const std::vector<TreeMember>& members) {
 // The first member no rights would end, or none.
 const TreeMember* UnendableMember(ProcessSystem& system, const std::vector<const TreeMember*>& members) {
     const uint32_t ownPid = system.OwnPid();
-    for (const TreeMember* member : members) {
-        if ((ownPid != 0 && member->node.pid == ownPid) || system.IsEndRefused(member->instance())) return member;
-    }
-    return nullptr;
+    const auto unendable = std::find_if(members.begin(), members.end(), [&](const TreeMember* member) {
+        return member->node.pid == ownPid || system.IsEndRefused(member->instance());
+    });
+    return unendable == members.end() ? nullptr : *unendable;
 }
 
 // Ends each member that still runs; false when one of them still runs after.
@@ -88,13 +88,11 @@ std::vector<const TreeMember*> Pointers(const std::vector<TreeMember>& members) 
 
 bool RunTerminateTreeCommand(const CommandContext& context, const SelectedProcess& selected) {
     const std::vector<TreeMember> members = TakeTree(context.system);
-    size_t root = members.size();
-    for (size_t index = 0; index < members.size(); ++index) {
-        if (IsSameProcess(members[index].instance(), selected.instance()) && members[index].name == selected.name) {
-            root = index;
-        }
-    }
-    if (root == members.size()) {
+    const auto found = std::find_if(members.begin(), members.end(), [&](const TreeMember& member) {
+        return IsSameProcess(member.instance(), selected.instance()) && member.name == selected.name;
+    });
+    const auto root = static_cast<size_t>(found - members.begin());
+    if (found == members.end()) {
         context.prompt.Notify(FormatText("%s已经结束。", selected.name.c_str()), "提示");
         return true;
     }

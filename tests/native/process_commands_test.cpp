@@ -270,3 +270,9 @@ TEST(ProcessLook, TheWalkTakesItsIdentitiesFromTheLook) {
     look.processes.clear();
     EXPECT_EQ(0u, IdentifiedWalk(system, look)[0].startTime) << "started after the look";
 }
+
+TEST(EndRefusal, TheIdleAndSystemProcessesAndCriticalOnesAreNeverEnded) {
+    for (uint32_t pid : {0u, 4u}) EXPECT_TRUE(IsTerminationRefused(pid, false)) << pid;
+    for (uint32_t pid : {1u, 5u, 8u}) EXPECT_FALSE(IsTerminationRefused(pid, false)) << pid;
+    EXPECT_TRUE(IsTerminationRefused(8, true));
+}

@@ -130,7 +130,7 @@ TEST_F(TreeTerminateTest, NoChildrenAsksTheOrdinaryQuestion) {
     RunTerminateTreeCommand(Context(), {"grand.exe", 300, 30});
     EXPECT_EQ(prompt.Texts(), (std::vector<std::string>{"真的要终止grand.exe吗？"}));
     prompt.answers = {kIdNo};
-    RunTerminateTreeCommand(Context(), Helper());
+    EXPECT_FALSE(RunTerminateTreeCommand(Context(), Helper())) << "nothing to refresh";
     EXPECT_TRUE(system.terminated.empty());
 }
 
@@ -174,7 +174,7 @@ TEST_F(TreeTerminateTest, TheOnlyChildStartedMeanwhileIsEnded) {
 
 // A process whose pid is gone when the tree is taken is not asked about.
 TEST_F(TreeTerminateTest, AnEndedRootIsSaidToHaveEnded) {
-    RunTerminateTreeCommand(Context(), {"helper.exe", 100, 11});
+    EXPECT_TRUE(RunTerminateTreeCommand(Context(), {"helper.exe", 100, 11})) << "the list is refreshed";
     EXPECT_EQ(prompt.Texts(), (std::vector<std::string>{"helper.exe已经结束。"}));
     EXPECT_TRUE(system.terminated.empty());
 }
