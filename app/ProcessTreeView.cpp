@@ -62,12 +62,12 @@ void CProcessListDlg::OnGetInfoTip(NMLVGETINFOTIPW* request) {
     // Read only while the pid names the row's process: nothing of a program
     // given the pid since.
     const ProcessInstance process = RowProcess(request->iItem).instance();
-    const std::string path =
-        ReadFromProcess(*m_system, process, [this](uint32_t pid) { return m_system->LocateProgramFile(pid).path; })
-            .value_or(std::string());
-    const std::optional<std::string> commandLine =
-        ReadFromProcess(*m_system, process, [this](uint32_t pid) { return m_system->ReadCommandLine(pid); })
-            .value_or(std::nullopt);
+    const std::string path = ReadFromProcess(*m_system, process, [this](uint32_t pid) {
+                                 return m_system->LocateProgramFile(pid).path;
+                             }).value_or(std::string());
+    const std::optional<std::string> commandLine = ReadFromProcess(*m_system, process, [this](uint32_t pid) {
+                                                       return m_system->ReadCommandLine(pid);
+                                                   }).value_or(std::nullopt);
     // A code page 936 byte is at most one UTF-16 unit: the text fits the room.
     const std::string text = TooltipText(path, commandLine, static_cast<size_t>(request->cchTextMax) - 1);
     lstrcpynW(request->pszText, WideFromText(text).c_str(), request->cchTextMax);

@@ -63,8 +63,9 @@ std::string BuildIdentityLines(const CommandContext& context, const SelectedProc
         parentUnknown = record.startTime == 0;
         break;
     }
-    lines += "\n" + (parentUnknown ? FormatText(" 父进程: PID %u（%s）", static_cast<unsigned>(self->parentPid), kUnreadable)
-                                   : ParentLine(self->parentPid, parentName));
+    lines +=
+        "\n" + (parentUnknown ? FormatText(" 父进程: PID %u（%s）", static_cast<unsigned>(self->parentPid), kUnreadable)
+                              : ParentLine(self->parentPid, parentName));
 
     const std::string user = system.ReadUserName(self->pid);
     lines += "\n 用户: " + (user.empty() ? std::string(kUnreadable) : user);

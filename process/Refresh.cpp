@@ -36,10 +36,8 @@ BlockCause CauseOf(const RefreshContext& context, const ProcessRecord& record) {
 EndOutcome EndBlocked(const RefreshContext& context, const ProcessRecord& record, const BlockCause& cause) {
     const EndOutcome outcome = context.system.Terminate({record.pid, record.startTime});
     if (outcome == EndOutcome::Gone) return outcome;
-    EndRecord logged{
-        EndReason::BlockList, record.name, record.pid, outcome == EndOutcome::Ended, JoinedEntries(cause.entries),
-        {},
-        {}};
+    EndRecord logged{EndReason::BlockList,         record.name, record.pid, outcome == EndOutcome::Ended,
+                     JoinedEntries(cause.entries), {},          {}};
     logged.basis = cause.basis;
     RecordEnd(context.log, logged, record.startTime);
     return outcome;

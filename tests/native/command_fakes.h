@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "process/EndLog.h"
-#include "process/ProcessCommands.h"
 #include "process/MessagePrompt.h"
+#include "process/ProcessCommands.h"
 #include "process/ProcessSystem.h"
 
 inline ProcessRecord Record(uint32_t pid, const char* name) {

@@ -260,7 +260,8 @@ TEST(ProcessLook, TheWalkTakesItsIdentitiesFromTheLook) {
     walked.parentPid = 99;  // the walk's parent gives way to the look's
     system.processes = {Record(10, "a.exe"), Record(20, "b.exe"), walked};
     ProcessSample look;
-    look.processes = {{10, "a.exe", 0, 111, 0, 0, 1}, {20, "other.exe", 0, 222, 0, 0, 1}, {30, "c.exe", 0, 333, 0, 0, 10}};
+    look.processes = {
+        {10, "a.exe", 0, 111, 0, 0, 1}, {20, "other.exe", 0, 222, 0, 0, 1}, {30, "c.exe", 0, 333, 0, 0, 10}};
     const std::vector<ProcessRecord> records = IdentifiedWalk(system, look);
     ASSERT_EQ(3u, records.size());
     EXPECT_EQ(111u, records[0].startTime);

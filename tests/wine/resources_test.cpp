@@ -80,8 +80,8 @@ TEST(Resources, VersionBlockNamesTheProductInChinese) {
 // an unmarked program the user's private Windows folder, where the user can
 // plant the explorer.exe an administrator copy would start.
 TEST(Resources, ProgramIsMarkedTerminalServicesAware) {
-    const UniqueHandle file(CreateFileW(BuiltProgramPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
+    const UniqueHandle file(
+        CreateFileW(BuiltProgramPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file) << "cannot open the built program";
     std::vector<BYTE> head(4096);
     DWORD read = 0;
