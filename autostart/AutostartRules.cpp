@@ -453,7 +453,7 @@ std::string RemovalQuestion(const std::string& name, bool toRecycleBin) {
 }
 
 std::string StartupDialogCaption(const std::string& programAccount, const std::string& desktopAccount) {
-    const std::string caption = "启动项";
+    std::string caption = "启动项";
     if (programAccount.empty() || desktopAccount.empty() || programAccount == desktopAccount) return caption;
     return caption + "（以 " + programAccount + " 的身份运行：“当前用户”的启动项属于 " + programAccount + "，不属于 " +
            desktopAccount + "）";

@@ -53,14 +53,12 @@ bool HandleBlockedProcess(const RefreshContext& context, const ProcessRecord& re
         if (ended) *ended = end;
         return true;
     }
-    // A copy: the walk's record is not ours to keep across a question.
-    const ProcessRecord asked = record;
     // One question per matching entry until the user says Yes; the question and
     // the result name the block-list entry, not the process. The question may
     // have stayed open for minutes: only the process asked about is ended.
     for (const std::string& entry : cause.entries) {
         if (!context.prompt.AskYesNo(FormatText("发现危险进程%s,是否中止？", entry.c_str()), "提示")) continue;
-        if (EndBlocked(context, asked, cause) == EndOutcome::Ended) {
+        if (EndBlocked(context, record, cause) == EndOutcome::Ended) {
             if (ended) *ended = true;
             context.prompt.Notify(FormatText("中止%s成功", entry.c_str()), "提示");
         }

@@ -80,6 +80,7 @@ std::vector<TreeMember> StartedMeanwhile(ProcessSystem& system, const std::vecto
 
 std::vector<const TreeMember*> Pointers(const std::vector<TreeMember>& members) {
     std::vector<const TreeMember*> pointers;
+    pointers.reserve(members.size());
     for (const TreeMember& member : members) pointers.push_back(&member);
     return pointers;
 }
@@ -113,6 +114,7 @@ bool RunTerminateTreeCommand(const CommandContext& context, const SelectedProces
     if (!context.prompt.AskYesNo(TerminateTreeQuestion(selected.name, descendants.size()), "提示")) return false;
     bool allEnded = EndMembers(context, order);
     std::vector<TreeMember> counted;
+    counted.reserve(order.size());
     for (const TreeMember* member : order) counted.push_back(*member);
     const std::vector<TreeMember> meanwhile = StartedMeanwhile(context.system, counted);
     // What started meanwhile is ended only where all of it can be.
