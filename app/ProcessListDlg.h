@@ -294,7 +294,7 @@ private:
     // Whether a refresh may start now for what the block check found.
     bool MayRefreshForBlockCheck() const;
     // prochash.dat and the policy's names, read again with proc.dat.
-    void LoadFingerprintsAndPolicy();
+    void LoadFingerprintsAndPolicy(bool sayWhenUnreadable = false);
     void RecordArrivedFingerprints(const Win32ProgramFiles::HashResult& result);
     // The recorded name the process's program file matches while its pid
     // still names the process that was looked at; null for none.

@@ -60,7 +60,7 @@ void CProcessListDlg::OnSortedByClick() {
 void CProcessListDlg::OnGetInfoTip(NMLVGETINFOTIPW* request) {
     if (!request->pszText || request->cchTextMax <= 1 || request->iItem < 0) return;
     const auto pid = static_cast<uint32_t>(AtoiPrefix(m_list.GetItemText(request->iItem, kPidColumn)));
-    const std::string path = m_system->LocateProgramFile(pid).path;
+    const std::string path = m_system->Text(m_system->LocateProgramFile(pid).path);
     // A code page 936 byte is at most one UTF-16 unit: the text fits the room.
     const std::string text =
         TooltipText(path, m_system->ReadCommandLine(pid), static_cast<size_t>(request->cchTextMax) - 1);
