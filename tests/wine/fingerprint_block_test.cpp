@@ -144,6 +144,26 @@ TEST(Fingerprints, ARenamedCopyIsEndedUntilItsNameIsRemoved) {
     DestroyWindow(dialog.m_hWnd);
 }
 
+// A fingerprint whose name left proc.dat (edited by hand, or removed while
+// prochash.dat could not be read) ends nothing: the user let that name go.
+TEST(Fingerprints, AFingerprintWhoseNameLeftProcDatEndsNothing) {
+    ScratchDirectory directory;
+    Win32ProgramFiles files;
+    FileStamp stamp;
+    ASSERT_TRUE(files.StampOf(TVX_SLEEPER_PATH, stamp));
+    const std::string hash = files.Sha256Of(TVX_SLEEPER_PATH, stamp);
+    ASSERT_EQ(64u, hash.size());
+    WriteFileBytes(L"proc.dat", "tvxother\r\nEOF");
+    WriteFileBytes(L"prochash.dat", "tvxfpgone.exe\t" + std::to_string(stamp.size) + "\t" + hash + "\r\n");
+    RunningProgram program(directory.path());
+    ASSERT_NE(nullptr, program.MainWindow(15000));
+    Sleep(1500);
+    HelperProcess copy("tvxfporphan.exe");
+    ASSERT_TRUE(copy.started());
+    Sleep(1500);
+    EXPECT_TRUE(copy.IsRunning());
+}
+
 // A name of the policy key (any value name; values that are no names are
 // passed over) is enforced by the real program with its own cause, and the
 // editor shows proc.dat alone.
