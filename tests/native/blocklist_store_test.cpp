@@ -379,6 +379,21 @@ TEST(LoadFingerprintsInto, OnlyTheNamesOfTheBlockListAndAFailedReadKeepsTheList)
     EXPECT_TRUE(list.empty()) << "a missing file is an empty list";
 }
 
+// Each waiting fingerprint goes with the hash of its own file, whichever
+// arrives first.
+TEST(PendingFingerprints, EachWithItsOwnFile) {
+    PendingFingerprints pending;
+    const std::string hash(64, '4');
+    pending.Add("a.exe", L"D:\\a.exe", {1, 1});
+    pending.Add("b.exe", L"D:\\b.exe", {2, 1});
+    const std::vector<FileFingerprint> b = pending.TakeArrived(L"d:/B.EXE", {2, 1}, hash);
+    ASSERT_EQ(1u, b.size());
+    EXPECT_EQ("b.exe", b[0].name);
+    EXPECT_EQ(2u, b[0].size);
+    EXPECT_TRUE(pending.TakeArrived(L"D:\\b.exe", {2, 1}, hash).empty()) << "it waits no more";
+    EXPECT_EQ(1u, pending.TakeArrived(L"D:\\a.exe", {1, 1}, hash).size());
+}
+
 // A fingerprint already in prochash.dat records nothing: the file is not
 // written again.
 TEST(RecordFingerprints, AKnownFingerprintLeavesTheFileAlone) {

@@ -47,6 +47,22 @@ TEST(FingerprintFile, ANameOfTheLongestProcessName) {
     EXPECT_FALSE(ParseFingerprintLine("\t1\t" + kHashA, read));
 }
 
+// A size is decimal digits alone; a hash hex digits alone, at either end of
+// each range.
+TEST(FingerprintFile, DigitsAtTheEdgesOfTheirRanges) {
+    FileFingerprint read;
+    EXPECT_TRUE(ParseFingerprintLine(
+        "a.exe\t9090\t" + std::string(32, '0') + std::string(16, '9') + std::string(8, 'a') + std::string(8, 'f'),
+        read));
+    EXPECT_EQ(9090u, read.size);
+    for (const char* size : {"1/", "1:", "1x", " 1"}) {
+        EXPECT_FALSE(ParseFingerprintLine("a.exe\t" + std::string(size) + "\t" + kHashA, read)) << size;
+    }
+    for (char digit : {'/', ':', '`', 'g', ' '}) {
+        EXPECT_FALSE(ParseFingerprintLine("a.exe\t1\t" + std::string(63, 'a') + digit, read)) << digit;
+    }
+}
+
 TEST(FingerprintFile, ReadsGoodLinesKeepsTheRest) {
     const std::string bad = "broken\r\n" + std::string(1 << 20, 'x') + "\r\ngame.exe\t10\t" + kHashA.substr(1) +
                             "\r\nneg.exe\t-1\t" + kHashA + "\r\nhuge.exe\t" + std::string(30, '9') + "\t" + kHashA +
@@ -176,11 +192,13 @@ TEST(FingerprintWatch, ReadsOnlyWhatItMustAndOnce) {
                     {L"C:\\Windows\\sys.exe", {100, 1}},
                     {L"D:\\x\\NOTEPAD2.EXE", {100, 1}}};
     FingerprintWatch watch;
-    std::vector<ProcessKey> look = {
-        {10, "notepad2.exe", 1}, {11, "copy.exe", 1}, {12, "other.exe", 1}, {13, "sys.exe", 1}, {99, "own.exe", 1}};
+    files.paths[0] = L"D:\\idle.exe";
+    files.stamps[L"D:\\idle.exe"] = {100, 9};
+    std::vector<ProcessKey> look = {{0, "idle", 1},       {10, "notepad2.exe", 1}, {11, "copy.exe", 1},
+                                    {12, "other.exe", 1}, {13, "sys.exe", 1},      {99, "own.exe", 1}};
     EXPECT_FALSE(watch.Look(look, list, files, 99));
     EXPECT_EQ((std::vector<std::wstring>{L"D:\\x\\notepad2.exe", L"D:\\y\\copy.exe"}), files.requested)
-        << "not the other size, the Windows folder or the program itself";
+        << "not the other size, the Windows folder, the idle process or the program itself";
     EXPECT_FALSE(watch.Look(look, list, files, 99));
     EXPECT_EQ(4u, files.stamped.size()) << "a known process is not looked at again";
 
@@ -195,7 +213,7 @@ TEST(FingerprintWatch, ReadsOnlyWhatItMustAndOnce) {
     look.push_back({14, "NOTEPAD2.EXE", 7});
     EXPECT_TRUE(watch.Look(look, list, files, 99));
     EXPECT_EQ(2u, files.requested.size());
-    look.erase(look.begin());
+    look.erase(look.begin() + 1);  // pid 10
     watch.Look(look, list, files, 99);
     EXPECT_EQ(nullptr, watch.MatchOf(10, "notepad2.exe")) << "gone processes are forgotten";
 

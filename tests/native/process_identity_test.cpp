@@ -14,6 +14,7 @@ TEST(ProcessIdentity, CutsAtACharacterWithAnEllipsis) {
     const std::string cut = CutWithEllipsis("a" + chinese + "bcdefgh", 4 + ellipsis.size());
     EXPECT_EQ(cut, "a\xD6\xD0" + ellipsis);
     EXPECT_EQ(CutWithEllipsis("abcdef", 1), "");
+    EXPECT_EQ(CutWithEllipsis("abcdef", ellipsis.size()), ellipsis) << "room for the ellipsis alone";
     // A command line of 32,000 characters fits the tooltip's room, whole in the box.
     const std::string tip = TooltipText("C:\\p.exe", std::string(32000, 'x'), 1000);
     EXPECT_LE(tip.size(), 1000u);
