@@ -72,7 +72,6 @@ HashKey MakeHashKey(std::wstring_view path, const FileStamp& stamp) {
 bool FingerprintWatch::Judge(Verdict& verdict, const FingerprintList& list) const {
     verdict.match.clear();
     verdict.pending = false;
-    if (verdict.key.path.empty()) return false;
     const auto known = m_hashes.find(verdict.key);
     if (known == m_hashes.end()) {
         verdict.pending = true;

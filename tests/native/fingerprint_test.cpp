@@ -55,6 +55,9 @@ TEST(FingerprintFile, DigitsAtTheEdgesOfTheirRanges) {
         "a.exe\t9090\t" + std::string(32, '0') + std::string(16, '9') + std::string(8, 'a') + std::string(8, 'f'),
         read));
     EXPECT_EQ(9090u, read.size);
+    EXPECT_TRUE(ParseFingerprintLine("a.exe\t" + std::string(19, '0') + "7\t" + kHashA, read));
+    EXPECT_EQ(7u, read.size);
+    EXPECT_FALSE(ParseFingerprintLine("a.exe\t" + std::string(20, '0') + "7\t" + kHashA, read)) << "21 digits";
     for (const char* size : {"1/", "1:", "1x", " 1"}) {
         EXPECT_FALSE(ParseFingerprintLine("a.exe\t" + std::string(size) + "\t" + kHashA, read)) << size;
     }
@@ -78,6 +81,8 @@ TEST(FingerprintFile, ReadsGoodLinesKeepsTheRest) {
     EXPECT_EQ("last.exe", read[2].name) << "a last line without its end";
 
     EXPECT_EQ(bytes, RemoveFingerprintsOf(bytes, {"nobody.exe", "broken", "four"}));
+    EXPECT_EQ("a\r\n", RemoveFingerprintsOf("a\r\nlast.exe\t0\t" + kHashB + "\r\n", {"last.exe"}))
+        << "a last line goes with its CR LF";
     EXPECT_EQ(bad + "max.exe\t18446744073709551615\t" + std::string(64, 'F') + "\r",
               RemoveFingerprintsOf(bytes, {"游戏.exe", "last.exe"}));
 }

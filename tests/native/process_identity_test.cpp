@@ -15,6 +15,19 @@ TEST(ProcessIdentity, CutsAtACharacterWithAnEllipsis) {
     EXPECT_EQ(cut, "a\xD6\xD0" + ellipsis);
     EXPECT_EQ(CutWithEllipsis("abcdef", 1), "");
     EXPECT_EQ(CutWithEllipsis("abcdef", ellipsis.size()), ellipsis) << "room for the ellipsis alone";
+    // 0x81 to 0xFE lead a double-byte character; 0x80 stands alone.
+    EXPECT_EQ(CutWithEllipsis("a\xFE\xA1"
+                              "bcdefgh",
+                              2 + ellipsis.size()),
+              "a" + ellipsis);
+    EXPECT_EQ(CutWithEllipsis("a\x81\x40"
+                              "bcdefgh",
+                              2 + ellipsis.size()),
+              "a" + ellipsis);
+    EXPECT_EQ(CutWithEllipsis("a\x80"
+                              "bcdefgh",
+                              2 + ellipsis.size()),
+              "a\x80" + ellipsis);
     // A command line of 32,000 characters fits the tooltip's room, whole in the box.
     const std::string tip = TooltipText("C:\\p.exe", std::string(32000, 'x'), 1000);
     EXPECT_LE(tip.size(), 1000u);
@@ -111,6 +124,8 @@ struct IdentityTest : ::testing::Test {
 };
 
 TEST_F(IdentityTest, DetailsLinesOfALiveProcess) {
+    system.processes.push_back(Record(300, "svchost.exe"));  // another of the name
+    system.commandLines[300] = "svchost.exe -k other";
     EXPECT_EQ(Lines(),
               " 命令行: svchost.exe -k netsvcs\n 父进程: explorer.exe (PID 100)\n 用户: WORK\\anna\n 数字签名: 无");
 }
