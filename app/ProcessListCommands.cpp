@@ -57,16 +57,24 @@ void CProcessListDlg::LoadReferenceInfo() {
 bool CProcessListDlg::LoadBlockList(bool sayWhenUnreadable) {
     Win32FileStore store(m_startFolder);
     std::string failure;
-    LoadFingerprintsAndPolicy();
-    if (LoadBlockListInto(m_blockList, store, failure)) return true;
-    if (sayWhenUnreadable) m_prompt->Notify(failure, "提示");
-    return false;
+    const bool loaded = LoadBlockListInto(m_blockList, store, failure);
+    if (!loaded && sayWhenUnreadable) m_prompt->Notify(failure, "提示");
+    // One notice at a time: a second file held at once is said at the next load.
+    LoadFingerprintsAndPolicy(loaded && sayWhenUnreadable);
+    return loaded;
 }
 
-void CProcessListDlg::LoadFingerprintsAndPolicy() {
+// The fingerprints go with the names of the table just loaded: one whose name
+// left proc.dat (by hand, or while prochash.dat could not be read) ends nothing.
+void CProcessListDlg::LoadFingerprintsAndPolicy(bool sayWhenUnreadable) {
     Win32FileStore store(m_startFolder);
-    m_fingerprints.Assign(ReadFingerprintFile(store));
-    m_fingerprintWatch.Forget();
+    const std::vector<std::string> fileNames(m_blockList.names().begin() + 1, m_blockList.names().end());
+    std::string failure;
+    if (LoadFingerprintsInto(m_fingerprints, fileNames, store, failure)) {
+        m_fingerprintWatch.Forget();
+    } else if (sayWhenUnreadable) {
+        m_prompt->Notify(failure, "提示");
+    }
     m_blockList.SetPolicyNames(ReadPolicyBlockNames());
 }
 
@@ -84,9 +92,8 @@ void CProcessListDlg::OnBlockProcess() {
     // With no row selected the name is empty: nothing is asked or written,
     // but the table is reloaded and the list refreshed all the same.
     Win32FileStore store(m_startFolder);
-    const std::string path = Utf8FromWide(SelectedProcessPath());
-    if (OfferBlockProgram(SelectedName(), path, *m_prompt, store, m_programFiles, m_pendingFingerprints) ==
-        OfferOutcome::Failed) {
+    if (OfferBlockProgram(SelectedName(), SelectedProcessPath(), *m_prompt, store, m_programFiles,
+                          m_pendingFingerprints) == OfferOutcome::Failed) {
         // The notice has told the user; the file, the table and the list stay as they were.
         return;
     }

@@ -294,7 +294,7 @@ private:
     void EndBlockedOfLook(const ProcessSample& sample);
     void OnFingerprintHashed();
     // prochash.dat and the policy's names, read again with proc.dat.
-    void LoadFingerprintsAndPolicy();
+    void LoadFingerprintsAndPolicy(bool sayWhenUnreadable = false);
     void RecordArrivedFingerprints(const Win32ProgramFiles::HashResult& result);
     // The recorded name the process's program file matches, when the watch
     // looked at that very process (pid and start time); null for none.

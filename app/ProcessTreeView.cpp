@@ -62,9 +62,9 @@ void CProcessListDlg::OnGetInfoTip(NMLVGETINFOTIPW* request) {
     // Read only while the pid names the row's process: nothing of a program
     // given the pid since.
     const ProcessInstance process = RowProcess(request->iItem).instance();
-    const std::string path = ReadFromProcess(*m_system, process, [this](uint32_t pid) {
-                                 return m_system->LocateProgramFile(pid).path;
-                             }).value_or(std::string());
+    const std::string path = m_system->Text(ReadFromProcess(*m_system, process, [this](uint32_t pid) {
+                                                return m_system->LocateProgramFile(pid).path;
+                                            }).value_or(std::wstring()));
     const std::optional<std::string> commandLine = ReadFromProcess(*m_system, process, [this](uint32_t pid) {
                                                        return m_system->ReadCommandLine(pid);
                                                    }).value_or(std::nullopt);

@@ -142,7 +142,7 @@ void CStartupDlg::LayOut(int width, int height) {
 
 bool CStartupDlg::IsDangerous(const std::wstring& programPath) {
     if (m_blockList.MatchesAny(TextFromWide(FileNameOf(programPath)))) return true;
-    return HasRecordedFingerprint(Utf8FromWide(programPath), m_fingerprints, m_programFiles);
+    return HasRecordedFingerprint(programPath, m_fingerprints, m_programFiles);
 }
 
 void CStartupDlg::Refill() {
@@ -151,7 +151,10 @@ void CStartupDlg::Refill() {
     // An unreadable proc.dat keeps the names read before.
     LoadBlockListInto(m_blockList, store, failure);
     m_blockList.SetPolicyNames(ReadPolicyBlockNames());
-    m_fingerprints.Assign(ReadFingerprintFile(store));
+    // Only the fingerprints of names in proc.dat are enforced; an unreadable
+    // prochash.dat keeps the ones read before.
+    const std::vector<std::string> fileNames(m_blockList.names().begin() + 1, m_blockList.names().end());
+    LoadFingerprintsInto(m_fingerprints, fileNames, store, failure);
     // The selected entry stays selected where it is still listed (its state may have changed).
     const StartupEntry* selectedBefore = SelectedEntry();
     const std::optional<StartupEntry> selected =
@@ -238,7 +241,7 @@ void CStartupDlg::OnBlock() {
     if (!entry || entry->program.program.empty()) return;
     Win32FileStore store(m_folder);
     const std::string name = TextFromWide(FileNameOf(entry->program.program));
-    const std::string path = entry->program.found ? Utf8FromWide(entry->program.program) : std::string();
+    const std::wstring path = entry->program.found ? entry->program.program : std::wstring();
     if (OfferBlockProgram(name, path, *m_prompt, store, *m_blockHasher, *m_pending) == OfferOutcome::Appended) {
         m_bBlockListChanged = true;
         Refill();

@@ -310,15 +310,25 @@ bool Win32AutostartSystem::InTextCodePage(char32_t character) {
     return length > 0 && !usedDefault;
 }
 
-std::string Win32AutostartSystem::ProgramAccount() {
-    return TextFromWide(ReadProcessUserName(GetCurrentProcessId()).value_or(std::wstring()));
+namespace {
+
+// "DOMAIN\user" of the process's token, its SID text where the system cannot
+// map it; empty when the token cannot be read.
+std::string AccountOfProcess(uint32_t pid) {
+    const std::optional<std::wstring> sid = ReadProcessUserSid(pid);
+    if (!sid) return std::string();
+    return TextFromWide(LookUpAccountName(*sid).value_or(*sid));
 }
+
+}  // namespace
+
+std::string Win32AutostartSystem::ProgramAccount() { return AccountOfProcess(GetCurrentProcessId()); }
 
 std::string Win32AutostartSystem::DesktopAccount() {
     DWORD shellPid = 0;
     const HWND shell = GetShellWindow();
     if (!shell || !GetWindowThreadProcessId(shell, &shellPid)) return std::string();
-    return TextFromWide(ReadProcessUserName(shellPid).value_or(std::wstring()));
+    return AccountOfProcess(shellPid);
 }
 
 std::string Win32AutostartSystem::ErrorText(long status) { return SystemErrorText(static_cast<unsigned long>(status)); }

@@ -80,11 +80,11 @@ std::string FileSaveFailureText(const std::string& path, const std::string& reas
     return "无法保存文件" + path + "，原文件保持不变。\n" + reason;
 }
 
-void PendingFingerprints::Add(std::string name, const std::string& path, const FileStamp& stamp) {
+void PendingFingerprints::Add(std::string name, const std::wstring& path, const FileStamp& stamp) {
     m_waiting.push_back({std::move(name), MakeHashKey(path, stamp)});
 }
 
-std::vector<FileFingerprint> PendingFingerprints::TakeArrived(const std::string& path, const FileStamp& stamp,
+std::vector<FileFingerprint> PendingFingerprints::TakeArrived(const std::wstring& path, const FileStamp& stamp,
                                                               const std::string& sha256hex) {
     const HashKey key = MakeHashKey(path, stamp);
     std::vector<FileFingerprint> arrived;
@@ -99,10 +99,10 @@ std::vector<FileFingerprint> PendingFingerprints::TakeArrived(const std::string&
     return arrived;
 }
 
-OfferOutcome OfferBlockProgram(std::string_view name, const std::string& programPath, MessagePrompt& prompt,
+OfferOutcome OfferBlockProgram(std::string_view name, const std::wstring& programPath, MessagePrompt& prompt,
                                FileStore& store, ProgramFileFacts& files, PendingFingerprints& pending) {
     const OfferOutcome outcome = OfferBlockName(name, prompt, store);
-    if (outcome != OfferOutcome::Appended || programPath.empty() || files.IsInWindowsFolder(programPath)) {
+    if (outcome != OfferOutcome::Appended || programPath.empty() || IsInSystemProgramHome(programPath, files)) {
         return outcome;
     }
     FileStamp stamp;
@@ -126,11 +126,25 @@ bool RecordFingerprints(const std::vector<FileFingerprint>& arrived, MessageProm
     return bytes != before && Save(store, bytes, prompt, kFingerprintFileName);
 }
 
-std::vector<FileFingerprint> ReadFingerprintFile(FileStore& store) {
+bool LoadFingerprintsInto(FingerprintList& list, const std::vector<std::string>& blockNames, FileStore& store,
+                          std::string& failure) {
     std::string bytes;
     std::string reason;
-    if (store.ReadAll(kFingerprintFileName, bytes, reason) != ReadStatus::Read) return {};
-    return ReadFingerprints(bytes);
+    const ReadStatus status = store.ReadAll(kFingerprintFileName, bytes, reason);
+    if (status == ReadStatus::Failed) {
+        failure = FileReadFailureText(kFingerprintFileName, reason);
+        return false;
+    }
+    std::vector<FileFingerprint> enforced;
+    if (status == ReadStatus::Read) {
+        for (FileFingerprint& fingerprint : ReadFingerprints(bytes)) {
+            if (std::find(blockNames.begin(), blockNames.end(), fingerprint.name) != blockNames.end()) {
+                enforced.push_back(std::move(fingerprint));
+            }
+        }
+    }
+    list.Assign(std::move(enforced));
+    return true;
 }
 
 std::set<std::string> RemovedNames(const std::vector<std::string>& before, const std::vector<std::string>& after) {

@@ -49,10 +49,10 @@ std::string FileSaveFailureText(const std::string& path, const std::string& reas
 // into prochash.dat under.
 class PendingFingerprints {
 public:
-    void Add(std::string name, const std::string& path, const FileStamp& stamp);
+    void Add(std::string name, const std::wstring& path, const FileStamp& stamp);
     // The hash of path at stamp arrived: the fingerprints that waited for it,
     // none when it is empty (unreadable, or replaced meanwhile). They wait no more.
-    std::vector<FileFingerprint> TakeArrived(const std::string& path, const FileStamp& stamp,
+    std::vector<FileFingerprint> TakeArrived(const std::wstring& path, const FileStamp& stamp,
                                              const std::string& sha256hex);
 
 private:
@@ -65,10 +65,10 @@ private:
 
 // What 封锁进程 does: OfferBlockName, and once the name is in proc.dat, the
 // program file's hash is asked of files and its fingerprint waits in pending,
-// for RecordFingerprint. A file that cannot be read (or an empty programPath,
-// UTF-8) blocks the name alone without a word; a file inside the Windows
-// folder gets no fingerprint.
-OfferOutcome OfferBlockProgram(std::string_view name, const std::string& programPath, MessagePrompt& prompt,
+// for RecordFingerprint. A file that cannot be read (or an empty programPath)
+// blocks the name alone without a word; a file in a home of the system's own
+// programs gets no fingerprint.
+OfferOutcome OfferBlockProgram(std::string_view name, const std::wstring& programPath, MessagePrompt& prompt,
                                FileStore& store, ProgramFileFacts& files, PendingFingerprints& pending);
 // Appends to prochash.dat the fingerprints whose names proc.dat still holds:
 // the editor may have taken one away while its file was read, and its
@@ -77,8 +77,13 @@ OfferOutcome OfferBlockProgram(std::string_view name, const std::string& program
 // and left unchanged.
 bool RecordFingerprints(const std::vector<FileFingerprint>& arrived, MessagePrompt& prompt, FileStore& store);
 
-// The fingerprints of prochash.dat; a missing or unreadable file gives none.
-std::vector<FileFingerprint> ReadFingerprintFile(FileStore& store);
+// Refills list from prochash.dat with the fingerprints whose names are among
+// blockNames (the names of the loaded proc.dat): a fingerprint is enforced
+// only while its name is. A missing file is an empty list. A file that exists
+// but cannot be read (held by another program) leaves the list as it was:
+// false, with the notice's text in failure.
+bool LoadFingerprintsInto(FingerprintList& list, const std::vector<std::string>& blockNames, FileStore& store,
+                          std::string& failure);
 
 // The names proc.dat held before and holds after an edit, and prochash.dat
 // rewritten without the fingerprints of the names that went. Nothing is

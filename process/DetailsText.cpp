@@ -68,7 +68,7 @@ std::string BuildDetailsFacts(const CommandContext& context, const SelectedProce
     const SampledProcess* figures = sample.hasFigures ? sampled : nullptr;
     const ProgramFile file = sampled ? context.system.LocateProgramFile(selected.pid) : ProgramFile{};
     const ProgramVersion version = sampled ? context.system.ReadProgramVersion(selected.pid) : ProgramVersion{};
-    std::string facts = " 程序文件: " + OrUnreadable(file.path);
+    std::string facts = " 程序文件: " + OrUnreadable(context.system.Text(file.path));
     facts += "\n 启动时间: " + (figures ? StartText(context.system, figures->startTime) : kUnreadable);
     facts += "\n CPU 时间: " + (figures ? DurationText(figures->cpuTime) : kUnreadable);
     const auto memory = [](uint64_t bytes) { return bytes == kUnknownBytes ? kUnreadable : KilobyteText(bytes); };

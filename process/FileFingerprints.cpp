@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <tuple>
 
+#include "process/ProgramLocation.h"
+
 std::string HexText(const unsigned char* bytes, size_t count) {
     static const char kDigits[] = "0123456789abcdef";
     std::string text;
@@ -34,10 +36,14 @@ bool EqualHex(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-bool HasRecordedFingerprint(const std::string& path, const FingerprintList& list, ProgramFileFacts& facts) {
+bool IsInSystemProgramHome(std::wstring_view path, ProgramFileFacts& facts) {
+    return PlaceOf(path, facts.WindowsFolder()) == ProgramPlace::InWindowsFolder;
+}
+
+bool HasRecordedFingerprint(const std::wstring& path, const FingerprintList& list, ProgramFileFacts& facts) {
     FileStamp stamp;
     if (list.empty() || !facts.StampOf(path, stamp) || !list.HasSize(stamp.size)) return false;
-    if (facts.IsInWindowsFolder(path)) return false;
+    if (IsInSystemProgramHome(path, facts)) return false;
     const std::string sha256 = facts.Sha256Of(path, stamp);
     return !sha256.empty() && list.NameFor(stamp.size, sha256) != nullptr;
 }
@@ -54,11 +60,11 @@ bool HashKey::operator<(const HashKey& other) const {
     return std::tie(path, size, lastWrite) < std::tie(other.path, other.size, other.lastWrite);
 }
 
-HashKey MakeHashKey(std::string_view path, const FileStamp& stamp) {
-    HashKey key{std::string(path), stamp.size, stamp.lastWrite};
-    for (char& c : key.path) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
-        if (c == '/') c = '\\';
+HashKey MakeHashKey(std::wstring_view path, const FileStamp& stamp) {
+    HashKey key{std::wstring(path), stamp.size, stamp.lastWrite};
+    for (wchar_t& c : key.path) {
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 0x20);
+        if (c == L'/') c = L'\\';
     }
     return key;
 }
@@ -66,7 +72,6 @@ HashKey MakeHashKey(std::string_view path, const FileStamp& stamp) {
 bool FingerprintWatch::Judge(Verdict& verdict, const FingerprintList& list) const {
     verdict.match.clear();
     verdict.pending = false;
-    if (verdict.key.path.empty()) return false;
     const auto known = m_hashes.find(verdict.key);
     if (known == m_hashes.end()) {
         verdict.pending = true;
@@ -89,10 +94,10 @@ bool FingerprintWatch::Look(const std::vector<ProcessKey>& processes, const Fing
         Verdict verdict;
         // Without fingerprints no file is looked at: the look costs nothing more.
         if (!list.empty() && process.pid != ownPid && process.pid != 0) {
-            const std::string path = facts.ProgramPathOf(process.pid);
+            const std::wstring path = facts.ProgramPathOf(process.pid);
             FileStamp stamp;
             if (!path.empty() && facts.StampOf(path, stamp) && list.HasSize(stamp.size) &&
-                !facts.IsInWindowsFolder(path)) {
+                !IsInSystemProgramHome(path, facts)) {
                 verdict.key = MakeHashKey(path, stamp);
                 found = Judge(verdict, list) || found;
                 if (verdict.pending && m_requested.emplace(verdict.key, true).second) facts.RequestHash(path, stamp);
@@ -104,7 +109,7 @@ bool FingerprintWatch::Look(const std::vector<ProcessKey>& processes, const Fing
     return found;
 }
 
-bool FingerprintWatch::TakeHash(const std::string& path, const FileStamp& stamp, const std::string& sha256hex,
+bool FingerprintWatch::TakeHash(const std::wstring& path, const FileStamp& stamp, const std::string& sha256hex,
                                 const FingerprintList& list) {
     const HashKey key = MakeHashKey(path, stamp);
     m_requested.erase(key);

@@ -51,36 +51,42 @@ struct FileStamp {
 // '\', as the file system compares them), size and last-write moment: a file
 // written again, or another file at the path, is read again.
 struct HashKey {
-    std::string path;
+    std::wstring path;
     uint64_t size = 0;
     uint64_t lastWrite = 0;
     bool operator<(const HashKey& other) const;
 };
-HashKey MakeHashKey(std::string_view path, const FileStamp& stamp);
+HashKey MakeHashKey(std::wstring_view path, const FileStamp& stamp);
 
-// What the watch asks of the platform. Paths are UTF-8.
+// What the watch asks of the platform. Paths are UTF-16, as the system gives them.
 class ProgramFileFacts {
 public:
     virtual ~ProgramFileFacts() = default;
     // The program file of a process; empty when it cannot be read.
-    virtual std::string ProgramPathOf(uint32_t pid) = 0;
-    virtual bool StampOf(const std::string& path, FileStamp& stamp) = 0;
-    // True for a file inside the Windows folder: such files get no fingerprint.
-    virtual bool IsInWindowsFolder(const std::string& path) = 0;
+    virtual std::wstring ProgramPathOf(uint32_t pid) = 0;
+    virtual bool StampOf(const std::wstring& path, FileStamp& stamp) = 0;
+    // The system's own Windows folder (not a user's private one on a terminal
+    // server); empty when it cannot be read.
+    virtual std::wstring WindowsFolder() = 0;
     // SHA-256 of the file in 64 lower-case hex digits, read on the caller's
     // thread; empty when it cannot be read or is not as stamp says before and
     // after the reading (replaced meanwhile).
-    virtual std::string Sha256Of(const std::string& path, const FileStamp& stamp) = 0;
+    virtual std::string Sha256Of(const std::wstring& path, const FileStamp& stamp) = 0;
     // Asks for the hash of path as it is at stamp, to be handed back later
     // through FingerprintWatch::TakeHash (off the caller's thread: a large
     // file must not hold up the caller).
-    virtual void RequestHash(const std::string& path, const FileStamp& stamp) = 0;
+    virtual void RequestHash(const std::wstring& path, const FileStamp& stamp) = 0;
 };
 
-// Whether the file at path (UTF-8) has a recorded fingerprint, read now on the
-// caller's thread: only a file of a recorded size outside the Windows folder
-// is read. For a file a user looks at, not for every process.
-bool HasRecordedFingerprint(const std::string& path, const FingerprintList& list, ProgramFileFacts& facts);
+// True for a file right in one of the homes of the system's own programs (the
+// Windows folder, its System32 or SysWOW64): such files get no fingerprint.
+// Folders below them (Temp, Tasks) are writable by users, and files there do.
+bool IsInSystemProgramHome(std::wstring_view path, ProgramFileFacts& facts);
+
+// Whether the file at path has a recorded fingerprint, read now on the
+// caller's thread: only a file of a recorded size outside the system's
+// program homes is read. For a file a user looks at, not for every process.
+bool HasRecordedFingerprint(const std::wstring& path, const FingerprintList& list, ProgramFileFacts& facts);
 
 // Which running processes have a program file of a recorded fingerprint.
 // Each process's file is looked at once, when it is first seen; a hash is
@@ -93,7 +99,7 @@ public:
               uint32_t ownPid);
     // A requested hash arrives (empty: the file could not be read, or changed
     // while it was). True when a process of the latest look matches by it.
-    bool TakeHash(const std::string& path, const FileStamp& stamp, const std::string& sha256hex,
+    bool TakeHash(const std::wstring& path, const FileStamp& stamp, const std::string& sha256hex,
                   const FingerprintList& list);
     // The recorded name a process's file matches, for the process of this pid
     // and name at the latest look; null when none. startTime is that

@@ -26,3 +26,30 @@ SignatureVerdict VerdictFromTrustStatus(uint32_t status) {
     default: return SignatureVerdict::Invalid;  // a bad digest, an untrusted or revoked certificate...
     }
 }
+
+SignatureVerdict CatalogMemberVerdict(uint32_t status) {
+    const SignatureVerdict verdict = VerdictFromTrustStatus(status);
+    return verdict == SignatureVerdict::None ? SignatureVerdict::Invalid : verdict;
+}
+
+namespace {
+
+int Strength(SignatureVerdict verdict) {
+    switch (verdict) {
+    case SignatureVerdict::Verified: return 3;
+    case SignatureVerdict::Invalid: return 2;
+    case SignatureVerdict::None: return 1;
+    case SignatureVerdict::Unreadable: break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+FileSignature CheckCatalogsInTurn(bool hasSha256, const std::function<FileSignature(bool sha256)>& checkBy) {
+    if (!hasSha256) return checkBy(false);
+    FileSignature bySha256 = checkBy(true);
+    if (bySha256.verdict == SignatureVerdict::Verified) return bySha256;
+    FileSignature bySha1 = checkBy(false);
+    return Strength(bySha1.verdict) > Strength(bySha256.verdict) ? bySha1 : bySha256;
+}

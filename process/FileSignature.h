@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 enum class SignatureVerdict { Verified, None, Invalid, Unreadable };
@@ -20,10 +21,18 @@ std::string SignatureText(const FileSignature& signature);
 // check could not read.
 SignatureVerdict VerdictFromTrustStatus(uint32_t status);
 
-// Checks the file (a path in code page 936) with the system's trust provider,
-// and a file without a signature of its own against the system's catalogs.
-// Slow (it reads the whole file): for one file a user asked about.
-FileSignature ReadFileSignature(const std::string& path);
-// The same for a path as the system gives it (UTF-16): names outside code page
-// 936 stay readable.
+// What the trust provider's answer says of a file a catalog lists: it is
+// signed by its catalog or not at all, so "no signature" is a failed one.
+SignatureVerdict CatalogMemberVerdict(uint32_t status);
+
+// The catalogs' verdict on a file: checkBy(true) looks its SHA-256 up (only
+// where hasSha256, Windows 8 on), and on any answer but Verified checkBy(false)
+// its SHA-1, as older catalogs list it. Of two answers the stronger stands:
+// Verified, Invalid (listed, but failing), None (not listed), Unreadable.
+FileSignature CheckCatalogsInTurn(bool hasSha256, const std::function<FileSignature(bool sha256)>& checkBy);
+
+// Checks the file with the system's trust provider, and a file without a
+// signature of its own against the system's catalogs. The path stays UTF-16:
+// names outside code page 936 are read as well. Slow (it reads the whole
+// file): for one file a user asked about.
 FileSignature ReadFileSignature(const std::wstring& path);

@@ -70,10 +70,17 @@ std::string BuildIdentityLines(const CommandContext& context, const SelectedProc
     const std::string user = system.ReadUserName(self->pid);
     lines += "\n 用户: " + (user.empty() ? std::string(kUnreadable) : user);
 
-    const std::string path = system.LocateProgramFile(self->pid).path;
+    const std::wstring path = system.LocateProgramFile(self->pid).path;
     const FileSignature signature = path.empty() ? FileSignature{} : system.ReadSignature(path);
     lines += "\n 数字签名: " + SignatureText(signature);
     return lines;
+}
+
+std::string AccountNames::NameOf(const std::string& sidText, const Lookup& lookup) {
+    const auto known = m_names.find(sidText);
+    if (known != m_names.end()) return known->second;
+    const std::optional<std::string> name = lookup(sidText);
+    return m_names[sidText] = name && !name->empty() ? *name : sidText;
 }
 
 bool CanReadProcessParameters(bool readerIs64Bit, bool targetIs64Bit) { return readerIs64Bit || !targetIs64Bit; }

@@ -12,6 +12,12 @@ std::string LocalTimeText(const LocalTime& time) {
                       time.second);
 }
 
+std::string ProcessSystem::Text(const std::wstring& wide) {
+    std::string text;
+    for (wchar_t c : wide) text += c < 0x80 ? static_cast<char>(c) : '?';
+    return text;
+}
+
 bool ProcessSystem::SampleProcesses(ProcessSample& sample) {
     sample = ProcessSample{};
     WalkProcesses([&](const ProcessRecord& record) {

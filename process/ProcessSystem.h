@@ -31,7 +31,7 @@ enum class EndOutcome { Ended, Gone, Failed };
 
 // A process's program file as the system names it.
 struct ProgramFile {
-    std::string path;  // full path in its long form; empty when it cannot be read
+    std::wstring path;  // full path in its long form; empty when it cannot be read
     ProgramPlace place = ProgramPlace::Unknown;
 };
 
@@ -95,6 +95,9 @@ public:
     // cheaper than a look, for when no figures are shown.
     virtual bool ProcessListMayHaveChanged() { return true; }
     virtual ProgramFile LocateProgramFile(uint32_t /*pid*/) { return {}; }
+    // Code page 936 text of a path, for where it is shown. By default ASCII
+    // as it is and '?' for every other character.
+    virtual std::string Text(const std::wstring& wide);
     virtual ProgramVersion ReadProgramVersion(uint32_t /*pid*/) { return {}; }
     // A moment (100-ns units since 1601, UTC) in the local time of that day.
     virtual bool ToLocalTime(uint64_t /*moment*/, LocalTime& /*local*/) { return false; }
@@ -114,8 +117,8 @@ public:
     virtual std::optional<std::string> ReadCommandLine(uint32_t /*pid*/) { return std::nullopt; }
     // "DOMAIN\user" of its token; empty when it cannot be read.
     virtual std::string ReadUserName(uint32_t /*pid*/) { return {}; }
-    // The signature of a program file (code page 936 path).
-    virtual FileSignature ReadSignature(const std::string& /*path*/) { return {}; }
+    // The signature of a program file.
+    virtual FileSignature ReadSignature(const std::wstring& /*path*/) { return {}; }
 };
 
 // Every process of a fresh walk, in walk order, each with the start time and

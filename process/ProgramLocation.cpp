@@ -51,6 +51,10 @@ bool IsInsideFolder(std::wstring_view path, std::wstring_view folder) {
     return EqualNoCase(std::wstring_view(file).substr(0, directory.size()), std::wstring_view(directory));
 }
 
+bool NeedsRedirectionOff(std::wstring_view path, std::wstring_view systemFolder, std::wstring_view systemFolderShort) {
+    return IsInsideFolder(path, systemFolder) || IsInsideFolder(path, systemFolderShort);
+}
+
 ProgramPlace PlaceOf(std::wstring_view programPath, std::wstring_view windowsFolder) {
     if (programPath.empty() || windowsFolder.empty()) return ProgramPlace::Unknown;
     // Only the file's own folder counts, and only the three homes of the core

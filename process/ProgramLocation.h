@@ -21,6 +21,12 @@ bool IsCoreWindowsProgramName(std::string_view name);
 // nor is a path with a ".." step.
 bool IsInsideFolder(std::wstring_view path, std::wstring_view folder);
 
+// Whether a 32-bit program on 64-bit Windows must turn the file-system
+// redirection off to reach the file at path itself: true for a path below the
+// system folder (given in its long and its short form; either may be empty),
+// whose files the redirection swaps for their namesakes in SysWOW64.
+bool NeedsRedirectionOff(std::wstring_view path, std::wstring_view systemFolder, std::wstring_view systemFolderShort);
+
 enum class ProgramPlace { Unknown, InWindowsFolder, Elsewhere };
 
 // InWindowsFolder when the file lies right in the Windows folder, its System32

@@ -8,14 +8,35 @@
 
 #include <mscat.h>
 
+#include <cstddef>
 #include <vector>
 
 #include "framework/Handle.h"
 #include "framework/SystemFunction.h"
 #include "framework/Text.h"
 #include "process/FileSignature.h"
+#include "process/Win32ProcessSystem.h"
 
 namespace {
+
+// WINTRUST_CATALOG_INFO as Windows 8 and later know it: their trust provider
+// looks a SHA-256 member up through hCatAdmin, which the headers of the older
+// systems this program is built for do not name.
+struct CatalogMemberInfo {
+    DWORD cbStruct;
+    DWORD dwCatalogVersion;
+    LPCWSTR pcwszCatalogFilePath;
+    LPCWSTR pcwszMemberTag;
+    LPCWSTR pcwszMemberFilePath;
+    HANDLE hMemberFile;
+    BYTE* pbCalculatedFileHash;
+    DWORD cbCalculatedFileHash;
+    PCCTL_CONTEXT pcCatalogContext;
+    HCATADMIN hCatAdmin;
+};
+static_assert(offsetof(CatalogMemberInfo, hCatAdmin) == sizeof(WINTRUST_CATALOG_INFO),
+              "the older structure is the start of the newer one");
+static_assert(sizeof(CatalogMemberInfo) == (sizeof(void*) == 8 ? 72 : 40), "the size Windows 8 expects");
 
 // WINTRUST_ACTION_GENERIC_VERIFY_V2: Authenticode with the usual policy.
 GUID VerifyAction() { return {0x00aac56b, 0xcd44, 0x11d0, {0x8c, 0xc2, 0x00, 0xc0, 0x4f, 0xc2, 0x95, 0xee}}; }
@@ -53,11 +74,8 @@ public:
         }
         // Windows 8 on lists its files by SHA-256, many only so; older
         // catalogs by SHA-1.
-        if (acquireByAlgorithm_ && calcHashByAlgorithm_) {
-            FileSignature bySha256 = CheckCatalogsBy(file, path, true);
-            if (bySha256.verdict != SignatureVerdict::None) return bySha256;
-        }
-        return CheckCatalogsBy(file, path, false);
+        return CheckCatalogsInTurn(acquireByAlgorithm_ && calcHashByAlgorithm_,
+                                   [&](bool sha256) { return CheckCatalogsBy(file, path, sha256); });
     }
 
 private:
@@ -90,8 +108,11 @@ private:
                     tag += digits[byte >> 4];
                     tag += digits[byte & 15];
                 }
-                WINTRUST_CATALOG_INFO member{};
-                member.cbStruct = sizeof(member);
+                CatalogMemberInfo member{};
+                // The newer size only where the provider knows it (Windows 8 on,
+                // the systems with the SHA-256 calls); the older elsewhere.
+                member.cbStruct = acquireByAlgorithm_ ? sizeof(member) : sizeof(WINTRUST_CATALOG_INFO);
+                member.hCatAdmin = admin;
                 member.pcwszCatalogFilePath = info.wszCatalogFile;
                 member.pcwszMemberFilePath = path.c_str();
                 member.pcwszMemberTag = tag.c_str();
@@ -100,11 +121,9 @@ private:
                 member.cbCalculatedFileHash = size;
                 WINTRUST_DATA data{};
                 data.dwUnionChoice = WTD_CHOICE_CATALOG;
-                data.pCatalog = &member;
+                data.pCatalog = reinterpret_cast<WINTRUST_CATALOG_INFO*>(&member);
                 const LONG status = Verify(data, signature.signer);
-                signature.verdict = VerdictFromTrustStatus(static_cast<uint32_t>(status));
-                // A listed file is signed by its catalog or not at all.
-                if (signature.verdict == SignatureVerdict::None) signature.verdict = SignatureVerdict::Invalid;
+                signature.verdict = CatalogMemberVerdict(static_cast<uint32_t>(status));
             }
             releaseCatalog_(admin, catalog, 0);
         }
@@ -157,12 +176,10 @@ private:
 
 }  // namespace
 
-FileSignature ReadFileSignature(const std::string& path) { return ReadFileSignature(WideFromText(path)); }
-
 FileSignature ReadFileSignature(const std::wstring& widePath) {
-    const UniqueHandle file(CreateFileW(widePath.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    // The handle is opened past the redirection; the provider then reads the
+    // file through it, with its own libraries loading as usual.
+    const UniqueHandle file = OpenProgramFile(widePath);
     const TrustProvider provider;
     if (!file || !provider.available()) return {};
     WINTRUST_FILE_INFO fileInfo{};

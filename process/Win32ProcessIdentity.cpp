@@ -1,7 +1,10 @@
 #include "process/Win32ProcessIdentity.h"
 
 #include <windows.h>
+// Needs the one before it.
+#include <sddl.h>
 
+#include <memory>
 #include <vector>
 
 #include "framework/Handle.h"
@@ -98,7 +101,7 @@ std::optional<std::wstring> ReadProcessCommandLine(uint32_t pid) {
     return ReadCommandLineFromBlock(query, pid);
 }
 
-std::optional<std::wstring> ReadProcessUserName(uint32_t pid) {
+std::optional<std::wstring> ReadProcessUserSid(uint32_t pid) {
     const UniqueHandle process(OpenProcessForQuery(pid, 0));
     HANDLE rawToken = nullptr;
     if (!process || !OpenProcessToken(process.get(), TOKEN_QUERY, &rawToken)) return std::nullopt;
@@ -108,15 +111,29 @@ std::optional<std::wstring> ReadProcessUserName(uint32_t pid) {
     if (size == 0) return std::nullopt;
     std::vector<uint64_t> buffer(size / sizeof(uint64_t) + 1);
     if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return std::nullopt;
-    const PSID sid = reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid;
+    LPWSTR text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+        return std::nullopt;
+    }
+    std::wstring sidText(text);
+    LocalFree(text);
+    return sidText;
+}
+
+std::optional<std::wstring> LookUpAccountName(const std::wstring& sidText) {
+    PSID rawSid = nullptr;
+    if (!ConvertStringSidToSidW(sidText.c_str(), &rawSid)) return std::nullopt;
+    const std::unique_ptr<void, HLOCAL(WINAPI*)(HLOCAL)> sid(rawSid, LocalFree);
     DWORD nameLength = 0;
     DWORD domainLength = 0;
     SID_NAME_USE use{};
-    LookupAccountSidW(nullptr, sid, nullptr, &nameLength, nullptr, &domainLength, &use);
+    LookupAccountSidW(nullptr, sid.get(), nullptr, &nameLength, nullptr, &domainLength, &use);
     if (nameLength == 0) return std::nullopt;
     std::wstring name(nameLength, L'\0');
     std::wstring domain(domainLength + 1, L'\0');
-    if (!LookupAccountSidW(nullptr, sid, &name[0], &nameLength, &domain[0], &domainLength, &use)) return std::nullopt;
+    if (!LookupAccountSidW(nullptr, sid.get(), &name[0], &nameLength, &domain[0], &domainLength, &use)) {
+        return std::nullopt;
+    }
     name.resize(nameLength);
     domain.resize(domainLength);
     return domain.empty() ? name : domain + L"\\" + name;
@@ -129,8 +146,13 @@ std::optional<std::string> Win32ProcessSystem::ReadCommandLine(uint32_t pid) {
 }
 
 std::string Win32ProcessSystem::ReadUserName(uint32_t pid) {
-    const std::optional<std::wstring> user = ReadProcessUserName(pid);
-    return user ? TextFromWide(*user) : std::string();
+    const std::optional<std::wstring> sid = ReadProcessUserSid(pid);
+    if (!sid) return {};
+    return m_accountNames.NameOf(TextFromWide(*sid), [](const std::string& sidText) -> std::optional<std::string> {
+        const std::optional<std::wstring> name = LookUpAccountName(WideFromText(sidText));
+        if (!name) return std::nullopt;
+        return TextFromWide(*name);
+    });
 }
 
-FileSignature Win32ProcessSystem::ReadSignature(const std::string& path) { return ReadFileSignature(path); }
+FileSignature Win32ProcessSystem::ReadSignature(const std::wstring& path) { return ReadFileSignature(path); }

@@ -12,5 +12,10 @@
 // (no rights; a 64-bit process's block seen by the 32-bit program).
 std::optional<std::wstring> ReadProcessCommandLine(uint32_t pid);
 
-// "DOMAIN\user" of the process's token; none when it cannot be read.
-std::optional<std::wstring> ReadProcessUserName(uint32_t pid);
+// The SID of the process's token user as text ("S-1-5-…"); none when it
+// cannot be read.
+std::optional<std::wstring> ReadProcessUserSid(uint32_t pid);
+
+// "DOMAIN\user" of a SID given as text; none when the system cannot map it.
+// May wait on a domain controller.
+std::optional<std::wstring> LookUpAccountName(const std::wstring& sidText);

@@ -92,33 +92,6 @@ bool Win32ProcessSystem::EnableOwnDebugPrivilege() {
 
 namespace {
 
-// Turns the file-system redirection of a 32-bit program on a 64-bit system
-// off for the object's lifetime when needed, so that "...\System32\x.exe"
-// names that file and not its namesake in SysWOW64. Does nothing where the
-// system has no redirection. While it is off the thread cannot load system
-// libraries, so it is only turned off for paths in the system directory.
-class FileSystemRedirectionOff {
-public:
-    explicit FileSystemRedirectionOff(bool needed) {
-        if (!needed) return;
-        using Disable = BOOL(WINAPI*)(PVOID*);
-        const auto disable = FindSystemFunction<Disable>(L"kernel32.dll", "Wow64DisableWow64FsRedirection");
-        m_bDisabled = disable && disable(&m_previous);
-    }
-    ~FileSystemRedirectionOff() {
-        if (!m_bDisabled) return;
-        using Revert = BOOL(WINAPI*)(PVOID);
-        const auto revert = FindSystemFunction<Revert>(L"kernel32.dll", "Wow64RevertWow64FsRedirection");
-        if (revert) revert(m_previous);
-    }
-    FileSystemRedirectionOff(const FileSystemRedirectionOff&) = delete;
-    FileSystemRedirectionOff& operator=(const FileSystemRedirectionOff&) = delete;
-
-private:
-    PVOID m_previous = nullptr;
-    bool m_bDisabled = false;
-};
-
 std::wstring FirstModulePath(uint32_t pid) {
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
     if (!snapshot) return std::wstring();
@@ -157,18 +130,41 @@ std::wstring ShortPathOf(const std::wstring& path) {
     return shortPath;
 }
 
-// True when path lies below the system directory (in its long or short
-// form), the directory whose files the redirection swaps.
-bool IsInSystemDirectory(const std::wstring& path) {
-    const std::wstring directory = SystemFolderPath(GetSystemDirectoryW);
-    if (directory.empty()) return false;
-    for (const std::wstring& form : {directory, ShortPathOf(directory)}) {
-        if (!form.empty() && path.size() > form.size() && path[form.size()] == L'\\' &&
-            _wcsnicmp(path.c_str(), form.c_str(), form.size()) == 0) {
-            return true;
-        }
+}  // namespace
+
+namespace {
+
+// Turns the file-system redirection of this thread off for the object's
+// lifetime; does nothing where the system has no redirection.
+class FileSystemRedirectionOff {
+public:
+    FileSystemRedirectionOff() {
+        using Disable = BOOL(WINAPI*)(PVOID*);
+        const auto disable = FindSystemFunction<Disable>(L"kernel32.dll", "Wow64DisableWow64FsRedirection");
+        m_bDisabled = disable && disable(&m_previous);
     }
-    return false;
+    ~FileSystemRedirectionOff() {
+        if (!m_bDisabled) return;
+        using Revert = BOOL(WINAPI*)(PVOID);
+        const auto revert = FindSystemFunction<Revert>(L"kernel32.dll", "Wow64RevertWow64FsRedirection");
+        if (revert) revert(m_previous);
+    }
+    FileSystemRedirectionOff(const FileSystemRedirectionOff&) = delete;
+    FileSystemRedirectionOff& operator=(const FileSystemRedirectionOff&) = delete;
+
+private:
+    PVOID m_previous = nullptr;
+    bool m_bDisabled = false;
+};
+
+// The short form of a program file's path in code page 936; empty where the
+// file cannot be found, or where that code page cannot hold the path, which
+// would then name another file (or several).
+std::string ShortPathText(const std::wstring& imagePath) {
+    std::wstring shortPath;
+    OnProgramFile(imagePath, [&] { shortPath = ShortPathOf(imagePath); });
+    const std::string text = TextFromWide(shortPath);
+    return WideFromText(text) == shortPath ? text : std::string();
 }
 
 // The handle names the process known by that pid and start time, and it runs.
@@ -179,6 +175,28 @@ bool HandleIsTheProcess(HANDLE process, const ProcessInstance& instance) {
 }
 
 }  // namespace
+
+void OnProgramFile(const std::wstring& path, const std::function<void()>& call) {
+    // Found before the redirection goes off: no library loads while it is.
+    static const std::wstring systemFolder = SystemFolderPath(GetSystemDirectoryW);
+    static const std::wstring systemFolderShort = ShortPathOf(systemFolder);
+    if (!NeedsRedirectionOff(path, systemFolder, systemFolderShort)) {
+        call();
+        return;
+    }
+    const FileSystemRedirectionOff redirectionOff;
+    call();
+}
+
+UniqueHandle OpenProgramFile(const std::wstring& path, DWORD flags) {
+    UniqueHandle file;
+    OnProgramFile(path, [&] {
+        // Others may go on reading, writing and even replacing the file.
+        file.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, flags, nullptr));
+    });
+    return file;
+}
 
 EndOutcome Win32ProcessSystem::Terminate(const ProcessInstance& instance, std::string* programShortPath) {
     if (programShortPath) programShortPath->clear();
@@ -202,12 +220,7 @@ EndOutcome Win32ProcessSystem::Terminate(const ProcessInstance& instance, std::s
         // module walk of systems before Vista reads this one.
         std::wstring imagePath = ImagePathOfHandle(process.get());
         if (imagePath.empty()) imagePath = FirstModulePath(instance.pid);
-        FileSystemRedirectionOff redirectionOff(IsInSystemDirectory(imagePath));
-        const std::wstring shortPath = ShortPathOf(imagePath);
-        // A path that code page 936 cannot hold would name another file (or
-        // several) once converted: such a path counts as not found.
-        const std::string text = TextFromWide(shortPath);
-        if (WideFromText(text) == shortPath) *programShortPath = text;
+        *programShortPath = ShortPathText(imagePath);
     }
     if (TerminateProcess(process.get(), 1)) return EndOutcome::Ended;
     if (GetLastError() == ERROR_ACCESS_DENIED) {
@@ -247,15 +260,7 @@ void Win32ProcessSystem::WalkThreads(const std::function<bool(const ThreadRecord
     }
 }
 
-std::string Win32ProcessSystem::GetProcessShortPath(uint32_t pid) {
-    const std::wstring imagePath = ProcessImagePath(pid);
-    FileSystemRedirectionOff redirectionOff(IsInSystemDirectory(imagePath));
-    const std::wstring shortPath = ShortPathOf(imagePath);
-    // A path that code page 936 cannot hold would name another file (or
-    // several) once converted: such a path counts as not found.
-    const std::string text = TextFromWide(shortPath);
-    return WideFromText(text) == shortPath ? text : std::string();
-}
+std::string Win32ProcessSystem::GetProcessShortPath(uint32_t pid) { return ShortPathText(ProcessImagePath(pid)); }
 
 bool Win32ProcessSystem::WaitForProcessEnd(uint32_t pid, uint32_t timeoutMs) {
     UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
@@ -266,8 +271,8 @@ bool Win32ProcessSystem::WaitForProcessEnd(uint32_t pid, uint32_t timeoutMs) {
 
 FileDeletionResult Win32ProcessSystem::DeleteFileNow(const std::string& path) {
     // The shell's source list: the path, its terminator and a second NUL.
-    std::wstring sources = WideFromText(path);
-    FileSystemRedirectionOff redirectionOff(IsInSystemDirectory(sources));
+    const std::wstring file = WideFromText(path);
+    std::wstring sources = file;
     sources.push_back(L'\0');
     SHFILEOPSTRUCTW operation{};
     // The window the user just worked in owns any box the shell shows.
@@ -276,7 +281,9 @@ FileDeletionResult Win32ProcessSystem::DeleteFileNow(const std::string& path) {
     operation.pFrom = sources.c_str();
     // No FOF_ALLOWUNDO: the file is removed at once, not moved to the recycle bin.
     operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
-    if (SHFileOperationW(&operation) != 0) return FileDeletionResult::Failed;
+    int failure = 0;
+    OnProgramFile(file, [&] { failure = SHFileOperationW(&operation); });
+    if (failure != 0) return FileDeletionResult::Failed;
     return operation.fAnyOperationsAborted ? FileDeletionResult::Cancelled : FileDeletionResult::Deleted;
 }
 
@@ -324,8 +331,10 @@ ProgramFile Win32ProcessSystem::LocateProgramFile(uint32_t pid) {
     const std::wstring path = FullLongPath(imagePath);
     constexpr size_t kRemembered = 1024;
     if (m_programFiles.size() >= kRemembered) m_programFiles.clear();
-    return m_programFiles[imagePath] = {TextFromWide(path), PlaceOf(path, m_windowsFolder)};
+    return m_programFiles[imagePath] = {path, PlaceOf(path, m_windowsFolder)};
 }
+
+std::string Win32ProcessSystem::Text(const std::wstring& wide) { return TextFromWide(wide); }
 
 ProgramVersion ReadFileVersionTexts(const std::wstring& path) {
     using InfoSize = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
@@ -337,12 +346,15 @@ ProgramVersion ReadFileVersionTexts(const std::wstring& path) {
     const auto queryValue = library.Find<QueryValue>("VerQueryValueW");
     if (!infoSize || !info || !queryValue || path.empty()) return {};
     // The library is loaded before redirection goes off: no library loads while it is.
-    FileSystemRedirectionOff redirectionOff(IsInSystemDirectory(path));
-    DWORD ignored = 0;
-    const DWORD size = infoSize(path.c_str(), &ignored);
-    if (size == 0) return {};
-    std::vector<uint64_t> block((size + sizeof(uint64_t) - 1) / sizeof(uint64_t));
-    if (!info(path.c_str(), 0, size, block.data())) return {};
+    std::vector<uint64_t> block;
+    OnProgramFile(path, [&] {
+        DWORD ignored = 0;
+        const DWORD size = infoSize(path.c_str(), &ignored);
+        if (size == 0) return;
+        block.resize((size + sizeof(uint64_t) - 1) / sizeof(uint64_t));
+        if (!info(path.c_str(), 0, size, block.data())) block.clear();
+    });
+    if (block.empty()) return {};
     // The file's first translation, else US English in Unicode, as most files carry.
     DWORD translation = MAKELONG(0x0409, 1200);
     void* translations = nullptr;
@@ -369,8 +381,8 @@ ProgramVersion Win32ProcessSystem::ReadProgramVersion(uint32_t pid) {
 
 bool IsExistingFile(const std::wstring& path) {
     if (path.empty()) return false;
-    FileSystemRedirectionOff redirectionOff(IsInSystemDirectory(path));
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    OnProgramFile(path, [&] { attributes = GetFileAttributesW(path.c_str()); });
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 

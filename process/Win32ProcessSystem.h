@@ -3,14 +3,26 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "framework/Handle.h"
+#include "process/ProcessIdentity.h"
 #include "process/ProcessSystem.h"
 #include "process/Win32EndWatch.h"
+
+// The one way to a program file: runs call (which reads or changes the file at
+// path) with the file-system redirection of a 32-bit program on 64-bit Windows
+// off for this thread and this call alone where path needs it, so that
+// "...\System32\x.exe" names that file and not its namesake in SysWOW64.
+// No system library loads while it is off: call must not load one.
+void OnProgramFile(const std::wstring& path, const std::function<void()>& call);
+// The program file at path opened for reading through OnProgramFile, shared
+// with every other reader and writer; empty when it cannot be opened.
+UniqueHandle OpenProgramFile(const std::wstring& path, DWORD flags = FILE_ATTRIBUTE_NORMAL);
 
 // A path in full form (no "." or ".." steps) and with its long names, where
 // the file still exists; as given where it does not.
@@ -38,6 +50,7 @@ public:
     // looks'.
     bool ProcessListMayHaveChanged() override;
     ProgramFile LocateProgramFile(uint32_t pid) override;
+    std::string Text(const std::wstring& wide) override;
     ProgramVersion ReadProgramVersion(uint32_t pid) override;
     bool ToLocalTime(uint64_t moment, LocalTime& local) override;
     uint64_t StartTimeOf(uint32_t pid) override;
@@ -45,7 +58,7 @@ public:
     std::vector<uint32_t> TakeProtectedEnds() override;
     std::optional<std::string> ReadCommandLine(uint32_t pid) override;
     std::string ReadUserName(uint32_t pid) override;
-    FileSignature ReadSignature(const std::string& path) override;
+    FileSignature ReadSignature(const std::wstring& path) override;
 
 protected:
     // The critical-process flag of an opened process, as Terminate reads it;
@@ -67,6 +80,7 @@ private:
     // The places of program files by the path the system gives: finding a
     // path's long form reads every folder on the way.
     std::map<std::wstring, ProgramFile> m_programFiles;
+    AccountNames m_accountNames;  // the users of processes, each asked once
     std::vector<uint32_t> m_deniedEnds;
     std::vector<uint32_t> m_protectedEnds;
 

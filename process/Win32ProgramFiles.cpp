@@ -4,8 +4,6 @@
 
 #include "framework/Handle.h"
 #include "framework/SystemFunction.h"
-#include "framework/Text.h"
-#include "process/ProgramLocation.h"
 #include "process/Win32ProcessSystem.h"
 
 namespace {
@@ -59,12 +57,10 @@ bool StampOfHandle(HANDLE file, FileStamp& stamp) {
 bool SameStamp(const FileStamp& a, const FileStamp& b) { return a.size == b.size && a.lastWrite == b.lastWrite; }
 
 // Reads the file in slices; stop is asked between them.
-std::string HashFile(const std::string& path, const FileStamp& expected, const std::atomic<bool>* stop) {
+std::string HashFile(const std::wstring& path, const FileStamp& expected, const std::atomic<bool>* stop) {
     // Others may go on reading, writing and even replacing the file: a change
     // shows in its stamp, and the hash is then thrown away.
-    const UniqueHandle file(CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const UniqueHandle file = OpenProgramFile(path, FILE_FLAG_SEQUENTIAL_SCAN);
     FileStamp before;
     if (!file || !StampOfHandle(file.get(), before) || !SameStamp(before, expected)) return {};
     const CryptProvider provider;
@@ -105,27 +101,29 @@ void Win32ProgramFiles::SetNotify(HWND window, UINT message) {
     m_message = message;
 }
 
-std::string Win32ProgramFiles::ProgramPathOf(uint32_t pid) { return Utf8FromWide(ProcessImagePath(pid)); }
+std::wstring Win32ProgramFiles::ProgramPathOf(uint32_t pid) { return ProcessImagePath(pid); }
 
-bool Win32ProgramFiles::StampOf(const std::string& path, FileStamp& stamp) {
+bool Win32ProgramFiles::StampOf(const std::wstring& path, FileStamp& stamp) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(WideFromUtf8(path).c_str(), GetFileExInfoStandard, &data)) return false;
+    BOOL read = FALSE;
+    OnProgramFile(path, [&] { read = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data); });
+    if (!read) return false;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
     stamp.size = Join(data.nFileSizeHigh, data.nFileSizeLow);
     stamp.lastWrite = Join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
     return true;
 }
 
-bool Win32ProgramFiles::IsInWindowsFolder(const std::string& path) {
-    if (m_windowsFolder.empty()) m_windowsFolder = SystemFolderPath(GetWindowsDirectoryW);
-    return !m_windowsFolder.empty() && IsInsideFolder(WideFromUtf8(path), m_windowsFolder);
+std::wstring Win32ProgramFiles::WindowsFolder() {
+    if (m_windowsFolder.empty()) m_windowsFolder = FullLongPath(SystemFolderPath(GetSystemWindowsDirectoryW));
+    return m_windowsFolder;
 }
 
-std::string Win32ProgramFiles::Sha256Of(const std::string& path, const FileStamp& stamp) {
+std::string Win32ProgramFiles::Sha256Of(const std::wstring& path, const FileStamp& stamp) {
     return HashFile(path, stamp, nullptr);
 }
 
-void Win32ProgramFiles::RequestHash(const std::string& path, const FileStamp& stamp) {
+void Win32ProgramFiles::RequestHash(const std::wstring& path, const FileStamp& stamp) {
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_jobs.push_back({path, stamp, {}});

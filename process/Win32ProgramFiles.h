@@ -25,14 +25,16 @@ public:
     // Where a finished hash is announced: message is posted to window.
     void SetNotify(HWND window, UINT message);
 
-    std::string ProgramPathOf(uint32_t pid) override;
-    bool StampOf(const std::string& path, FileStamp& stamp) override;
-    bool IsInWindowsFolder(const std::string& path) override;
-    std::string Sha256Of(const std::string& path, const FileStamp& stamp) override;
-    void RequestHash(const std::string& path, const FileStamp& stamp) override;
+    std::wstring ProgramPathOf(uint32_t pid) override;
+    bool StampOf(const std::wstring& path, FileStamp& stamp) override;
+    // GetSystemWindowsDirectory: on a terminal server GetWindowsDirectory
+    // names the user's private folder, which the user may write to.
+    std::wstring WindowsFolder() override;
+    std::string Sha256Of(const std::wstring& path, const FileStamp& stamp) override;
+    void RequestHash(const std::wstring& path, const FileStamp& stamp) override;
 
     struct HashResult {
-        std::string path;
+        std::wstring path;
         FileStamp stamp;
         std::string sha256;  // empty: unreadable or changed
     };

@@ -142,8 +142,8 @@ int main(int argc, char** argv) {
     WriteFileBytes(renamed, ReadFileBytes(TVX_SLEEPER_PATH) + "tvx bench: another file");
     Win32ProgramFiles files;
     FileStamp stamp;
-    files.StampOf(Utf8FromWide(renamed), stamp);
-    const std::string hash = files.Sha256Of(Utf8FromWide(renamed), stamp);
+    files.StampOf(renamed, stamp);
+    const std::string hash = files.Sha256Of(renamed, stamp);
     WriteFileBytes(L"proc.dat", "tvxspeed\r\ntvxrecorded\r\nEOF");
     WriteFileBytes(L"prochash.dat", "tvxrecorded\t" + std::to_string(stamp.size) + "\t" + hash + "\r\n");
 

@@ -284,15 +284,15 @@ namespace {
 // by the test, as the hashing thread would.
 class OneProgramFile : public ProgramFileFacts {
 public:
-    std::vector<std::string> requested;
-    std::string ProgramPathOf(uint32_t) override { return {}; }
-    bool StampOf(const std::string&, FileStamp& stamp) override {
+    std::vector<std::wstring> requested;
+    std::wstring ProgramPathOf(uint32_t) override { return {}; }
+    bool StampOf(const std::wstring&, FileStamp& stamp) override {
         stamp = {4096, 1};
         return true;
     }
-    bool IsInWindowsFolder(const std::string& path) override { return path.rfind("C:\\Windows\\", 0) == 0; }
-    std::string Sha256Of(const std::string&, const FileStamp&) override { return {}; }
-    void RequestHash(const std::string& path, const FileStamp&) override { requested.push_back(path); }
+    std::wstring WindowsFolder() override { return L"C:\\Windows"; }
+    std::string Sha256Of(const std::wstring&, const FileStamp&) override { return {}; }
+    void RequestHash(const std::wstring& path, const FileStamp&) override { requested.push_back(path); }
 };
 
 }  // namespace
@@ -308,28 +308,28 @@ TEST(OfferBlockProgram, RecordsTheFileBesideTheName) {
     store.files["prochash.dat"] = "kept by hand";
     prompt.answers = {kIdYes, kIdYes, kIdYes, kIdNo};
     const std::string hash(64, '7');
-    const auto arrive = [&](const std::string& path, const FileStamp& stamp, const std::string& sha256) {
+    const auto arrive = [&](const std::wstring& path, const FileStamp& stamp, const std::string& sha256) {
         RecordFingerprints(pending.TakeArrived(path, stamp, sha256), prompt, store);
     };
-    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("game.exe", "D:\\game.exe", prompt, store, file, pending));
+    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("game.exe", L"D:\\game.exe", prompt, store, file, pending));
     EXPECT_EQ("kept by hand", store.files["prochash.dat"]) << "not before the hash";
-    arrive("D:\\game.exe", {4096, 2}, hash);
-    arrive("d:/GAME.EXE", {4096, 1}, hash);
-    arrive("D:\\game.exe", {4096, 1}, hash);
+    arrive(L"D:\\game.exe", {4096, 2}, hash);
+    arrive(L"d:/GAME.EXE", {4096, 1}, hash);
+    arrive(L"D:\\game.exe", {4096, 1}, hash);
     EXPECT_EQ("kept by hand\r\ngame.exe\t4096\t" + hash + "\r\n", store.files["prochash.dat"])
         << "the file as stamped, once";
     const std::string recorded = store.files["prochash.dat"];
-    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("locked.exe", "D:\\locked.exe", prompt, store, file, pending));
-    arrive("D:\\locked.exe", {4096, 1}, "");
+    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("locked.exe", L"D:\\locked.exe", prompt, store, file, pending));
+    arrive(L"D:\\locked.exe", {4096, 1}, "");
     EXPECT_EQ(OfferOutcome::Appended,
-              OfferBlockProgram("sys.exe", "C:\\Windows\\sys.exe", prompt, store, file, pending));
-    EXPECT_EQ(OfferOutcome::Declined, OfferBlockProgram("no.exe", "D:\\no.exe", prompt, store, file, pending));
-    EXPECT_EQ((std::vector<std::string>{"D:\\game.exe", "D:\\locked.exe"}), file.requested);
-    arrive("D:\\locked.exe", {4096, 1}, hash);
+              OfferBlockProgram("sys.exe", L"C:\\Windows\\sys.exe", prompt, store, file, pending));
+    EXPECT_EQ(OfferOutcome::Declined, OfferBlockProgram("no.exe", L"D:\\no.exe", prompt, store, file, pending));
+    EXPECT_EQ((std::vector<std::wstring>{L"D:\\game.exe", L"D:\\locked.exe"}), file.requested);
+    arrive(L"D:\\locked.exe", {4096, 1}, hash);
     prompt.answers = {kIdYes};
-    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("gone.exe", "D:\\gone.exe", prompt, store, file, pending));
+    EXPECT_EQ(OfferOutcome::Appended, OfferBlockProgram("gone.exe", L"D:\\gone.exe", prompt, store, file, pending));
     EXPECT_TRUE(RemoveBlockName("gone.exe", prompt, store));
-    arrive("D:\\gone.exe", {4096, 1}, hash);
+    arrive(L"D:\\gone.exe", {4096, 1}, hash);
     EXPECT_EQ(recorded, store.files["prochash.dat"]) << "nothing of a name taken away meanwhile";
     EXPECT_EQ("game.exe\r\nlocked.exe\r\nsys.exe\r\nEOF", store.files["proc.dat"]);
     EXPECT_EQ(5u, prompt.shown.size()) << "the five questions alone";
@@ -352,4 +352,60 @@ TEST(OfferBlockProgram, FingerprintsGoWithTheirLastName) {
     store.files["prochash.dat"] += "b.exe\t1\t" + hash;
     EXPECT_FALSE(RemoveFingerprintsOfNames(removed, prompt, store));
     EXPECT_EQ(1u, prompt.shown.size());
+}
+
+// A fingerprint is enforced only while its name is in the loaded proc.dat;
+// a prochash.dat that cannot be read (an antivirus holding it) keeps the list.
+TEST(LoadFingerprintsInto, OnlyTheNamesOfTheBlockListAndAFailedReadKeepsTheList) {
+    ScriptedStore store;
+    const std::string hash(64, '2');
+    store.files["prochash.dat"] = "a.exe\t1\t" + hash + "\r\nb.exe\t2\t" + hash + "\r\nc.exe\t3\t" + hash + "\r\n";
+    FingerprintList list;
+    std::string failure;
+    EXPECT_TRUE(LoadFingerprintsInto(list, {"a.exe", "c.exe", "other.exe"}, store, failure));
+    ASSERT_EQ(2u, list.entries().size());
+    EXPECT_EQ("a.exe", list.entries()[0].name);
+    EXPECT_EQ("c.exe", list.entries()[1].name);
+    EXPECT_EQ(nullptr, list.NameFor(2, hash)) << "b.exe is no longer blocked";
+
+    store.unreadable.insert("prochash.dat");
+    EXPECT_FALSE(LoadFingerprintsInto(list, {"b.exe"}, store, failure));
+    EXPECT_EQ(2u, list.entries().size()) << "kept as it was";
+    EXPECT_EQ(0u, failure.find("无法读取文件prochash.dat，文件未作改动。")) << failure;
+
+    store.unreadable.clear();
+    store.files.erase("prochash.dat");
+    EXPECT_TRUE(LoadFingerprintsInto(list, {"a.exe"}, store, failure));
+    EXPECT_TRUE(list.empty()) << "a missing file is an empty list";
+}
+
+// Each waiting fingerprint goes with the hash of its own file, whichever
+// arrives first.
+TEST(PendingFingerprints, EachWithItsOwnFile) {
+    PendingFingerprints pending;
+    const std::string hash(64, '4');
+    pending.Add("a.exe", L"D:\\a.exe", {1, 1});
+    pending.Add("b.exe", L"D:\\b.exe", {2, 1});
+    const std::vector<FileFingerprint> b = pending.TakeArrived(L"d:/B.EXE", {2, 1}, hash);
+    ASSERT_EQ(1u, b.size());
+    EXPECT_EQ("b.exe", b[0].name);
+    EXPECT_EQ(2u, b[0].size);
+    EXPECT_TRUE(pending.TakeArrived(L"D:\\b.exe", {2, 1}, hash).empty()) << "it waits no more";
+    EXPECT_EQ(1u, pending.TakeArrived(L"D:\\a.exe", {1, 1}, hash).size());
+}
+
+// A fingerprint already in prochash.dat records nothing: the file is not
+// written again.
+TEST(RecordFingerprints, AKnownFingerprintLeavesTheFileAlone) {
+    ScriptedStore store;
+    ScriptedPrompt prompt;
+    const std::string hash(64, '3');
+    store.files["proc.dat"] = "game.exe\r\nEOF";
+    store.files["prochash.dat"] = "game.exe\t5\t" + hash + "\r\n";
+    store.failAt = FailAt::Replace;
+    EXPECT_FALSE(RecordFingerprints({{"game.exe", 5, hash}}, prompt, store));
+    EXPECT_TRUE(prompt.shown.empty()) << "no write was tried";
+    store.failAt = FailAt::Nothing;
+    EXPECT_TRUE(RecordFingerprints({{"game.exe", 6, hash}}, prompt, store));
+    EXPECT_EQ("game.exe\t5\t" + hash + "\r\ngame.exe\t6\t" + hash + "\r\n", store.files["prochash.dat"]);
 }

@@ -127,13 +127,13 @@ public:
     }
     ProgramVersion ReadProgramVersion(uint32_t) override { return version; }
     std::map<uint32_t, std::string> commandLines, users;
-    std::map<std::string, FileSignature> signatures;
+    std::map<std::wstring, FileSignature> signatures;
     std::optional<std::string> ReadCommandLine(uint32_t pid) override {
         const auto found = commandLines.find(pid);
         return found == commandLines.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
     std::string ReadUserName(uint32_t pid) override { return users[pid]; }
-    FileSignature ReadSignature(const std::string& path) override { return signatures[path]; }
+    FileSignature ReadSignature(const std::wstring& path) override { return signatures[path]; }
     bool ToLocalTime(uint64_t moment, LocalTime& local) override {
         local = {2026, 12, 8, 10, 11, static_cast<int>(moment % 60)};
         return true;

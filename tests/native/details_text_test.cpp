@@ -93,7 +93,7 @@ TEST_F(DetailsTest, CommandShowsTheTextAndRefreshes) {
 TEST_F(DetailsTest, FactsFollowTheSnapshotText) {
     // 1 h 2 min 3 s of processor time, started at the moment 7.
     system.sample = {true, 1, 1, {{1234, "explorer.exe", 37230000000, 7, 12345 * 1024, 2048 * 1024, 1200}}};
-    system.files[1234] = {"C:\\Temp\\explorer.exe", ProgramPlace::Elsewhere};
+    system.files[1234] = {L"C:\\Temp\\explorer.exe", ProgramPlace::Elsewhere};
     system.version = {"Windows 资源管理器", "Microsoft"};
     const SelectedProcess row{"explorer.exe", 1234, 7};
     const std::string snapshotText = BuildDetailsText(Context(5), row);
@@ -133,11 +133,24 @@ TEST_F(DetailsTest, FactsFollowTheSnapshotText) {
     for (const std::string& line : Lines(ended)) EXPECT_NE(std::string::npos, line.find(": 无法读取")) << line;
 
     system.sample.processes[0].startTime = 0;  // not known
-    EXPECT_EQ(" 启动时间: 无法读取", Lines(BuildDetailsFacts(Context(5), Row("explorer.exe", 1234)))[1]);
+    system.sample.processes[0].workingSet = kUnknownBytes;
+    system.sample.processes[0].privateBytes = kUnknownBytes;
+    const std::vector<std::string> unknown = Lines(BuildDetailsFacts(Context(5), Row("explorer.exe", 1234)));
+    EXPECT_EQ(" 启动时间: 无法读取", unknown[1]);
+    EXPECT_EQ(" 工作集: 无法读取", unknown[3]);
+    EXPECT_EQ(" 专用字节: 无法读取", unknown[4]);
     system.sample.hasFigures = false;  // a look of names and pids only
     const std::vector<std::string> withoutFigures = Lines(BuildDetailsFacts(Context(5), Row("explorer.exe", 1234)));
     EXPECT_EQ(facts[0], withoutFigures[0]);
     for (size_t line = 1; line <= 4; ++line) {
         EXPECT_NE(std::string::npos, withoutFigures[line].find(": 无法读取")) << withoutFigures[line];
     }
+}
+
+// The program file's path stays UTF-16 up to the text shown, which the system
+// makes (here its default: '?' for what code page 936 would need).
+TEST_F(DetailsTest, ThePathIsShownAsTheSystemSpellsIt) {
+    system.sample = {true, 1, 1, {{1234, "explorer.exe", 0, 7, 0, 0}}};
+    system.files[1234] = {L"D:\\Bj\u00F6rn\\explorer.exe", ProgramPlace::Elsewhere};
+    EXPECT_EQ(" 程序文件: D:\\Bj?rn\\explorer.exe", Lines(BuildDetailsFacts(Context(5), {"explorer.exe", 1234}))[0]);
 }

@@ -37,3 +37,21 @@ TEST(ProgramLocation, OnlyCoreNamesKnownToLieElsewhereAreSuspicious) {
                                  L"C:\\Windows\\System32\\..\\svchost.exe", L"C:\\Windows2\\svchost.exe"})
         EXPECT_EQ(ProgramPlace::Elsewhere, PlaceOf(below, L"C:\\Windows")) << below;
 }
+
+// A 32-bit program on 64-bit Windows reaches "System32\x.exe" itself, not
+// SysWOW64's namesake, only with the redirection off; no other file needs it.
+TEST(ProgramLocation, RedirectionGoesOffForTheSystemFolderAlone) {
+    const std::wstring system = L"C:\\Windows\\system32";
+    const std::wstring systemShort = L"C:\\WINDOW~1\\SYSTEM32";
+    EXPECT_TRUE(NeedsRedirectionOff(L"C:\\Windows\\System32\\x.exe", system, systemShort));
+    EXPECT_TRUE(NeedsRedirectionOff(L"c:\\windows\\system32\\drivers\\etc\\y.exe", system, systemShort));
+    EXPECT_TRUE(NeedsRedirectionOff(L"\\\\?\\C:\\Windows\\System32\\x.exe", system, systemShort));
+    EXPECT_TRUE(NeedsRedirectionOff(L"C:\\WINDOW~1\\SYSTEM32\\x.exe", system, systemShort)) << "the short form";
+    EXPECT_TRUE(NeedsRedirectionOff(L"C:\\WINDOW~1\\SYSTEM32\\x.exe", L"", systemShort));
+    EXPECT_FALSE(NeedsRedirectionOff(L"C:\\Windows\\SysWOW64\\x.exe", system, systemShort));
+    EXPECT_FALSE(NeedsRedirectionOff(L"C:\\Windows\\System32x\\x.exe", system, systemShort));
+    EXPECT_FALSE(NeedsRedirectionOff(L"C:\\Windows\\x.exe", system, systemShort));
+    EXPECT_FALSE(NeedsRedirectionOff(L"C:\\Windows\\System32", system, systemShort)) << "the folder itself";
+    EXPECT_FALSE(NeedsRedirectionOff(L"D:\\Bj\u00F6rn\\x.exe", system, systemShort));
+    EXPECT_FALSE(NeedsRedirectionOff(L"C:\\Windows\\System32\\x.exe", L"", L"")) << "no system folder known";
+}

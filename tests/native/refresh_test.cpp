@@ -165,10 +165,10 @@ TEST_F(RefreshFixture, CoreNamesOutsideTheWindowsFolderAreSuspicious) {
     blockList.AddLoaded("explorer");
     system.processes = {Record(10, "svchost.exe"), Record(11, "SVCHOST.EXE"), Record(12, "svchost.exe"),
                         Record(13, "notepad.exe"), Record(14, "explorer.exe")};
-    system.files = {{10, {"C:\\Temp\\svchost.exe", ProgramPlace::Elsewhere}},
-                    {11, {"C:\\Windows\\System32\\svchost.exe", ProgramPlace::InWindowsFolder}},
-                    {13, {"C:\\Temp\\notepad.exe", ProgramPlace::Elsewhere}},
-                    {14, {"C:\\Temp\\explorer.exe", ProgramPlace::Elsewhere}}};
+    system.files = {{10, {L"C:\\Temp\\svchost.exe", ProgramPlace::Elsewhere}},
+                    {11, {L"C:\\Windows\\System32\\svchost.exe", ProgramPlace::InWindowsFolder}},
+                    {13, {L"C:\\Temp\\notepad.exe", ProgramPlace::Elsewhere}},
+                    {14, {L"C:\\Temp\\explorer.exe", ProgramPlace::Elsewhere}}};
     const std::vector<ProcessRow> rows = Refresh(0);
     const char* expected[] = {" 可疑进程", " 应用程序进程", " 应用程序进程", " 应用程序进程", " 系统进程"};
     for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(expected[i], rows[i].word) << i;

@@ -9,6 +9,7 @@
 #include "framework/Registry.h"
 #include "framework/SystemFunction.h"
 #include "framework/Text.h"
+#include "process/Win32ProcessSystem.h"
 #include "process/Win32ProgramFiles.h"
 #include "res/resource.h"
 #include "tests/wine/support/WineTestSupport.h"
@@ -43,22 +44,28 @@ const wchar_t* const kPolicyKey = L"SOFTWARE\\Policies\\tarvemonix\\BlockList";
 
 }  // namespace
 
-// The system's SHA-256, on the standard's own example, and a file replaced
-// (another size or moment) while read gives none.
+// The system's SHA-256, on the standard's own example, of a file in a folder
+// named outside code page 936; a file replaced (another size or moment) while
+// read gives none. Only the homes of the system's programs are spared, the
+// Windows folder being the system's own.
 TEST(ProgramFiles, HashesWithTheSystemsCryptography) {
     ScratchDirectory directory;
-    WriteFileBytes(L"abc.bin", "abc");
-    const std::string path = Utf8FromWide(directory.path() + L"\\abc.bin");
+    const std::wstring folder = directory.path() + L"\\Bj\u00F6rn \U0001F600";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring path = folder + L"\\abc.bin";
+    WriteFileBytes(path, "abc");
     Win32ProgramFiles files;
     FileStamp stamp;
     ASSERT_TRUE(files.StampOf(path, stamp));
     EXPECT_EQ(3u, stamp.size);
     EXPECT_EQ("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad", files.Sha256Of(path, stamp));
     EXPECT_EQ("", files.Sha256Of(path, {stamp.size, stamp.lastWrite + 1}));
-    EXPECT_EQ("", files.Sha256Of(path + ".gone", stamp));
-    EXPECT_FALSE(files.IsInWindowsFolder(path));
-    const std::wstring windows = SystemFolderPath(GetWindowsDirectoryW);
-    EXPECT_TRUE(files.IsInWindowsFolder(Utf8FromWide(windows + L"\\system32\\notepad.exe")));
+    EXPECT_EQ("", files.Sha256Of(path + L".gone", stamp));
+    EXPECT_FALSE(IsInSystemProgramHome(path, files));
+    const std::wstring windows = SystemFolderPath(GetSystemWindowsDirectoryW);
+    EXPECT_EQ(FullLongPath(windows), files.WindowsFolder());
+    EXPECT_TRUE(IsInSystemProgramHome(windows + L"\\system32\\notepad.exe", files));
+    EXPECT_FALSE(IsInSystemProgramHome(windows + L"\\Temp\\notepad.exe", files));
 }
 
 // 封锁进程 records the helper's file; a copy of it under another name, in
@@ -135,6 +142,26 @@ TEST(Fingerprints, ARenamedCopyIsEndedUntilItsNameIsRemoved) {
     PumpMessages(1500);
     EXPECT_TRUE(lives.IsRunning());
     DestroyWindow(dialog.m_hWnd);
+}
+
+// A fingerprint whose name left proc.dat (edited by hand, or removed while
+// prochash.dat could not be read) ends nothing: the user let that name go.
+TEST(Fingerprints, AFingerprintWhoseNameLeftProcDatEndsNothing) {
+    ScratchDirectory directory;
+    Win32ProgramFiles files;
+    FileStamp stamp;
+    ASSERT_TRUE(files.StampOf(TVX_SLEEPER_PATH, stamp));
+    const std::string hash = files.Sha256Of(TVX_SLEEPER_PATH, stamp);
+    ASSERT_EQ(64u, hash.size());
+    WriteFileBytes(L"proc.dat", "tvxother\r\nEOF");
+    WriteFileBytes(L"prochash.dat", "tvxfpgone.exe\t" + std::to_string(stamp.size) + "\t" + hash + "\r\n");
+    RunningProgram program(directory.path());
+    ASSERT_NE(nullptr, program.MainWindow(15000));
+    Sleep(1500);
+    HelperProcess copy("tvxfporphan.exe");
+    ASSERT_TRUE(copy.started());
+    Sleep(1500);
+    EXPECT_TRUE(copy.IsRunning());
 }
 
 // A name of the policy key (any value name; values that are no names are

@@ -140,6 +140,36 @@ TEST(Win32ProcessSystem, CoreNameOutsideTheWindowsFolderAndVersionTexts) {
     EXPECT_EQ("tarvemonix", version.company);
 }
 
+// A program file in a folder whose name code page 936 cannot hold: its path
+// comes from the system as it is, and its signature and version texts are
+// read from that very file (a test program is unsigned: "none", not
+// "cannot be read"). Only the text shown loses the letters.
+TEST(Win32ProcessSystem, AProgramFileOutsideTheCodePageIsReadByItsOwnPath) {
+    ScratchDirectory scratch;
+    const std::wstring folder = scratch.path() + L"\\Bj\u00F6rn \u65E5\u672C\u8A9E \U0001F600";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring program = folder + L"\\tvxsigned.exe";
+    ASSERT_TRUE(CopyFileW(TVX_SLEEPER_PATH, program.c_str(), FALSE));
+    std::wstring commandLine = L"\"" + program + L"\" 60";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    ASSERT_TRUE(CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                               &startup, &info));
+    const UniqueHandle process(info.hProcess);
+    const UniqueHandle thread(info.hThread);
+    Win32ProcessSystem system;
+    const ProgramFile file = system.LocateProgramFile(info.dwProcessId);
+    EXPECT_EQ(program, file.path);
+    EXPECT_EQ(ProgramPlace::Elsewhere, file.place);
+    EXPECT_EQ(SignatureVerdict::None, system.ReadSignature(file.path).verdict);
+    EXPECT_EQ(SignatureVerdict::Unreadable, system.ReadSignature(file.path + L".gone").verdict);
+    EXPECT_EQ(ReadFileVersionTexts(TVX_SLEEPER_PATH).description, ReadFileVersionTexts(file.path).description);
+    EXPECT_NE(std::string::npos, system.Text(file.path).find("?")) << "the shown text alone loses them";
+    TerminateProcess(process.get(), 0);
+    WaitForSingleObject(process.get(), 5000);
+}
+
 // An end refused for want of rights (here: the process denies everyone its
 // end, as a service's process denies a normal user) is one rights might
 // allow, unless the system protects the process.
