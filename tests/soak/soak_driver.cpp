@@ -29,8 +29,8 @@
 #include "blocklist/BlockListRules.h"
 #include "framework/Handle.h"
 #include "framework/SystemFunction.h"
-#include "tests/wine/support/EndableStart.h"
 #include "res/resource.h"
+#include "tests/wine/support/EndableStart.h"
 #include "tests/wine/support/GdiTable.h"
 
 namespace {

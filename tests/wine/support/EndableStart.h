@@ -68,8 +68,8 @@ inline bool StartEndable(const std::wstring& exe, std::wstring commandLine, cons
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.empty() ? nullptr : exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                        CREATE_SUSPENDED, nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+    if (!CreateProcessW(exe.empty() ? nullptr : exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
         const DWORD error = GetLastError();
         started.pid = endable_start::TakeNewestProcess(reports);
         if (started.pid == 0) {
