@@ -79,7 +79,8 @@ install_missing_packages() {  # install_missing_packages SUDO
 kernel_runs_32bit() {
   local probe="${TVX_KERNEL32_PROBE:-}" made="" status=0
   if [ -z "$probe" ]; then
-    mkdir -p "$ROOT/build" && made="$(mktemp "$ROOT/build/.probe32.XXXXXX")" || return 1
+    # In build/ rather than a temporary folder, which may be mounted noexec.
+    made="$(mkdir -p "$ROOT/build" && mktemp "$ROOT/build/.probe32.XXXXXX" 2>/dev/null || mktemp)" || return 1
     probe="$made"
     # ELF header, one loadable segment, then: xor ebx,ebx; mov bl,42; xor eax,eax; inc eax; int 0x80
     printf '\x7fELF\x01\x01\x01\0\0\0\0\0\0\0\0\0\x02\0\x03\0\x01\0\0\0\x54\x80\x04\x08\x34\0\0\0\0\0\0\0\0\0\0\0%b%b%b' \

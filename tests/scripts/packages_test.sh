@@ -76,6 +76,16 @@ touch -d '25 hours ago' "$scratch/wine32-note"
 result="$(install_with_missing "$scratch/runs32" 'true' wine32:i386 xvfb)"
 check "a day later it is tried again (got '$(installed_args)')" test "$(installed_args)" = "wine32:i386 xvfb"
 
+# The probe's own 32-bit program, where the system has another to compare
+# with (the i386 C library's loader).
+if [ -x /lib/ld-linux.so.2 ]; then
+  expected=no
+  /lib/ld-linux.so.2 --help >/dev/null 2>&1 && expected=yes
+  answer="$(bash -c 'source "$0/../../scripts/setup.sh"; kernel_runs_32bit && echo yes || echo no' "$here")"
+  check "the probe finds what running the i386 loader finds ($expected; got $answer)" test "$answer" = "$expected"
+  check "and leaves no file behind" test -z "$(ls -A "$here/../../build/" 2>/dev/null | grep '^\.probe32\.' || true)"
+fi
+
 # Another run holds the package lock, and installs xvfb before it lets go.
 hold_packages_lock() {  # hold_packages_lock SECONDS: in the background; returns once held
   rm -f "$scratch/holding"
