@@ -41,7 +41,8 @@ install_with_missing() {  # install_with_missing KERNEL_PROBE CODE_AFTER PACKAGE
     mingw-w64-i686-dev g++-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64 wine32:i386 fonts-wine xvfb xauth \
     xdotool imagemagick fonts-arphic-uming clang-format-14 clang-tidy-14 locales libxml2-utils) >"$scratch/installed"
   : >"$scratch/apt.log"
-  output="$(PATH="$bin:$PATH" SCRATCH="$scratch" TVX_KERNEL32_PROBE="$probe" TVX_APT_RETRY_PAUSE=0 \
+  # As on a machine where nothing has been found uninstallable yet in this run.
+  output="$(WINE32_UNAVAILABLE="" PATH="$bin:$PATH" SCRATCH="$scratch" TVX_KERNEL32_PROBE="$probe" TVX_APT_RETRY_PAUSE=0 \
     TVX_PACKAGE_LOCK="$scratch/packages.lock" TVX_WINE32_NOTE="$scratch/wine32-note" \
     timeout 60 bash -c 'set -euo pipefail; source "$0/../../scripts/setup.sh"; install_packages; eval "$1"' \
     "$here" "$after" 2>&1)" || status=$?
