@@ -55,9 +55,7 @@ BOOL CMainApp::InitInstance() {
     }
     CProcessListDlg dialog;
     dialog.UseSettingsStore(std::make_unique<RegistrySettingsStore>());
-    if (request.inTray) dialog.StartInTray();
-    if (request.takeOverFromPid != 0) dialog.SetAdPageDelay(0);
-    if (request.openStartupEntries) dialog.OpenStartupEntriesAtStart();
+    dialog.FollowStartRequest(request);
     dialog.SetRunningCopyMark(&mark);
     m_pMainWnd = &dialog;
     dialog.DoModal();

@@ -146,6 +146,12 @@ bool CProcessListDlg::OnNotify(NMHDR* header, LRESULT* result) {
 
 // ---- Creation, initialisation, timers, closing ------------------------------
 
+void CProcessListDlg::FollowStartRequest(const StartRequest& request) {
+    if (request.inTray) StartInTray();
+    if (request.takeOverFromPid != 0) SetAdPageDelay(0);
+    if (request.openStartupEntries) OpenStartupEntriesAtStart();
+}
+
 int CProcessListDlg::OnCreate(CREATESTRUCTW* create) {
     if (CDialog::OnCreate(create) == -1) return -1;
     SetTimer(kRefreshTimer, kRefreshPeriodMs);

@@ -12,6 +12,7 @@
 #include "app/EndLogFile.h"
 #include "app/ProcessListClock.h"
 #include "app/ShellOperations.h"
+#include "app/StartupRules.h"
 #include "app/WindowMemory.h"
 #include "blocklist/BlockListCommands.h"
 #include "controls/SortableListCtrl.h"
@@ -99,6 +100,11 @@ public:
     void StartInTray() { m_bKeepHidden = true; }
     // Restarted as administrator from the startup entries: they open again.
     void OpenStartupEntriesAtStart() { m_bOpenStartupEntries = true; }
+    // What the command line asks of the window, before it is created: the
+    // tray, the startup entries, and no advertisement for a copy that takes
+    // over from another (a restart as administrator: the user did not just
+    // start the program).
+    void FollowStartRequest(const StartRequest& request);
 
     // Commands of the window (see OnCommand for their sources).
     void OnRefresh();

@@ -30,15 +30,19 @@ void ShellOperations::Open(HWND owner, const std::string& target, const std::wst
     ShellExecuteW(owner, L"open", file.c_str(), L"", L"", SW_SHOW);
 }
 
-void ShellOperations::ShowInFolder(HWND owner, const std::wstring& file) {
+ShellStart ShowInFolderStart(const std::wstring& file) {
     // By its full path: a bare name is looked for beside this program and in
     // the current folder before the Windows folder. The system's own Windows
     // folder: on a Remote Desktop host the other is the user's private one.
     const std::wstring windows = SystemFolderPath(GetSystemWindowsDirectoryW);
-    if (windows.empty()) return;
-    const std::wstring explorer = InFolder(windows, L"explorer.exe");
-    const std::wstring parameters = L"/select,\"" + file + L"\"";
-    ShellExecuteW(owner, L"open", explorer.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL);
+    if (windows.empty()) return {};
+    return {InFolder(windows, L"explorer.exe"), L"/select,\"" + file + L"\""};
+}
+
+void ShellOperations::ShowInFolder(HWND owner, const std::wstring& file) {
+    const ShellStart start = ShowInFolderStart(file);
+    if (start.program.empty()) return;
+    ShellExecuteW(owner, L"open", start.program.c_str(), start.parameters.c_str(), nullptr, SW_SHOWNORMAL);
 }
 
 bool ShellOperations::RunAsAdministrator(HWND owner, const std::wstring& program, const std::wstring& parameters,

@@ -11,6 +11,17 @@
 // 64-bit one, where the window and icon handles are 8 bytes wide.
 constexpr DWORD kTrayRecordSize = NOTIFYICONDATAA_V1_SIZE;
 
+// What the shell is asked to start: a program and its parameters.
+struct ShellStart {
+    std::wstring program;
+    std::wstring parameters;
+};
+
+// The start behind ShowInFolder: explorer.exe of the Windows folder by its
+// full path, the file selected; no program where the Windows folder is
+// unknown.
+ShellStart ShowInFolderStart(const std::wstring& file);
+
 class ShellOperations {
 public:
     virtual ~ShellOperations() = default;

@@ -96,10 +96,6 @@ uint32_t ProcessorCount() {
 
 using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
 
-// A 32-bit program on a 64-bit system is given the list's memory figures
-// (SIZE_T) cut to 32 bits: 4 GiB and more would show as a small figure.
-bool MemoryFiguresAreCut() { return RunsUnderWow64(GetCurrentProcess()); }
-
 Query SystemQuery() {
     static const auto query = FindSystemFunction<Query>(L"ntdll.dll", "NtQuerySystemInformation");
     return query;
@@ -117,11 +113,16 @@ bool Win32ProcessSystem::ProcessListMayHaveChanged() {
     return m_endWatch.TakeEnded() || changed || endsUntold;
 }
 
+// A 32-bit program on a 64-bit system is given the list's memory figures
+// (SIZE_T) cut to 32 bits: 4 GiB and more would show as a small figure.
+bool Win32ProcessSystem::MemoryFiguresAreCut() { return RunsUnderWow64(GetCurrentProcess()); }
+
 bool Win32ProcessSystem::SampleProcesses(ProcessSample& sample) {
     const Query query = SystemQuery();
     static const uint32_t processors = ProcessorCount();
-    static const bool memoryCut = MemoryFiguresAreCut();
     if (!query) return ProcessSystem::SampleProcesses(sample);
+    if (!m_memoryFiguresCut) m_memoryFiguresCut = MemoryFiguresAreCut();
+    const bool memoryCut = *m_memoryFiguresCut;
     if (m_sampleBuffer.empty()) m_sampleBuffer.resize((64u << 10) / sizeof(uint64_t));
     ULONG returned = 0;
     LONG status = kInfoLengthMismatch;

@@ -67,11 +67,16 @@ protected:
     // Whether the system protects the process from every end, as
     // IsProcessProtected reads it; a seam for tests, since Wine protects none.
     virtual bool IsProtected(uint32_t pid);
+    // Whether the system gives this program the list's memory figures cut to
+    // 32 bits (a 32-bit program on 64-bit Windows); a seam for tests, since
+    // Wine here runs no 32-bit programs.
+    virtual bool MemoryFiguresAreCut();
 
 private:
     static bool EnableOwnDebugPrivilege();
 
-    std::optional<bool> m_debugPrivilege;  // the answer of the first request
+    std::optional<bool> m_debugPrivilege;    // the answer of the first request
+    std::optional<bool> m_memoryFiguresCut;  // asked at the first look
     // Kept from look to look: after the first its size fits, and no look
     // allocates it again.
     std::vector<uint64_t> m_sampleBuffer;

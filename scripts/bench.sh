@@ -66,6 +66,7 @@ bench_native() {
 use_display_of_this_run() {
   [ -z "${XVFB_PID:-}" ] || return 0
   claim_prefix >&2
+  clear_program_settings
   start_xvfb
   trap stop_wine_and_xvfb EXIT
 }

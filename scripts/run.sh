@@ -40,6 +40,7 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 claim_prefix
+clear_program_settings
 start_xvfb
 trap stop_wine_and_xvfb EXIT
 cd "$RUN_DIR"

@@ -18,6 +18,7 @@ find_runnable_arches
 configure_windows "${RUNNABLE_ARCHES[0]}"
 cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target tarvemonix tvx_sleeper
 claim_prefix
+clear_program_settings
 start_xvfb
 work="$(mktemp -d)"
 # The startup entries the last picture shows; only these are taken away again.

@@ -18,38 +18,97 @@ PACKAGES=(cmake make g++ googletest libgtest-dev
           wine wine64 wine32:i386 fonts-wine xvfb xauth xdotool imagemagick fonts-arphic-uming
           clang-format-14 clang-tidy-14 locales libxml2-utils)
 
+# dpkg's lock and /etc/locale.gen belong to the machine, not to a checkout: one
+# run at a time installs, and a second one waits for it (up to
+# TVX_PACKAGE_LOCK_WAIT seconds) and then installs only what is still missing.
+PACKAGE_LOCK="${TVX_PACKAGE_LOCK:-/tmp/tvx-packages.lock}"
 install_packages() {
-  local missing=() sudo=""
+  local sudo="" status=0
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  find_missing_packages "$@"
+  [ ${#MISSING_PACKAGES[@]} -eq 0 ] && wine_locales_present && return 0
+  hold_lock "$PACKAGE_LOCK" "the installation of packages" "${TVX_PACKAGE_LOCK_WAIT:-1800}" || return 1
+  find_missing_packages "$@"
+  install_missing_packages "$sudo" && generate_wine_locale "$sudo" || status=1
+  release_lock "$PACKAGE_LOCK"
+  return $status
+}
+
+# The packages of PACKAGES and of the arguments not installed yet
+# (MISSING_PACKAGES); wine32:i386 only where it is worth trying.
+MISSING_PACKAGES=()
+find_missing_packages() {
+  local package
+  MISSING_PACKAGES=()
   for package in "${PACKAGES[@]}" "$@"; do
-    # Found uninstallable earlier in this run (the scripts it starts inherit that).
-    [ "$package" = "wine32:i386" ] && [ -n "$WINE32_UNAVAILABLE" ] && continue
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" && continue
+    [ "$package" = "wine32:i386" ] && ! wine32_worth_trying && continue
+    MISSING_PACKAGES+=("$package")
   done
-  if [ ${#missing[@]} -gt 0 ]; then
-    echo "== installing: ${missing[*]}"
-    $sudo dpkg --add-architecture i386 || return 1
-    local update_errors log
-    update_errors="$(update_package_lists "$sudo")"
-    if [ -n "$update_errors" ]; then
-      echo "!! apt-get update could not fetch every package list; installing from the lists it has:" >&2
-      printf '%s\n' "$update_errors" >&2
-    fi
-    log="$(mktemp)"
-    # env carries the variable through sudo, which would drop it; -q (not -qq)
-    # keeps the unmet dependencies in the log when the install fails.
-    if ! $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >"$log" 2>&1; then
-      echo "!! apt-get install of ${missing[*]} failed:" >&2
-      tail -n 30 "$log" >&2
-      [ -z "$update_errors" ] || echo "   (apt-get update had failed to fetch some package lists: see above)" >&2
-      if ! install_without_wine32 "$sudo" "$log" "${missing[@]}"; then
-        rm -f "$log"
-        return 1
-      fi
-    fi
-    rm -f "$log"
+}
+
+install_missing_packages() {  # install_missing_packages SUDO
+  local sudo="$1" update_errors log
+  [ ${#MISSING_PACKAGES[@]} -gt 0 ] || return 0
+  echo "== installing: ${MISSING_PACKAGES[*]}"
+  if [[ " ${MISSING_PACKAGES[*]} " == *":i386 "* ]]; then $sudo dpkg --add-architecture i386 || return 1; fi
+  update_errors="$(update_package_lists "$sudo")"
+  if [ -n "$update_errors" ]; then
+    echo "!! apt-get update could not fetch every package list; installing from the lists it has:" >&2
+    printf '%s\n' "$update_errors" >&2
   fi
-  generate_wine_locale "$sudo"
+  log="$(mktemp)"
+  # env carries the variable through sudo, which would drop it; -q (not -qq)
+  # keeps the unmet dependencies in the log when the install fails.
+  if ! $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${MISSING_PACKAGES[@]}" >"$log" 2>&1; then
+    echo "!! apt-get install of ${MISSING_PACKAGES[*]} failed:" >&2
+    tail -n 30 "$log" >&2
+    [ -z "$update_errors" ] || echo "   (apt-get update had failed to fetch some package lists: see above)" >&2
+    if ! install_without_wine32 "$sudo" "$log" "${MISSING_PACKAGES[@]}"; then
+      rm -f "$log"
+      return 1
+    fi
+  fi
+  rm -f "$log"
+}
+
+# Whether this machine's kernel runs 32-bit x86 programs: a 93-byte program
+# that does nothing but exit with status 42 is run (TVX_KERNEL32_PROBE names
+# another program to run instead). Where the kernel runs none, Wine's 32-bit
+# half could start nothing.
+kernel_runs_32bit() {
+  local probe="${TVX_KERNEL32_PROBE:-}" made="" status=0
+  if [ -z "$probe" ]; then
+    # In build/ rather than a temporary folder, which may be mounted noexec.
+    made="$(mkdir -p "$ROOT/build" && mktemp "$ROOT/build/.probe32.XXXXXX" 2>/dev/null || mktemp)" || return 1
+    probe="$made"
+    # ELF header, one loadable segment, then: xor ebx,ebx; mov bl,42; xor eax,eax; inc eax; int 0x80
+    printf '\x7fELF\x01\x01\x01\0\0\0\0\0\0\0\0\0\x02\0\x03\0\x01\0\0\0\x54\x80\x04\x08\x34\0\0\0\0\0\0\0\0\0\0\0%b%b%b' \
+      '\x34\0\x20\0\x01\0\0\0\0\0\0\0' \
+      '\x01\0\0\0\0\0\0\0\0\x80\x04\x08\0\x80\x04\x08\x5d\0\0\0\x5d\0\0\0\x05\0\0\0\0\x10\0\0' \
+      '\x31\xdb\xb3\x2a\x31\xc0\x40\xcd\x80' >"$probe" && chmod +x "$probe" || { rm -f "$made"; return 1; }
+  fi
+  "$probe" >/dev/null 2>&1 || status=$?
+  [ -z "$made" ] || rm -f "$made"
+  [ "$status" -eq 42 ]
+}
+
+# A failed install of wine32:i386 is remembered for a day (in WINE32_NOTE, for
+# every checkout on the machine): each try costs about a minute of apt. Remove
+# the note to try again sooner.
+WINE32_NOTE="${TVX_WINE32_NOTE:-/var/tmp/tvx-wine32-unavailable}"
+WINE32_RETRY_SECONDS=86400
+wine32_worth_trying() {
+  [ -z "$WINE32_UNAVAILABLE" ] || return 1
+  if ! kernel_runs_32bit; then
+    WINE32_UNAVAILABLE="this machine's kernel runs no 32-bit programs, so wine32:i386 is not installed"
+    return 1
+  fi
+  local noted
+  noted="$(stat -c %Y "$WINE32_NOTE" 2>/dev/null)" || return 0
+  [ $(($(date +%s) - noted)) -ge "$WINE32_RETRY_SECONDS" ] && return 0
+  WINE32_UNAVAILABLE="wine32:i386 could not be installed $(date -d "@$noted" '+%F %T') (remove $WINE32_NOTE to try again)"
+  return 1
 }
 
 # Where only Wine's 32-bit part cannot be had from the package lists (their
@@ -67,6 +126,7 @@ install_without_wine32() {  # install_without_wine32 SUDO LOG PACKAGE...
   fi
   WINE32_UNAVAILABLE="wine32:i386 could not be installed from this machine's package lists"
   echo "!! $WINE32_UNAVAILABLE; everything else is installed, and the 32-bit Win32 tests cannot run" >&2
+  echo "$WINE32_UNAVAILABLE" >"$WINE32_NOTE" 2>/dev/null || true
 }
 
 # apt-get update, tried again a few times while a mirror fails to give some
@@ -89,13 +149,19 @@ update_package_lists() {  # update_package_lists SUDO
 # run, en_US.UTF-8 for the tests on another code page. Made where the package
 # list holds locales (the scripts that run Wine).
 WINE_LOCALES=(zh_CN en_US)
-generate_wine_locale() {  # generate_wine_locale SUDO
+MISSING_LOCALES=()
+wine_locales_present() {
   [[ " ${PACKAGES[*]} " == *" locales "* ]] || return 0
-  local name missing=()
+  local name
+  MISSING_LOCALES=()
   for name in "${WINE_LOCALES[@]}"; do
-    locale -a 2>/dev/null | grep -qix "$name\.utf-\?8" || missing+=("$name")
+    locale -a 2>/dev/null | grep -qix "$name\.utf-\?8" || MISSING_LOCALES+=("$name")
   done
-  [ ${#missing[@]} -eq 0 ] && return 0
+  [ ${#MISSING_LOCALES[@]} -eq 0 ]
+}
+generate_wine_locale() {  # generate_wine_locale SUDO
+  wine_locales_present && return 0
+  local name missing=("${MISSING_LOCALES[@]}")
   echo "== generating the locales ${missing[*]/%/.UTF-8}"
   for name in "${missing[@]}"; do
     grep -qx "$name.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null && continue
@@ -154,19 +220,20 @@ find_runnable_arches() {
   esac
 }
 
-# Takes LOCKFILE for the rest of this run: the open file holds the lock, and
-# the scripts this run starts inherit it, so they hold it too. Refused, naming
-# the run that holds it, while another run does.
+# Takes LOCKFILE for the rest of this run (or until release_lock): the open
+# file holds the lock, and the scripts this run starts inherit it, so they hold
+# it too. While another run holds it, waits up to WAIT seconds (default 0),
+# naming that run, then is refused, naming it again.
 declare -A HELD_LOCKS=()
-hold_lock() {  # hold_lock LOCKFILE WHAT
-  local lock what="$2" fd link holder
+hold_lock() {  # hold_lock LOCKFILE WHAT [WAIT]
+  local lock what="$2" wait="${3:-0}" fd link holder
   mkdir -p "$(dirname "$1")" || return 1
   lock="$(realpath -m "$1")"
   for link in "/proc/$$/fd/"*; do
     [ "$(readlink "$link")" = "$lock" ] && return 0
   done
   exec {fd}<>"$lock" || return 1
-  if ! flock -n "$fd"; then
+  if ! flock -n "$fd" && { [ "$wait" -eq 0 ] || ! wait_for_lock "$fd" "$lock" "$what" "$wait"; }; then
     exec {fd}>&-
     holder="$(cat "$lock" 2>/dev/null)"
     local pid="${holder#pid }"
@@ -178,6 +245,21 @@ hold_lock() {  # hold_lock LOCKFILE WHAT
   fi
   HELD_LOCKS["$lock"]="$fd"
   printf 'pid %s, %s, since %s\n' "$$" "${BASH_SOURCE[-1]#"$ROOT"/}" "$(date '+%F %T')" >"$lock"
+}
+
+wait_for_lock() {  # wait_for_lock FD LOCKFILE WHAT WAIT
+  echo "== waiting up to $4 s for another run that holds $3: $(cat "$2" 2>/dev/null)" >&2
+  flock -w "$4" "$1"
+}
+
+# Gives up one lock this shell took (not one it inherited).
+release_lock() {  # release_lock LOCKFILE
+  local lock fd
+  lock="$(realpath -m "$1")"
+  fd="${HELD_LOCKS[$lock]:-}"
+  [ -n "$fd" ] || return 0
+  exec {fd}>&-
+  unset 'HELD_LOCKS[$lock]'
 }
 
 # Gives up the locks, before this shell becomes a program that outlives the run.
@@ -352,6 +434,25 @@ claim_prefix() {
   CLAIMED_PREFIXES+=("$WINEPREFIX")
 }
 
+# The program's settings (window place, column widths, the list's order) in
+# the current prefix, removed before a run that starts the program: one run's
+# clean exit would otherwise change what the next run shows. Refused for the
+# prefixes in run/, which run.sh keeps for its user's own settings.
+PROGRAM_SETTINGS_KEY='HKCU\Software\tarvemonix'
+clear_program_settings() {
+  case "$(realpath -m "$WINEPREFIX")/" in
+    "$(realpath -m "$ROOT")"/run/*)
+      echo "!! ${WINEPREFIX#"$ROOT"/} is the user's own prefix: its settings stay as they are" >&2
+      return 1 ;;
+  esac
+  # Fails where the key is missing already: what counts is that it is gone.
+  "$WINE" reg delete "$PROGRAM_SETTINGS_KEY" /f >/dev/null 2>&1 || true
+  if "$WINE" reg query "$PROGRAM_SETTINGS_KEY" >/dev/null 2>&1; then
+    echo "!! the program's settings $PROGRAM_SETTINGS_KEY could not be removed from ${WINEPREFIX#"$ROOT"/}" >&2
+    return 1
+  fi
+}
+
 # Ends the Wine programs a hung or crashed test left in the current prefix
 # (one this run holds), so that the checks after it find the prefix idle.
 end_leftover_programs() {
@@ -447,6 +548,7 @@ prepare_driven_runs() {
   configure_windows 64
   cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target tarvemonix tvx_sleeper tvx_soak_driver
   claim_prefix
+  clear_program_settings
 }
 
 # A Unix path as the programs under Wine name it (Z: is the Unix root).
@@ -458,3 +560,83 @@ finish_driven_run() {
   timeout 60 wineserver -w >/dev/null 2>&1 || true
   stop_wine_and_xvfb
 }
+
+# ---- Stages of a long run (test.sh) -------------------------------------------
+
+# Runs COMMAND as a stage: under `timeout` (which gives it a process group of
+# its own) and in the background, so that this shell's TERM/INT trap
+# (end_run_on_signal) can end it and all it started; a stage that passes its
+# limit of SECONDS is ended. Its time is kept for print_stage_times.
+STAGE_GROUP=""
+STAGE_NAME=""
+STAGE_BEGAN=0
+STAGE_TIMES=()
+STAGES_BEGAN="$SECONDS"
+run_stage() {  # run_stage NAME SECONDS COMMAND...
+  local name="$1" limit="$2" status=0 outcome
+  shift 2
+  echo "== $name"
+  STAGE_NAME="$name"
+  STAGE_BEGAN="$SECONDS"
+  timeout --kill-after=20 "$limit" "$@" </dev/null &
+  STAGE_GROUP=$!
+  wait "$STAGE_GROUP" || status=$?
+  STAGE_GROUP=""
+  case "$status" in
+    0) outcome="passed" ;;
+    124 | 137) outcome="ENDED at its limit of $limit s"
+       echo "!! the stage \"$name\" did not end within its limit of $limit s and was ended" >&2 ;;
+    *) outcome="FAILED (exit status $status)" ;;
+  esac
+  note_stage_time "$outcome"
+  return "$status"
+}
+
+note_stage_time() {  # note_stage_time OUTCOME
+  STAGE_TIMES+=("$(printf '%6d s  %-50s %s' $((SECONDS - STAGE_BEGAN)) "$STAGE_NAME" "$1")")
+}
+
+# The stages' times and outcomes, and the run's total.
+print_stage_times() {
+  local line
+  echo "== time of each stage"
+  for line in "${STAGE_TIMES[@]}"; do echo "$line"; done
+  printf '%6d s  %s\n' $((SECONDS - STAGES_BEGAN)) "in all"
+}
+
+# Ends the running stage's process group: TERM, and KILL for what is left
+# after 10 s.
+end_running_stage() {
+  local group="$STAGE_GROUP"
+  [ -n "$group" ] || return 0
+  STAGE_GROUP=""
+  # Before timeout has made its group, the group does not exist yet.
+  kill -TERM -- "-$group" 2>/dev/null || kill -TERM "$group" 2>/dev/null || true
+  for _ in {1..100}; do
+    kill -0 -- "-$group" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  kill -KILL -- "-$group" 2>/dev/null || true
+}
+
+# The TERM/INT trap of a run made of stages: bash would only run the EXIT trap
+# and leave the stage running, holding the inherited locks.
+end_run_on_signal() {  # end_run_on_signal SIGNAL
+  echo "!! the run got SIG$1: ending its running stage" >&2
+  if [ -n "$STAGE_GROUP" ]; then
+    end_running_stage
+    note_stage_time "CANCELLED"
+  fi
+  trap - "$1"
+  [ "$1" = INT ] && exit 130
+  exit 143
+}
+trap_stage_signals() {
+  trap 'end_run_on_signal TERM' TERM
+  trap 'end_run_on_signal INT' INT
+}
+
+# "${SETUP_SHELL[@]}" CODE ARGUMENTS...: runs bash code in a new shell that has
+# sourced this file, the arguments as $1...; run_stage runs programs, not this
+# shell's functions.
+SETUP_SHELL=(bash -c 'set -euo pipefail; source "$0"; code="$1"; shift; eval "$code"' "$ROOT/scripts/setup.sh")

@@ -21,6 +21,7 @@
 #include "framework/Text.h"
 #include "process/Win32ProcessSystem.h"
 #include "process/Win32ProgramFiles.h"
+#include "tests/wine/support/EndableStart.h"
 #include "tests/wine/support/WineTestSupport.h"
 
 namespace {
@@ -30,21 +31,16 @@ void Print(const std::string& name, double value, const char* unit) {
     std::fflush(stdout);
 }
 
-// Starts path and waits for its end; the milliseconds it lived, or -1.
+// Starts path and waits for its end; the milliseconds it lived after its
+// start returned, or -1. One ended while it was starting lived 0 ms of them.
 double LifeOf(const std::wstring& path) {
-    std::wstring commandLine = L"\"" + path + L"\" 30";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-        return -1;
-    }
+    EndableProcess started;
+    if (!StartEndable(path, L"\"" + path + L"\" 30", std::wstring(), started)) return -1;
+    if (started.endedWhileStarting) return 0;
     const double start = NowMs();
-    const bool ended = WaitForSingleObject(info.hProcess, 10000) == WAIT_OBJECT_0;
+    const bool ended = WaitForSingleObject(started.process.get(), 10000) == WAIT_OBJECT_0;
     const double lived = NowMs() - start;
-    if (!ended) TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
+    if (!ended) TerminateProcess(started.process.get(), 1);
     return ended ? lived : -1;
 }
 

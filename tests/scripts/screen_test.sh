@@ -12,6 +12,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/setup.sh"
 arch="${1:-64}"
 use_arch "$arch"
 claim_prefix >/dev/null || { echo "FAILED: no Wine prefix of its own for the $arch-bit build"; exit 1; }
+clear_program_settings || { echo "FAILED: the program's settings of an earlier run are still in the prefix"; exit 1; }
 start_xvfb || { echo "FAILED: no display"; exit 1; }
 run_dir="$(mktemp -d)"
 sleepers=()

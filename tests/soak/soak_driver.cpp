@@ -23,12 +23,14 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "blocklist/BlockListRules.h"
 #include "framework/Handle.h"
 #include "framework/SystemFunction.h"
 #include "res/resource.h"
+#include "tests/wine/support/EndableStart.h"
 #include "tests/wine/support/GdiTable.h"
 
 namespace {
@@ -94,18 +96,12 @@ public:
     Child& operator=(Child&&) = delete;
     ~Child() { End(); }
 
+    // A process the program ended while it was starting counts as started.
     bool Start(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder) {
-        std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info{};
-        if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                            &info)) {
-            return false;
-        }
-        const UniqueHandle thread(info.hThread);
-        m_process.reset(info.hProcess);
-        m_pid = info.dwProcessId;
+        EndableProcess started;
+        if (!StartEndable(exe, L"\"" + exe + L"\" " + arguments, folder, started)) return false;
+        m_process = std::move(started.process);
+        m_pid = started.pid;
         return true;
     }
     void End() {

@@ -223,6 +223,57 @@ TEST_F(DialogNestingTest, ADialogOpenedFromADialogIsOwnedByIt) {
     EXPECT_TRUE(mainEnabledAfterTheEditor);
 }
 
+namespace {
+
+// Where the row menu opened, and the list's top row then; closes it.
+RECT g_rowMenuPlace{};
+int g_topRowAtMenu = -1;
+HWND g_menuList = nullptr;
+void CALLBACK NoteAndCloseRowMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    const HWND popup = FindWindowW(L"#32768", nullptr);
+    if (!popup) return;
+    KillTimer(nullptr, timer);
+    GetWindowRect(popup, &g_rowMenuPlace);
+    g_topRowAtMenu = static_cast<int>(SendMessageW(g_menuList, LVM_GETTOPINDEX, 0, 0));
+    PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+}
+
+}  // namespace
+
+// The menu key opens the row menu at the selected row, scrolled into view
+// first: a row out of view would put the menu outside the list.
+TEST_F(DialogNestingTest, MenuKeyOpensTheRowMenuAtTheSelectedRowScrolledIntoView) {
+    CountedSystem system(300);
+    dialog.SetProcessSystem(&system);
+    int last = -1;
+    int rowsShown = 0;
+    RECT list{};
+    g_menuList = nullptr;
+    g_topRowAtMenu = -1;
+    g_rowMenuPlace = {};
+    g_steps = {
+        [&] {
+            g_menuList = dialog.m_list.m_hWnd;
+            last = dialog.m_list.GetItemCount() - 1;
+            rowsShown = static_cast<int>(dialog.m_list.SendMessage(LVM_GETCOUNTPERPAGE, 0, 0));
+            GetWindowRect(g_menuList, &list);
+            LVITEMW item{};
+            item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+            dialog.m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(last), reinterpret_cast<LPARAM>(&item));
+            dialog.m_list.SendMessage(LVM_ENSUREVISIBLE, 0, FALSE);  // scrolled away, as with the scroll bar
+            SetTimer(nullptr, 0, 150, &NoteAndCloseRowMenu);
+            PostMessageW(g_menuList, WM_KEYDOWN, VK_APPS, 0);
+        },
+        [] {},
+    };
+    PostExit();
+    EXPECT_TRUE(RunSteps());
+    ASSERT_GT(last, rowsShown);
+    EXPECT_TRUE(g_topRowAtMenu <= last && last < g_topRowAtMenu + rowsShown) << "top row " << g_topRowAtMenu;
+    EXPECT_TRUE(g_rowMenuPlace.top >= list.top && g_rowMenuPlace.top <= list.bottom)
+        << "menu at " << g_rowMenuPlace.top << ", list " << list.top << " to " << list.bottom;
+}
+
 // The window's keys act while it is enabled and wait while a dialog of the
 // program is open over it.
 TEST_F(DialogNestingTest, KeysActOnlyWhileNoDialogIsOpen) {

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/ProcessListDlg.h"
+#include "framework/SystemFunction.h"
 #include "framework/Text.h"
 #include "process/DetailsText.h"
 #include "process/ExportText.h"
@@ -570,6 +571,15 @@ TEST_F(ProcessCommandsTest, RowMenuOfARightClickedRowPostsTheRowCommands) {
     RowMenuUser::downs = -1;
     click(dialog.m_hWnd, {window.left + 60, window.top + GetSystemMetrics(SM_CYCAPTION) / 2 + 2});
     EXPECT_TRUE(RowMenuUser::enabled[SC_CLOSE]);
+}
+
+// 打开文件所在位置 starts explorer.exe of the Windows folder by its full path:
+// a bare name would be looked for beside this program and in the current
+// folder first.
+TEST(ShellOperations, FileFolderWindowIsTheWindowsFoldersExplorer) {
+    const ShellStart start = ShowInFolderStart(L"C:\\dir\\a b.exe");
+    EXPECT_EQ(SystemFolderPath(GetSystemWindowsDirectoryW) + L"\\explorer.exe", start.program);
+    EXPECT_EQ(L"/select,\"C:\\dir\\a b.exe\"", start.parameters);
 }
 
 // An end refused for want of rights is followed by the offer to start again

@@ -199,20 +199,52 @@ TEST(Win32ProcessSystem, RefusedEndsAreToldApartByProtection) {
     EXPECT_TRUE(system.TakeDeniedEnds().empty());
 }
 
+// A 32-bit program on 64-bit Windows is given the memory figures cut to 32
+// bits: it shows none rather than a wrong one.
+TEST(Win32ProcessSystem, MemoryFiguresCutTo32BitsAreUnknown) {
+    struct CutSystem : Win32ProcessSystem {
+        bool cut = false;
+        bool MemoryFiguresAreCut() override { return cut; }
+    };
+    for (const bool cut : {true, false}) {
+        CutSystem system;
+        system.cut = cut;
+        ProcessSample sample;
+        ASSERT_TRUE(system.SampleProcesses(sample));
+        const auto own =
+            std::find_if(sample.processes.begin(), sample.processes.end(),
+                         [](const SampledProcess& process) { return process.pid == GetCurrentProcessId(); });
+        ASSERT_NE(sample.processes.end(), own);
+        const auto known = std::count_if(sample.processes.begin(), sample.processes.end(), [](const SampledProcess& p) {
+            return p.workingSet != kUnknownBytes || p.privateBytes != kUnknownBytes;
+        });
+        if (cut) {
+            EXPECT_EQ(0, known) << "cut: no process shows a figure";
+        } else {
+            EXPECT_TRUE(own->workingSet > 0 && own->workingSet != kUnknownBytes);
+            EXPECT_TRUE(own->privateBytes > 0 && own->privateBytes != kUnknownBytes);
+        }
+    }
+}
+
 // Last in this program: the search stays limited for the rest of the process.
-// A library of a system name planted beside the program or in the current
-// folder is never loaded by its bare name.
-TEST(LibrarySearch, APlantedLibraryIsNeverLoadedByItsName) {
+// From the program's start on, a library of a system name planted beside the
+// program or in the current folder is never loaded by its bare name.
+TEST(LibrarySearch, APlantedLibraryIsNeverLoadedByItsNameFromTheStartOn) {
     ScratchDirectory directory;
     ASSERT_TRUE(
         CopyFileW((SystemFolderPath(GetSystemDirectoryW) + L"\\version.dll").c_str(), L"tvxplanted.dll", FALSE));
     HMODULE planted = LoadLibraryW(L"tvxplanted.dll");
     ASSERT_NE(nullptr, planted) << "found in the current folder before";
     FreeLibrary(planted);
-    EXPECT_TRUE(LimitLibrarySearchToSystem());
+    struct StartOnly : CWinApp {
+        BOOL InitInstance() override { return FALSE; }
+    } application;
+    application.Run();
     planted = LoadLibraryW(L"tvxplanted.dll");
-    EXPECT_EQ(nullptr, planted);
+    EXPECT_EQ(nullptr, planted) << "after the start";
     if (planted) FreeLibrary(planted);
+    EXPECT_TRUE(LimitLibrarySearchToSystem());
 }
 
 // An end is told once, when it happens; a pid that cannot be waited on makes

@@ -390,6 +390,32 @@ TEST_F(TrayTest, StartAtLogonItemWritesTheRunValueAndTicksWithIt) {
     SHDeleteValueW(HKEY_CURRENT_USER, runKey, L"tarvemonix");  // whatever happened above
 }
 
+// A copy that takes over from another (restarted as administrator) opens no
+// advertisement: the user did not just start the program. Started in the tray
+// as well, it stays hidden.
+TEST_F(TrayTest, ACopyThatTakesOverOpensNoAdvertisement) {
+    StartRequest request = ReadStartArguments({L"/takeover:42"});
+    dialog.SetAdPageDelay(200);
+    dialog.FollowStartRequest(request);
+    Open();
+    PumpMessages(1200);
+    EXPECT_TRUE(Visible());
+    EXPECT_TRUE(shell.opened.empty());
+    DestroyWindow(dialog.m_hWnd);
+
+    request = ReadStartArguments({L"/tray", L"/takeover:42"});
+    CProcessListDlg hidden;
+    hidden.SetMessagePrompt(&prompt);
+    hidden.SetShellOperations(&shell);
+    hidden.SetAdPageDelay(200);
+    hidden.FollowStartRequest(request);
+    ASSERT_TRUE(hidden.Create());
+    PumpMessages(1200);
+    EXPECT_FALSE(IsWindowVisible(hidden.m_hWnd));
+    EXPECT_TRUE(shell.opened.empty());
+    DestroyWindow(hidden.m_hWnd);
+}
+
 // Hidden at logon: no advertisement either. Running as administrator, the
 // window still hears a second start and the shell's restart.
 TEST_F(TrayTest, StartedInTheTrayStaysHiddenUntilShown) {

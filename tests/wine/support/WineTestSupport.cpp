@@ -2,7 +2,10 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "res/resource.h"
+#include "tests/wine/support/EndableStart.h"
 
 namespace {
 
@@ -45,17 +48,12 @@ void RemoveTree(const std::wstring& directory) {
 HelperProcess::HelperProcess(const std::string& exeName, int seconds, const std::string& mode)
     : m_directory(MakeTempDirectory()), m_path(m_directory + L"\\" + Widen(exeName)) {
     if (!CopyFileW(TVX_SLEEPER_PATH, m_path.c_str(), FALSE)) return;
-    std::wstring commandLine = L"\"" + m_path + L"\" " + std::to_wstring(seconds) + L" " + Widen(mode);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(m_path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, m_directory.c_str(),
-                        &startup, &info)) {
-        return;
-    }
-    CloseHandle(info.hThread);
-    m_process = info.hProcess;
-    m_pid = info.dwProcessId;
+    const std::wstring commandLine = L"\"" + m_path + L"\" " + std::to_wstring(seconds) + L" " + Widen(mode);
+    EndableProcess started;
+    if (!StartEndable(m_path, commandLine, m_directory, started)) return;
+    m_started = true;
+    m_process = started.process.release();
+    m_pid = started.pid;
 }
 
 std::wstring BuiltProgramPath() { return TVX_PROGRAM_PATH; }
@@ -64,16 +62,10 @@ RunningProgram::RunningProgram(const std::wstring& folder)
     : RunningProgram(folder, L"\"" + BuiltProgramPath() + L"\"") {}
 
 RunningProgram::RunningProgram(const std::wstring& folder, std::wstring commandLine) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &info)) {
-        return;
-    }
-    CloseHandle(info.hThread);
-    m_process = info.hProcess;
-    m_pid = info.dwProcessId;
+    EndableProcess started;
+    if (!StartEndable(std::wstring(), std::move(commandLine), folder, started)) return;
+    m_process = started.process.release();
+    m_pid = started.pid;
 }
 
 RunningProgram::~RunningProgram() {

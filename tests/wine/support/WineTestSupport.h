@@ -18,7 +18,8 @@
 
 // A copy of the sleeper program under a chosen file name, started as a
 // process (mode "spin" or "hold N", see the sleeper); terminated and deleted
-// when the object goes.
+// when the object goes. One that the program under test ended while it was
+// starting counts as started and ended, with its pid.
 class HelperProcess {
 public:
     explicit HelperProcess(const std::string& exeName, int seconds = 60, const std::string& mode = "");
@@ -28,7 +29,7 @@ public:
 
     uint32_t pid() const { return m_pid; }
     const std::wstring& path() const { return m_path; }
-    bool started() const { return m_process != nullptr; }
+    bool started() const { return m_started; }
     bool IsRunning() const;
     // Waits up to timeoutMs for the process to end.
     bool WaitForExit(DWORD timeoutMs) const;
@@ -36,7 +37,8 @@ public:
 private:
     std::wstring m_directory;
     std::wstring m_path;
-    HANDLE m_process = nullptr;
+    bool m_started = false;
+    HANDLE m_process = nullptr;  // none when it ended while starting
     uint32_t m_pid = 0;
 };
 
