@@ -4,15 +4,16 @@
 // sort column that exists), and what is written reads back the same.
 // Input: one value after another, each a type byte, a length byte and that
 // many bytes, for the place, the maximised flag, widths, order, sort column,
-// sort direction and tree flag; a type byte 0 leaves that value missing.
+// sort direction, tree flag and the DPI they were taken at; a type byte 0
+// leaves that value missing.
 #include <algorithm>
 
 #include "app/WindowSettings.h"
 #include "tests/fuzz/FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const char* const kNames[] = {"WindowPlace", "WindowMaximized", "ColumnWidths", "ColumnOrder",
-                                         "SortColumn",  "SortAscending",   "TreeOrder"};
+    static const char* const kNames[] = {"WindowPlace",   "WindowMaximized", "ColumnWidths", "ColumnOrder",
+                                         "SortColumn",    "SortAscending",   "TreeOrder",    "SettingsDpi"};
     MemorySettingsStore store;
     size_t at = 0;
     for (const char* name : kNames) {
@@ -24,12 +25,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const std::vector<int> defaults = {300, 120, 80, 60, 100};
     const LayoutSize minimum{500, 400};
-    const std::vector<LayoutRect> monitors = {{0, 0, 1920, 1080}};
-    const WindowSettings settings = LoadWindowSettings(store, defaults, minimum, monitors);
+    const LayoutRect screen{0, 0, 1920, 1080};
+    const LayoutRect work{0, 0, 1920, 1040};
+    const std::vector<MonitorArea> monitors = {{screen, work}};
+    const int dpi = 144;
+    const WindowSettings settings = LoadWindowSettings(store, defaults, minimum, monitors, dpi);
     if (settings.place) {
         FUZZ_CHECK(int64_t{settings.place->right} - settings.place->left >= minimum.width);
         FUZZ_CHECK(int64_t{settings.place->bottom} - settings.place->top >= minimum.height);
-        FUZZ_CHECK(IsPlaceOnAMonitor(*settings.place, monitors));
+        FUZZ_CHECK(IsPlaceOnAMonitor(*settings.place, {screen}));
+        // Within the work area: it fits there, being no larger than it.
+        FUZZ_CHECK(settings.place->left >= work.left && settings.place->top >= work.top);
+        FUZZ_CHECK(settings.place->right <= work.right && settings.place->bottom <= work.bottom);
     }
     FUZZ_CHECK(settings.columnWidths.size() == defaults.size());
     for (int width : settings.columnWidths) FUZZ_CHECK(width >= 0 && width <= kWidestColumn);
@@ -41,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     MemorySettingsStore written;
     SaveWindowSettings(written, settings);
-    const WindowSettings again = LoadWindowSettings(written, defaults, minimum, monitors);
+    const WindowSettings again = LoadWindowSettings(written, defaults, minimum, monitors, dpi);
     FUZZ_CHECK(again.place.has_value() == settings.place.has_value());
     FUZZ_CHECK(again.columnWidths == settings.columnWidths && again.columnOrder == settings.columnOrder);
     FUZZ_CHECK(again.sortColumn == settings.sortColumn && again.treeOrder == settings.treeOrder);
