@@ -214,7 +214,12 @@ void CStartupDlg::OnToggle() {
     if (!entry || !CanToggle(*entry)) return;
     const ChangeResult result = ToggleEntry(*m_system, *entry);
     Refill();
-    if (!result.ok()) SayFailure(result);
+    if (!result.ok()) {
+        SayFailure(result);
+    } else if (!result.notice.empty() && !m_bNoticeSaid) {
+        m_bNoticeSaid = true;
+        m_prompt->Notify(result.notice, "提示");
+    }
 }
 
 void CStartupDlg::OnRemove() {

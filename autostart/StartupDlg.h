@@ -103,6 +103,7 @@ private:
     std::vector<StartupEntry> m_entries;
     bool m_bBlockListChanged = false;
     bool m_bRestartAccepted = false;
+    bool m_bNoticeSaid = false;  // a change's notice is said once a dialog
     bool m_bComStarted = false;
     // Where the controls sit in the client area at the template's size.
     RECT m_listMargins{};  // left, top, and the space right and below
