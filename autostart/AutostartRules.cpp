@@ -397,9 +397,13 @@ bool IsSignedByMicrosoft(const FileSignature& signature) {
            (signer.size() == maker.size() || signer[maker.size()] == ' ');
 }
 
-bool HidesAsWindowsOwn(const EntryMarks& marks, ProgramPlace place, const FileSignature& signature) {
+bool MayBeWindowsOwn(const EntryMarks& marks, ProgramPlace place) {
     const bool marked = marks.dangerous || marks.suspicious || marks.missing;
-    return !marked && place == ProgramPlace::InWindowsFolder && IsSignedByMicrosoft(signature);
+    return !marked && place == ProgramPlace::InWindowsFolder;
+}
+
+bool HidesAsWindowsOwn(const EntryMarks& marks, ProgramPlace place, const FileSignature& signature) {
+    return MayBeWindowsOwn(marks, place) && IsSignedByMicrosoft(signature);
 }
 
 std::string EntryCountText(size_t shown, size_t hidden) {

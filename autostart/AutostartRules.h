@@ -230,6 +230,8 @@ bool IsSuspiciousProgramFile(const std::wstring& path, const std::wstring& windo
 // its signature is verified as Microsoft's. An entry with a mark (危险, 可疑,
 // 文件不存在) always shows.
 bool IsSignedByMicrosoft(const FileSignature& signature);
+// Whether the entry's signature is worth checking for that.
+bool MayBeWindowsOwn(const EntryMarks& marks, ProgramPlace place);
 bool HidesAsWindowsOwn(const EntryMarks& marks, ProgramPlace place, const FileSignature& signature);
 // "共 <shown> 项（已隐藏 <hidden> 项 Windows 自带项）".
 std::string EntryCountText(size_t shown, size_t hidden);

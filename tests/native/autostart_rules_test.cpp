@@ -234,3 +234,12 @@ TEST(AutostartRules, OnlyUnmarkedFilesInWindowsHomesSignedByMicrosoftAreHidden) 
 
     EXPECT_EQ("共 12 项（已隐藏 130 项 Windows 自带项）", EntryCountText(12, 130));
 }
+
+TEST(AutostartRules, OnlyUnmarkedEntriesInWindowsHomesAreWorthASignatureCheck) {
+    EXPECT_TRUE(MayBeWindowsOwn({false, false, false, true}, ProgramPlace::InWindowsFolder));
+    EXPECT_FALSE(MayBeWindowsOwn({}, ProgramPlace::Elsewhere));
+    EXPECT_FALSE(MayBeWindowsOwn({}, ProgramPlace::Unknown));
+    EXPECT_FALSE(MayBeWindowsOwn({true, false, false, false}, ProgramPlace::InWindowsFolder));
+    EXPECT_FALSE(MayBeWindowsOwn({false, true, false, false}, ProgramPlace::InWindowsFolder));
+    EXPECT_FALSE(MayBeWindowsOwn({false, false, true, false}, ProgramPlace::InWindowsFolder));
+}
