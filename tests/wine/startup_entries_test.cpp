@@ -391,3 +391,27 @@ TEST_F(StartupEntriesTest, AServiceIsListedDisabledEnabledAndDeletedWithItsLogLi
                                           TextFromWide(L"\"" + linked + L"\" -service") + "  自动  LocalSystem\r\n"))
         << log;
 }
+
+TEST_F(StartupEntriesTest, WindowsOwnEntriesAreShownUntilTheirCheckSaysOtherwise) {
+    // notepad.exe lies in a home of Windows' own, but nothing under Wine is signed by Microsoft.
+    const Planted notepad(system, CU, Native, kRunKey,
+                          StringValue(L"tvxtest-notepad", L"%SystemRoot%\\system32\\notepad.exe", kRegExpandSz));
+    std::vector<bool> remembered;
+    dialog = std::make_unique<CStartupDlg>(scratch.path());
+    dialog->SetMessagePrompt(&prompt);
+    dialog->SetAutostartSystem(&system);
+    dialog->SetHideWindowsOwn(true, [&](bool hide) { remembered.push_back(hide); });
+    ASSERT_TRUE(dialog->Create());
+    EXPECT_EQ(BST_CHECKED, dialog->m_chkHideWindowsOwn.SendMessage(BM_GETCHECK));
+    const int rows = dialog->m_list.GetItemCount();
+    EXPECT_EQ(dialog->entries().size(), static_cast<size_t>(rows)) << "every entry shows at once";
+    EXPECT_EQ(EntryCountText(static_cast<size_t>(rows), 0), dialog->m_count.GetWindowText());
+    // The checks answer on the window's messages.
+    PumpMessages(2000);
+    EXPECT_NE(-1, RowOf(L"tvxtest-notepad"));
+    EXPECT_EQ(EntryCountText(static_cast<size_t>(rows), 0), dialog->m_count.GetWindowText());
+
+    dialog->m_chkHideWindowsOwn.SendMessage(BM_SETCHECK, BST_UNCHECKED);
+    Press(IDC_STARTUPHIDEOWN);
+    EXPECT_EQ(std::vector<bool>{false}, remembered);
+}
