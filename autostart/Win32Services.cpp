@@ -71,10 +71,13 @@ long Win32AutostartSystem::ListServices(std::vector<ServiceRecord>& services) {
     for (;;) {
         DWORD needed = 0;
         DWORD returned = 0;
-        EnumServicesStatusExW(manager.get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL, nullptr, 0,
-                              &needed, &returned, &resume, nullptr);
+        // Succeeds only where no service is left to list.
+        if (EnumServicesStatusExW(manager.get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL, nullptr, 0,
+                                  &needed, &returned, &resume, nullptr)) {
+            return ERROR_SUCCESS;
+        }
         const DWORD sizing = GetLastError();
-        if (sizing != ERROR_MORE_DATA) return sizing == ERROR_SUCCESS ? ERROR_SUCCESS : static_cast<long>(sizing);
+        if (sizing != ERROR_MORE_DATA) return static_cast<long>(sizing);
         std::vector<ENUM_SERVICE_STATUS_PROCESSW> buffer(needed / sizeof(ENUM_SERVICE_STATUS_PROCESSW) + 1);
         const DWORD size = static_cast<DWORD>(buffer.size() * sizeof(ENUM_SERVICE_STATUS_PROCESSW));
         const BOOL done =
