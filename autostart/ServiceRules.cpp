@@ -46,14 +46,11 @@ bool IsSharedServiceHost(const std::wstring& binaryPath) {
     // The program: up to the closing quote, or up to the first blank.
     size_t start = binaryPath.find_first_not_of(L" \t");
     if (start == std::wstring::npos) return false;
-    size_t end = 0;
-    if (binaryPath[start] == L'"') {
-        ++start;
-        end = std::min(binaryPath.find(L'"', start), binaryPath.size());
-    } else {
-        end = std::find_if(binaryPath.begin() + static_cast<std::ptrdiff_t>(start), binaryPath.end(), IsBlank) -
-              binaryPath.begin();
-    }
+    const bool quoted = binaryPath[start] == L'"';
+    if (quoted) ++start;
+    const auto blank = std::find_if(binaryPath.begin() + static_cast<std::ptrdiff_t>(start), binaryPath.end(), IsBlank);
+    const size_t end = quoted ? std::min(binaryPath.find(L'"', start), binaryPath.size())
+                              : static_cast<size_t>(blank - binaryPath.begin());
     const std::wstring program = LowerAscii(FileNameOf(binaryPath.substr(start, end - start)));
     if (program != L"svchost.exe" && program != L"svchost") return false;
     // A "-k" (or "/k") among the arguments names the group.
