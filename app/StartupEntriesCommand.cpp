@@ -12,6 +12,8 @@ void CProcessListDlg::OnStartupEntries() {
         dialog.SetAdministratorRestart([this] { return RestartAsAdministrator(kStartupEntriesSwitch); });
         // A hash still being read when the dialog closes is recorded all the same.
         dialog.SetFingerprintRecording(m_programFiles, m_pendingFingerprints);
+        dialog.SetHideWindowsOwn(m_windowMemory.HidesWindowsOwnEntries(),
+                                 [this](bool hide) { m_windowMemory.RememberHidesWindowsOwnEntries(hide); });
     });
     // What 封锁 added is enforced at once, as after the block list editor.
     if (outcome.restarted || !outcome.blockListChanged || !m_hWnd) return;

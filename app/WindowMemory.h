@@ -46,6 +46,10 @@ public:
     // maximised at its first show stays maximised for the next start.
     void Save(HWND window, const CSortableListCtrl& list, bool treeOrder, bool maximizedWhenShown = false);
 
+    // The startup entries dialog's "隐藏 Windows 自带项", kept with the window's settings.
+    bool HidesWindowsOwnEntries() const { return LoadHideWindowsOwnEntries(*m_store); }
+    void RememberHidesWindowsOwnEntries(bool hide) { SaveHideWindowsOwnEntries(*m_store, hide); }
+
 private:
     std::unique_ptr<SettingsStore> m_store;
     WindowSettings m_settings;

@@ -181,3 +181,15 @@ bool SaveWindowSettings(SettingsStore& store, const WindowSettings& settings) {
     saved &= store.Write(kDpiValue, Number(static_cast<uint32_t>(settings.dpi)));
     return saved;
 }
+
+namespace {
+const char* const kHideWindowsOwnName = "StartupHideWindowsOwn";
+}  // namespace
+
+bool LoadHideWindowsOwnEntries(const SettingsStore& store) {
+    return FlagOf(store.Read(kHideWindowsOwnName)).value_or(true);
+}
+
+bool SaveHideWindowsOwnEntries(SettingsStore& store, bool hide) {
+    return store.Write(kHideWindowsOwnName, Number(hide ? 1 : 0));
+}

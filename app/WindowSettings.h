@@ -77,6 +77,11 @@ WindowSettings LoadWindowSettings(const SettingsStore& store, const std::vector<
 // Writes every item of settings into store; false when one failed.
 bool SaveWindowSettings(SettingsStore& store, const WindowSettings& settings);
 
+// The startup entries dialog's "隐藏 Windows 自带项": on unless stored as off
+// (a DWORD 0; any value but 0 or 1 is damage, and gives on).
+bool LoadHideWindowsOwnEntries(const SettingsStore& store);
+bool SaveHideWindowsOwnEntries(SettingsStore& store, bool hide);
+
 // Whether a window at place shows a grip of its caption on one of the monitors.
 bool IsPlaceOnAMonitor(const LayoutRect& place, const std::vector<LayoutRect>& monitors);
 

@@ -235,6 +235,7 @@ std::wstring RegistryKeyOf(const StartupPlace& place) {
     case PlaceKind::RunOnce: return kRunOnceKey;
     case PlaceKind::Winlogon: return kWinlogonKey;
     case PlaceKind::ImageOptions: return kImageOptionsKey;
+    case PlaceKind::Service:
     case PlaceKind::StartupFolder: break;
     }
     return std::wstring();
@@ -248,6 +249,7 @@ std::string PlaceText(const StartupPlace& place) {
     case PlaceKind::RunOnce: return root + wow + "\\...\\RunOnce";
     case PlaceKind::Winlogon: return root + "\\...\\Winlogon";
     case PlaceKind::ImageOptions: return root + wow + "\\...\\Image File Execution Options";
+    case PlaceKind::Service: return "服务";
     case PlaceKind::StartupFolder: break;
     }
     return place.root == RegistryRoot::CurrentUser ? "启动文件夹（当前用户）" : "启动文件夹（所有用户）";
@@ -298,6 +300,7 @@ DisableWay DisableWayFor(PlaceKind kind, WindowsVersion version) {
     switch (kind) {
     case PlaceKind::Winlogon:
     case PlaceKind::ImageOptions: return DisableWay::None;
+    case PlaceKind::Service:
     case PlaceKind::RunOnce: return DisableWay::OwnPlace;
     case PlaceKind::Run:
     case PlaceKind::StartupFolder: break;
@@ -385,6 +388,26 @@ bool IsSuspiciousProgramFile(const std::wstring& path, const std::wstring& windo
         return true;
     }
     return IsSuspiciousLocation(Narrow(FileNameOf(path)), PlaceOf(path, windowsFolder));
+}
+
+bool IsSignedByMicrosoft(const FileSignature& signature) {
+    const std::string_view maker = "Microsoft";
+    const std::string_view signer = signature.signer;
+    return signature.verdict == SignatureVerdict::Verified && signer.substr(0, maker.size()) == maker &&
+           (signer.size() == maker.size() || signer[maker.size()] == ' ');
+}
+
+bool MayBeWindowsOwn(const EntryMarks& marks, ProgramPlace place) {
+    const bool marked = marks.dangerous || marks.suspicious || marks.missing;
+    return !marked && place == ProgramPlace::InWindowsFolder;
+}
+
+bool HidesAsWindowsOwn(const EntryMarks& marks, ProgramPlace place, const FileSignature& signature) {
+    return MayBeWindowsOwn(marks, place) && IsSignedByMicrosoft(signature);
+}
+
+std::string EntryCountText(size_t shown, size_t hidden) {
+    return "共 " + std::to_string(shown) + " 项（已隐藏 " + std::to_string(hidden) + " 项 Windows 自带项）";
 }
 
 std::string DescriptionText(const ProgramVersion& version) {

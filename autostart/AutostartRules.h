@@ -13,7 +13,9 @@
 #include <string_view>
 #include <vector>
 
+#include "process/FileSignature.h"
 #include "process/ProcessSystem.h"
+#include "process/ProgramLocation.h"
 
 // ---- A command line's program -----------------------------------------------
 
@@ -107,7 +109,7 @@ enum class RegistryView { Native, Key64, Key32 };
 // else the one there is.
 std::vector<RegistryView> MachineViews(bool systemIs64Bit);
 
-enum class PlaceKind { Run, RunOnce, StartupFolder, Winlogon, ImageOptions };
+enum class PlaceKind { Run, RunOnce, StartupFolder, Winlogon, ImageOptions, Service };
 
 struct StartupPlace {
     PlaceKind kind = PlaceKind::Run;
@@ -137,7 +139,7 @@ struct ValueLocation {
 };
 
 // The column 位置: "HKCU\...\Run", "HKLM\...\WOW6432Node\...\Run",
-// "启动文件夹（当前用户）", ...
+// "启动文件夹（当前用户）", "服务", ...
 std::string PlaceText(const StartupPlace& place);
 // The place in full for the log: the whole key path with its root, or the
 // startup folder's path.
@@ -222,6 +224,17 @@ std::string StatusText(const EntryMarks& marks);
 // rule).
 bool IsSuspiciousProgramFile(const std::wstring& path, const std::wstring& windowsFolder,
                              const std::vector<std::wstring>& temporaryFolders);
+
+// Whether "隐藏 Windows 自带项" hides an entry: its program file lies right in
+// one of Windows' homes (PlaceOf: the Windows folder, System32, SysWOW64) and
+// its signature is verified as Microsoft's. An entry with a mark (危险, 可疑,
+// 文件不存在) always shows.
+bool IsSignedByMicrosoft(const FileSignature& signature);
+// Whether the entry's signature is worth checking for that.
+bool MayBeWindowsOwn(const EntryMarks& marks, ProgramPlace place);
+bool HidesAsWindowsOwn(const EntryMarks& marks, ProgramPlace place, const FileSignature& signature);
+// "共 <shown> 项（已隐藏 <hidden> 项 Windows 自带项）".
+std::string EntryCountText(size_t shown, size_t hidden);
 
 // The column 说明: the description and the company, as far as they are known.
 std::string DescriptionText(const ProgramVersion& version);

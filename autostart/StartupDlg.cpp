@@ -29,6 +29,53 @@ bool SameEntry(const StartupEntry& a, const StartupEntry& b) { return a.place ==
 
 }  // namespace
 
+BackgroundSignatureChecks::BackgroundSignatureChecks(HWND window, UINT message)
+    : m_window(window), m_message(message) {}
+
+BackgroundSignatureChecks::~BackgroundSignatureChecks() {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    if (m_worker.joinable()) m_worker.join();
+}
+
+void BackgroundSignatureChecks::Check(const std::wstring& path) {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_queue.push_back(path);
+        if (!m_worker.joinable()) m_worker = std::thread([this] { Work(); });
+    }
+    m_wake.notify_all();
+}
+
+std::vector<std::pair<std::wstring, FileSignature>> BackgroundSignatureChecks::TakeAnswers() {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return std::exchange(m_answers, {});
+}
+
+void BackgroundSignatureChecks::Work() {
+    // The trust provider may use COM on the checking thread.
+    const bool comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+        if (m_stop) break;
+        const std::wstring path = m_queue.front();
+        m_queue.pop_front();
+        lock.unlock();
+        const FileSignature signature = ReadFileSignature(path);
+        lock.lock();
+        // One message for all the answers the window has not taken yet.
+        const bool first = m_answers.empty();
+        m_answers.emplace_back(path, signature);
+        if (first) PostMessageW(m_window, m_message, 0, 0);
+    }
+    lock.unlock();
+    if (comStarted) CoUninitialize();
+}
+
 CStartupDlg::CStartupDlg(std::wstring folder, HWND parent)
     : CDialog(IDD_STARTUP, parent),
       m_folder(std::move(folder)),
@@ -38,6 +85,7 @@ CStartupDlg::CStartupDlg(std::wstring folder, HWND parent)
       m_system(m_ownSystem.get()) {}
 
 CStartupDlg::~CStartupDlg() {
+    m_checks.reset();
     if (m_bComStarted) CoUninitialize();
 }
 
@@ -47,6 +95,8 @@ void CStartupDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_STARTUPREMOVE, m_btnRemove);
     DDX_Control(pDX, IDC_STARTUPFOLDER, m_btnOpenFolder);
     DDX_Control(pDX, IDC_STARTUPBLOCK, m_btnBlock);
+    DDX_Control(pDX, IDC_STARTUPHIDEOWN, m_chkHideWindowsOwn);
+    DDX_Control(pDX, IDC_STARTUPCOUNT, m_count);
 }
 
 LRESULT CStartupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -57,6 +107,7 @@ LRESULT CStartupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETMINMAXINFO:
         reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {m_minimumSize.cx, m_minimumSize.cy};
         return 0;
+    case WM_SIGNATURES_CHECKED: OnSignaturesChecked(); return 0;
     default: return CDialog::WindowProc(message, wParam, lParam);
     }
 }
@@ -68,6 +119,11 @@ bool CStartupDlg::OnCommand(UINT id, UINT code, HWND control) {
     case IDC_STARTUPFOLDER: OnOpenFolder(); return true;
     case IDC_STARTUPBLOCK: OnBlock(); return true;
     case IDC_STARTUPREFRESH: Refill(); return true;
+    case IDC_STARTUPHIDEOWN:
+        m_bHideWindowsOwn = m_chkHideWindowsOwn.SendMessage(BM_GETCHECK) == BST_CHECKED;
+        if (m_rememberHide) m_rememberHide(m_bHideWindowsOwn);
+        FillRows();
+        return true;
     default: return CDialog::OnCommand(id, code, control);
     }
 }
@@ -110,6 +166,12 @@ BOOL CStartupDlg::OnInitDialog() {
     RECT button = m_btnToggle.GetWindowRect();
     MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&button), 2);
     m_nButtonsFromBottom = client.bottom - button.top;
+    RECT checkBox = m_chkHideWindowsOwn.GetWindowRect();
+    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&checkBox), 2);
+    m_nCheckBoxFromBottom = client.bottom - checkBox.top;
+    m_chkHideWindowsOwn.SendMessage(BM_SETCHECK, m_bHideWindowsOwn ? BST_CHECKED : BST_UNCHECKED);
+    m_checks = std::make_unique<BackgroundSignatureChecks>(m_hWnd, WM_SIGNATURES_CHECKED);
+    m_windowsFolder = m_system->Folder(SystemFolder::Windows);
 
     m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     // Every column in view at the opening size, the command widest.
@@ -128,14 +190,15 @@ void CStartupDlg::LayOut(int width, int height) {
     const int listWidth = std::max(0, width - static_cast<int>(m_listMargins.left + m_listMargins.right));
     const int listHeight = std::max(0, height - static_cast<int>(m_listMargins.top + m_listMargins.bottom));
     MoveWindow(m_list.m_hWnd, m_listMargins.left, m_listMargins.top, listWidth, listHeight, TRUE);
-    for (const int id :
-         {IDC_STARTUPTOGGLE, IDC_STARTUPREMOVE, IDC_STARTUPFOLDER, IDC_STARTUPBLOCK, IDC_STARTUPREFRESH, IDCANCEL}) {
-        const HWND button = GetDlgItem(id);
+    for (const int id : {IDC_STARTUPTOGGLE, IDC_STARTUPREMOVE, IDC_STARTUPFOLDER, IDC_STARTUPBLOCK, IDC_STARTUPREFRESH,
+                         IDCANCEL, IDC_STARTUPHIDEOWN, IDC_STARTUPCOUNT}) {
+        const HWND control = GetDlgItem(id);
         RECT place{};
-        ::GetWindowRect(button, &place);
+        ::GetWindowRect(control, &place);
         MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&place), 2);
-        SetWindowPos(button, nullptr, place.left, height - m_nButtonsFromBottom, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        const bool underList = id == IDC_STARTUPHIDEOWN || id == IDC_STARTUPCOUNT;
+        SetWindowPos(control, nullptr, place.left, height - (underList ? m_nCheckBoxFromBottom : m_nButtonsFromBottom),
+                     0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     Invalidate();
 }
@@ -155,15 +218,47 @@ void CStartupDlg::Refill() {
     // prochash.dat keeps the ones read before.
     const std::vector<std::string> fileNames(m_blockList.names().begin() + 1, m_blockList.names().end());
     LoadFingerprintsInto(m_fingerprints, fileNames, store, failure);
+    m_entries = ListStartupEntries({*m_system, [this](const std::wstring& path) { return IsDangerous(path); }});
+    // Only files that could be Windows' own are checked, each once a dialog.
+    for (const StartupEntry& entry : m_entries) {
+        const std::wstring& path = entry.program.program;
+        if (!entry.program.found || m_checking.count(path) ||
+            !MayBeWindowsOwn(entry.marks, PlaceOf(path, m_windowsFolder))) {
+            continue;
+        }
+        m_checking.insert(path);
+        m_checks->Check(path);
+    }
+    FillRows();
+}
+
+bool CStartupDlg::IsHidden(const StartupEntry& entry) const {
+    if (!m_bHideWindowsOwn || !entry.program.found) return false;
+    // Never before the check has said so.
+    const auto checked = m_signatures.find(entry.program.program);
+    return checked != m_signatures.end() &&
+           HidesAsWindowsOwn(entry.marks, PlaceOf(entry.program.program, m_windowsFolder), checked->second);
+}
+
+void CStartupDlg::OnSignaturesChecked() {
+    for (auto& [path, signature] : m_checks->TakeAnswers()) m_signatures[path] = signature;
+    FillRows();
+}
+
+void CStartupDlg::FillRows() {
     // The selected entry stays selected where it is still listed (its state may have changed).
     const StartupEntry* selectedBefore = SelectedEntry();
     const std::optional<StartupEntry> selected =
         selectedBefore ? std::optional<StartupEntry>(*selectedBefore) : std::nullopt;
-    m_entries = ListStartupEntries({*m_system, [this](const std::wstring& path) { return IsDangerous(path); }});
+    size_t hidden = 0;
     {
         const RedrawSuspended drawnOnce(m_list);
         m_list.DeleteAllRows();
         for (size_t index = 0; index < m_entries.size(); ++index) {
+            if (IsHidden(m_entries[index])) {
+                ++hidden;
+                continue;
+            }
             m_list.InsertRow(RowCells(m_entries[index], *m_system), index);
         }
         if (m_list.m_nSortColumn >= 0 && m_list.m_nSortColumn < m_list.m_nColumnCount) {
@@ -179,6 +274,7 @@ void CStartupDlg::Refill() {
         m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
         break;
     }
+    m_count.SetWindowText(EntryCountText(m_entries.size() - hidden, hidden));
     UpdateButtons();
 }
 
@@ -214,7 +310,12 @@ void CStartupDlg::OnToggle() {
     if (!entry || !CanToggle(*entry)) return;
     const ChangeResult result = ToggleEntry(*m_system, *entry);
     Refill();
-    if (!result.ok()) SayFailure(result);
+    if (!result.ok()) {
+        SayFailure(result);
+    } else if (!result.notice.empty() && !m_bNoticeSaid) {
+        m_bNoticeSaid = true;
+        m_prompt->Notify(result.notice, "提示");
+    }
 }
 
 void CStartupDlg::OnRemove() {

@@ -5,9 +5,16 @@
 
 #include <windows.h>
 
+#include <condition_variable>
+#include <deque>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "autostart/StartupEntries.h"
@@ -16,6 +23,7 @@
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "process/FileFingerprints.h"
+#include "process/FileSignature.h"
 #include "process/MessagePrompt.h"
 #include "process/Win32ProgramFiles.h"
 
@@ -23,6 +31,36 @@
 constexpr int kStartupNameColumn = 0;
 constexpr int kStartupPlaceColumn = 2;
 constexpr int kStartupStatusColumn = 4;
+
+// Sent to the dialog when signature checks have answered.
+constexpr UINT WM_SIGNATURES_CHECKED = WM_USER + 140;
+
+// Checks program files' signatures on a thread of its own, one file after
+// another, and posts a message to the window as answers arrive; the checks
+// read whole files, too slow for the window's thread.
+class BackgroundSignatureChecks {
+public:
+    BackgroundSignatureChecks(HWND window, UINT message);
+    // Stops after the file being checked, and waits for that.
+    ~BackgroundSignatureChecks();
+    BackgroundSignatureChecks(const BackgroundSignatureChecks&) = delete;
+    BackgroundSignatureChecks& operator=(const BackgroundSignatureChecks&) = delete;
+    void Check(const std::wstring& path);
+    // The answers that arrived since the last call.
+    std::vector<std::pair<std::wstring, FileSignature>> TakeAnswers();
+
+private:
+    void Work();
+
+    const HWND m_window;
+    const UINT m_message;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::wstring> m_queue;
+    std::vector<std::pair<std::wstring, FileSignature>> m_answers;
+    bool m_stop = false;
+    std::thread m_worker;  // started by the first file
+};
 
 class CStartupDlg : public CDialog {
 public:
@@ -34,6 +72,11 @@ public:
     void SetMessagePrompt(MessagePrompt* prompt) { m_prompt = prompt; }
     void SetAutostartSystem(AutostartSystem* system) { m_system = system; }
     void SetRunsAsAdministrator(bool administrator) { m_bRunsAsAdministrator = administrator; }
+    // "隐藏 Windows 自带项" as remembered, and where a change of it goes.
+    void SetHideWindowsOwn(bool hide, std::function<void(bool hide)> remember) {
+        m_bHideWindowsOwn = hide;
+        m_rememberHide = std::move(remember);
+    }
     // A folder window with the file selected.
     void SetShowInFolder(std::function<void(const std::wstring& file)> show) { m_showInFolder = std::move(show); }
     // Starts again as administrator; true when this copy ends. A change
@@ -69,6 +112,8 @@ public:
     CButton m_btnRemove;
     CButton m_btnOpenFolder;
     CButton m_btnBlock;
+    CButton m_chkHideWindowsOwn;
+    CStatic m_count;
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -80,6 +125,10 @@ protected:
     bool OnDialogKey(const MSG& key) override;
 
 private:
+    // The rows of the entries not hidden, the selection kept, and the count.
+    void FillRows();
+    bool IsHidden(const StartupEntry& entry) const;
+    void OnSignaturesChecked();
     void UpdateButtons();
     void LayOut(int width, int height);
     // Says a failed change; one refused for want of rights offers the restart.
@@ -103,10 +152,18 @@ private:
     std::vector<StartupEntry> m_entries;
     bool m_bBlockListChanged = false;
     bool m_bRestartAccepted = false;
+    bool m_bNoticeSaid = false;  // a change's notice is said once a dialog
+    bool m_bHideWindowsOwn = true;
+    std::function<void(bool)> m_rememberHide;
+    std::wstring m_windowsFolder;
+    std::map<std::wstring, FileSignature> m_signatures;  // by program file, as the checks answered
+    std::set<std::wstring> m_checking;
+    std::unique_ptr<BackgroundSignatureChecks> m_checks;
     bool m_bComStarted = false;
     // Where the controls sit in the client area at the template's size.
     RECT m_listMargins{};  // left, top, and the space right and below
     int m_nButtonsFromBottom = 0;
+    int m_nCheckBoxFromBottom = 0;
     SIZE m_minimumSize{};
 };
 

@@ -49,8 +49,14 @@ void Complete(const ListingContext& context, StartupEntry& entry, bool readableC
         !entry.program.program.empty() && context.isDangerous && context.isDangerous(entry.program.program);
     entry.marks.disabled = IsDisabled(entry);
     entry.placeText = PlaceText(entry.place);
-    if (entry.program.found) entry.description = DescriptionText(system.ReadVersion(entry.program.program));
-    entry.status = StatusText(entry.marks);
+    const bool service = entry.place.kind == PlaceKind::Service;
+    // A service says what it is by its display name.
+    if (service) {
+        entry.description = system.Text(entry.service.displayName);
+    } else if (entry.program.found) {
+        entry.description = DescriptionText(system.ReadVersion(entry.program.program));
+    }
+    entry.status = service ? ServiceStatusText(entry.marks, entry.service.running) : StatusText(entry.marks);
 }
 
 bool ApprovalDisables(AutostartSystem& system, const StartupPlace& place, const std::wstring& name) {
@@ -184,7 +190,111 @@ void AddImageOptions(const ListingContext& context, std::vector<StartupEntry>& e
 }
 
 ChangeResult Result(AutostartSystem& system, long status) {
-    return {status, status == kErrorSuccess ? std::string() : system.ErrorText(status)};
+    return {status, status == kErrorSuccess ? std::string() : system.ErrorText(status), std::string()};
+}
+
+ValueLocation SavedStartLocation(AutostartSystem& system, const std::wstring& serviceName) {
+    return {RegistryRoot::LocalMachine, system.Is64BitSystem() ? RegistryView::Key64 : RegistryView::Native,
+            SavedServiceStartKey(serviceName)};
+}
+
+std::optional<ServiceStart> SavedStart(AutostartSystem& system, const std::wstring& serviceName) {
+    const ValueLocation at = SavedStartLocation(system, serviceName);
+    std::vector<RegistryValue> values;
+    if (system.ListValues(at.root, at.view, at.key, values) != kErrorSuccess) return std::nullopt;
+    return SavedStartFrom(values);
+}
+
+void AddServices(const ListingContext& context, std::vector<StartupEntry>& entries) {
+    AutostartSystem& system = context.system;
+    std::vector<ServiceRecord> services;
+    if (system.ListServices(services) != kErrorSuccess) return;
+    const StartupPlace place{PlaceKind::Service, RegistryRoot::LocalMachine, RegistryView::Native};
+    for (ServiceRecord& service : services) {
+        if (!ListsService(service.start, SavedStart(system, service.name).has_value())) continue;
+        // A shared host runs the code of the library its service names.
+        std::wstring serviceDll;
+        RegistryValue dll;
+        if (IsSharedServiceHost(service.binaryPath) &&
+            system.ReadValue(place.root, place.view, ServiceParametersKey(service.name), L"ServiceDll", dll) ==
+                kErrorSuccess &&
+            IsTextValue(dll)) {
+            serviceDll = CommandTextOf(dll);
+        }
+        StartupEntry entry;
+        entry.place = place;
+        entry.name = service.name;
+        entry.command = ServiceCommand(service.binaryPath, serviceDll);
+        entry.service = std::move(service);
+        Complete(context, entry, true);
+        entries.push_back(std::move(entry));
+    }
+}
+
+const char* const kStillRunningNotice = "已禁用，服务仍在运行，下次启动时不再自动启动。";
+
+// The start type goes to disabled, the earlier one kept first (a service
+// disabled without it could not be given back); enabling gives that back.
+ChangeResult ToggleService(AutostartSystem& system, const StartupEntry& entry) {
+    const ValueLocation saved = SavedStartLocation(system, entry.name);
+    if (IsDisabled(entry)) {
+        const std::optional<ServiceStart> start = SavedStart(system, entry.name);
+        if (!start) return Result(system, kErrorFileNotFound);
+        const long changed = system.ChangeServiceStart(entry.name, *start);
+        if (changed == kErrorSuccess) system.DeleteKey(saved.root, saved.view, saved.key);
+        return Result(system, changed);
+    }
+    ServiceRecord now;
+    const long read = system.ReadService(entry.name, now);
+    if (read != kErrorSuccess) return Result(system, read);
+    for (const RegistryValue& value : SavedStartValues(now.start)) {
+        const long written = system.WriteValue(saved.root, saved.view, saved.key, value);
+        if (written != kErrorSuccess) return Result(system, written);
+    }
+    const long changed = system.ChangeServiceStart(entry.name, {kServiceDisabled, false});
+    if (changed != kErrorSuccess) {
+        system.DeleteKey(saved.root, saved.view, saved.key);
+        return Result(system, changed);
+    }
+    ChangeResult result = Result(system, changed);
+    if (now.running) result.notice = kStillRunningNotice;
+    return result;
+}
+
+RemovalOutcome RemoveService(AutostartSystem& system, const StartupEntry& entry, MessagePrompt& prompt,
+                             const LogWriter& writeLog, ChangeResult& result) {
+    if (!prompt.AskYesNo(ServiceRemovalQuestion(system.Text(entry.name)), "提示")) return RemovalOutcome::Declined;
+    // Only what can be removed is logged as removed.
+    const long opened = system.OpenServiceForDelete(entry.name);
+    if (opened != kErrorSuccess) {
+        result = Result(system, opened);
+        return RemovalOutcome::Failed;
+    }
+    ServiceRecord now;
+    const long read = system.ReadService(entry.name, now);
+    if (read != kErrorSuccess) {
+        result = Result(system, read);
+        return RemovalOutcome::Failed;
+    }
+    // One this program disabled is made again with the start it had.
+    const std::optional<ServiceStart> saved = SavedStart(system, entry.name);
+    const ServiceStart start = now.start.type == kServiceDisabled && saved ? *saved : now.start;
+    LocalTime time;
+    system.ToLocalTime(system.Now(), time);
+    const auto logText = [&system](const std::wstring& text) {
+        return system.Text(EscapeForLog(text, [&system](char32_t c) { return system.InTextCodePage(c); }));
+    };
+    if (!writeLog(ServiceRemovalLogLine(logText(now.name), logText(now.displayName), logText(now.binaryPath),
+                                        ServiceStartText(start), logText(now.account), time))) {
+        prompt.Notify("无法写入拦截记录，服务没有删除。", "提示");
+        result = {kErrorAccessDenied, "无法写入拦截记录。", std::string()};
+        return RemovalOutcome::LogFailed;
+    }
+    result = Result(system, system.StopAndDeleteService(entry.name));
+    if (!result.ok()) return RemovalOutcome::Failed;
+    const ValueLocation kept = SavedStartLocation(system, entry.name);
+    system.DeleteKey(kept.root, kept.view, kept.key);
+    return RemovalOutcome::Removed;
 }
 
 // Moves a registry value between its place and this program's own key, with
@@ -195,7 +305,7 @@ ChangeResult MoveValue(AutostartSystem& system, const StartupEntry& entry) {
                                  : OwnDisabledLocation(entry.place, system.Is64BitSystem());
     RegistryValue existing;
     if (system.ReadValue(to.root, to.view, to.key, entry.name, existing) == kErrorSuccess) {
-        return {kErrorAlreadyExists, "同名的启动项已存在。"};
+        return {kErrorAlreadyExists, "同名的启动项已存在。", std::string()};
     }
     const long written = system.WriteValue(to.root, to.view, to.key, entry.value);
     if (written != kErrorSuccess) return Result(system, written);
@@ -211,13 +321,13 @@ ChangeResult MoveShortcut(AutostartSystem& system, const StartupEntry& entry) {
     const std::wstring toFolder =
         entry.movedAside ? system.Folder(StartupFolderOf(entry.place)) : OwnDisabledFolder(data);
     const std::wstring to = InFolder(toFolder, entry.name);
-    if (system.IsFile(to)) return {kErrorAlreadyExists, "同名的启动项已存在。"};
+    if (system.IsFile(to)) return {kErrorAlreadyExists, "同名的启动项已存在。", std::string()};
     return Result(system, system.MoveFileTo(entry.file, to));
 }
 
 ChangeResult WriteApproval(AutostartSystem& system, const StartupEntry& entry, bool disable) {
     const std::optional<ApprovalKey> key = ApprovalKeyFor(entry.place, system.Is64BitSystem());
-    if (!key) return {kErrorFileNotFound, system.ErrorText(kErrorFileNotFound)};
+    if (!key) return {kErrorFileNotFound, system.ErrorText(kErrorFileNotFound), std::string()};
     RegistryValue before;
     if (system.ReadValue(key->root, key->view, key->key, entry.name, before) != kErrorSuccess) before.bytes.clear();
     RegistryValue approval{entry.name, kRegBinary,
@@ -249,6 +359,7 @@ std::vector<StartupEntry> ListStartupEntries(const ListingContext& context) {
     }
     AddWinlogon(context, entries);
     AddImageOptions(context, entries);
+    AddServices(context, entries);
     return entries;
 }
 
@@ -256,10 +367,14 @@ bool CanToggle(const StartupEntry& entry) {
     return entry.place.kind != PlaceKind::Winlogon && entry.place.kind != PlaceKind::ImageOptions;
 }
 
-bool IsDisabled(const StartupEntry& entry) { return entry.movedAside || entry.disabledByApproval; }
+bool IsDisabled(const StartupEntry& entry) {
+    if (entry.place.kind == PlaceKind::Service) return entry.service.start.type == kServiceDisabled;
+    return entry.movedAside || entry.disabledByApproval;
+}
 
 ChangeResult ToggleEntry(AutostartSystem& system, const StartupEntry& entry) {
-    if (!CanToggle(entry)) return {kErrorAccessDenied, "该启动项只能删除。"};
+    if (!CanToggle(entry)) return {kErrorAccessDenied, "该启动项只能删除。", std::string()};
+    if (entry.place.kind == PlaceKind::Service) return ToggleService(system, entry);
     const bool folder = entry.place.kind == PlaceKind::StartupFolder;
     // Back the way it went: a mark is taken off, a moved entry moves back.
     if (entry.disabledByApproval) return WriteApproval(system, entry, false);
@@ -296,6 +411,7 @@ bool ReadAgain(AutostartSystem& system, const StartupEntry& entry, const std::ws
 
 RemovalOutcome RemoveEntry(AutostartSystem& system, const StartupEntry& entry, MessagePrompt& prompt,
                            const LogWriter& writeLog, ChangeResult& result) {
+    if (entry.place.kind == PlaceKind::Service) return RemoveService(system, entry, prompt, writeLog, result);
     const bool folder = entry.place.kind == PlaceKind::StartupFolder;
     const bool program = folder && !IsShortcutFile(entry.name);
     if (!prompt.AskYesNo(RemovalQuestion(system.Text(entry.name), program), "提示")) return RemovalOutcome::Declined;
@@ -323,7 +439,7 @@ RemovalOutcome RemoveEntry(AutostartSystem& system, const StartupEntry& entry, M
     };
     if (!writeLog(StartupRemovalLogLine(logText(place), logText(name), typeName, logText(what), time))) {
         prompt.Notify("无法写入拦截记录，启动项没有删除。", "提示");
-        result = {kErrorAccessDenied, "无法写入拦截记录。"};
+        result = {kErrorAccessDenied, "无法写入拦截记录。", std::string()};
         return RemovalOutcome::LogFailed;
     }
     long status = kErrorSuccess;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "autostart/AutostartRules.h"
+#include "autostart/ServiceRules.h"
 #include "process/MessagePrompt.h"
 
 enum class SystemFolder {
@@ -44,6 +45,8 @@ public:
                              const std::wstring& name) = 0;
     // Whether the key opens for changing its values (KEY_SET_VALUE).
     virtual long OpenKeyForChange(RegistryRoot root, RegistryView view, const std::wstring& key) = 0;
+    // Deletes the key, which holds no subkeys.
+    virtual long DeleteKey(RegistryRoot root, RegistryView view, const std::wstring& key) = 0;
 
     virtual bool Is64BitSystem() = 0;
     virtual WindowsVersion Version() = 0;
@@ -79,6 +82,18 @@ public:
     virtual std::string DesktopAccount() = 0;
     // The system's reason for a status, code page 936.
     virtual std::string ErrorText(long status) = 0;
+
+    // Services, through the Service Control Manager: every Win32 service (own
+    // process or shared) with its configuration, or one by its name. A delayed
+    // flag that cannot be read is not delayed.
+    virtual long ListServices(std::vector<ServiceRecord>& services) = 0;
+    virtual long ReadService(const std::wstring& name, ServiceRecord& service) = 0;
+    // Sets the start type, and for an automatic start the delayed flag.
+    virtual long ChangeServiceStart(const std::wstring& name, const ServiceStart& start) = 0;
+    // Whether the service opens for stopping and deletion.
+    virtual long OpenServiceForDelete(const std::wstring& name) = 0;
+    // Asks a running service to stop, then deletes it.
+    virtual long StopAndDeleteService(const std::wstring& name) = 0;
 };
 
 struct StartupEntry {
@@ -90,6 +105,7 @@ struct StartupEntry {
     std::wstring file;        // the shortcut file, where it lies now (startup folders)
     bool movedAside = false;  // disabled by moving it to this program's place
     bool disabledByApproval = false;
+    ServiceRecord service;  // the service's configuration (services)
     CommandProgram program;
     EntryMarks marks;
     std::string placeText;    // 位置
@@ -106,8 +122,9 @@ struct ListingContext {
 
 // Every entry of every place, each once: Run and RunOnce of HKCU and of each
 // HKLM view, the two startup folders, Winlogon's Shell and Userinit where they
-// differ from the default, and IFEO Debugger values; then the entries this
-// program moved aside. A place that cannot be read is passed over; reading
+// differ from the default, IFEO Debugger values and the services that start
+// automatically or that this program disabled; then the entries this program
+// moved aside. A place that cannot be read is passed over; reading
 // changes nothing.
 std::vector<StartupEntry> ListStartupEntries(const ListingContext& context);
 
@@ -119,13 +136,16 @@ bool IsDisabled(const StartupEntry& entry);
 struct ChangeResult {
     long status = kErrorSuccess;
     std::string reason;
+    std::string notice;  // what a user should know of a change that succeeded
     bool ok() const { return status == kErrorSuccess; }
 };
 
 // Disables an enabled entry or enables a disabled one: StartupApproved marks
 // from Windows 8 on; otherwise (and for RunOnce) the value moves to the own
 // key in its own hive, with its type and bytes, or the startup item to the
-// own folder, and back.
+// own folder, and back. A service is disabled by its start type, the earlier
+// one kept first in this program's key (SavedServiceStartKey) and given back
+// exactly on enabling; neither stops nor starts it.
 ChangeResult ToggleEntry(AutostartSystem& system, const StartupEntry& entry);
 
 // Where the log line goes; false when it could not be written.
@@ -139,5 +159,8 @@ enum class RemovalOutcome { Declined, Removed, LogFailed, Failed };
 // now (place, name, type and value in full, characters outside code page
 // 936 escaped), and only then removes the entry; a program file goes to the
 // recycle bin. A log that cannot be written stops the removal with a notice.
+// A service is asked about with ServiceRemovalQuestion, logged with its
+// configuration (the start kept by this program where it disabled it), then
+// stopped and deleted.
 RemovalOutcome RemoveEntry(AutostartSystem& system, const StartupEntry& entry, MessagePrompt& prompt,
                            const LogWriter& writeLog, ChangeResult& result);

@@ -167,6 +167,15 @@ long Win32AutostartSystem::OpenKeyForChange(RegistryRoot root, RegistryView view
     return opened.status();
 }
 
+long Win32AutostartSystem::DeleteKey(RegistryRoot root, RegistryView view, const std::wstring& key) {
+    if (view == RegistryView::Native) return RegDeleteKeyW(RootKey(root), key.c_str());
+    // Only 64-bit systems have views, and all of them RegDeleteKeyExW.
+    using DeleteKeyEx = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
+    const auto deleteKeyEx = FindSystemFunction<DeleteKeyEx>(L"advapi32.dll", "RegDeleteKeyExW");
+    if (!deleteKeyEx) return ERROR_CALL_NOT_IMPLEMENTED;
+    return deleteKeyEx(RootKey(root), key.c_str(), ViewAccess(view), 0);
+}
+
 bool Win32AutostartSystem::Is64BitSystem() { return sizeof(void*) == 8 || RunsUnderWow64(GetCurrentProcess()); }
 
 WindowsVersion Win32AutostartSystem::Version() {

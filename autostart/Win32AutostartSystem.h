@@ -14,6 +14,7 @@ public:
     long WriteValue(RegistryRoot root, RegistryView view, const std::wstring& key, const RegistryValue& value) override;
     long DeleteValue(RegistryRoot root, RegistryView view, const std::wstring& key, const std::wstring& name) override;
     long OpenKeyForChange(RegistryRoot root, RegistryView view, const std::wstring& key) override;
+    long DeleteKey(RegistryRoot root, RegistryView view, const std::wstring& key) override;
     bool Is64BitSystem() override;
     // RtlGetVersion: the system's own version, whatever the manifest says.
     WindowsVersion Version() override;
@@ -39,6 +40,13 @@ public:
     // The user of the shell's process (GetShellWindow's).
     std::string DesktopAccount() override;
     std::string ErrorText(long status) override;
+    long ListServices(std::vector<ServiceRecord>& services) override;
+    long ReadService(const std::wstring& name, ServiceRecord& service) override;
+    long ChangeServiceStart(const std::wstring& name, const ServiceStart& start) override;
+    long OpenServiceForDelete(const std::wstring& name) override;
+    // Waits a few seconds for the service to stop; one that does not is
+    // deleted all the same (the system removes it once it has stopped).
+    long StopAndDeleteService(const std::wstring& name) override;
 };
 
 // The registry access flag of a view (KEY_WOW64_64KEY, KEY_WOW64_32KEY, none).

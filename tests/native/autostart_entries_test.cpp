@@ -126,6 +126,38 @@ public:
     std::string ProgramAccount() override { return "PC\\admin"; }
     std::string DesktopAccount() override { return "PC\\user"; }
     std::string ErrorText(long status) override { return "error " + std::to_string(status); }
+
+    long DeleteKey(RegistryRoot r, RegistryView v, const std::wstring& k) override {
+        if (denied.count({r, v, k})) return kErrorAccessDenied;
+        return keys.erase({r, v, k}) ? kErrorSuccess : kErrorFileNotFound;
+    }
+    static constexpr long kNoSuchService = 1060;
+    std::map<std::wstring, ServiceRecord> services;
+    std::set<std::wstring> deniedServices;
+    std::vector<std::wstring> deletedServices;
+    long ListServices(std::vector<ServiceRecord>& out) override {
+        for (const auto& service : services) out.push_back(service.second);
+        return kErrorSuccess;
+    }
+    long ReadService(const std::wstring& name, ServiceRecord& service) override {
+        if (!services.count(name)) return kNoSuchService;
+        service = services[name];
+        return kErrorSuccess;
+    }
+    long ChangeServiceStart(const std::wstring& name, const ServiceStart& start) override {
+        const long opened = OpenServiceForDelete(name);
+        if (opened == kErrorSuccess) services[name].start = start;
+        return opened;
+    }
+    long OpenServiceForDelete(const std::wstring& name) override {
+        if (deniedServices.count(name)) return kErrorAccessDenied;
+        return services.count(name) ? kErrorSuccess : kNoSuchService;
+    }
+    long StopAndDeleteService(const std::wstring& name) override {
+        const long opened = OpenServiceForDelete(name);
+        if (opened == kErrorSuccess) services.erase(name), deletedServices.push_back(name);
+        return opened;
+    }
 };
 
 class Prompt : public MessagePrompt {
@@ -334,4 +366,135 @@ TEST_F(AutostartEntries, RemovalLogsOnlyWhatItCanRemoveAsItIsNow) {
     EXPECT_EQ(RemovalOutcome::Failed, RemoveEntry(system, Named(L"busy.exe"), prompt, writeLog, result));
     EXPECT_EQ(3u, log.size());
     EXPECT_TRUE(system.IsFile(L"C:\\U\\Startup\\busy.exe"));
+}
+
+namespace {
+
+const std::wstring kSavedTool = L"Software\\tarvemonix\\Disabled\\Services\\tool";
+
+ServiceRecord Service(const std::wstring& name, const std::wstring& binary, ServiceStart start, bool running = false) {
+    return {name, name + L" 服务", binary, L"LocalSystem", start, running};
+}
+
+}  // namespace
+
+TEST_F(AutostartEntries, ServicesThatStartAutomaticallyOrThatThisProgramDisabled) {
+    system.files = {{L"C:\\Tools\\tool.exe", {}}, {L"C:\\Windows\\system32\\shared.dll", {}}};
+    system.services[L"tool"] = Service(L"tool", L"\"C:\\Tools\\tool.exe\" -service", {kServiceAutoStart, true}, true);
+    system.services[L"manual"] = Service(L"manual", L"C:\\Tools\\tool.exe", {kServiceDemandStart, false});
+    system.services[L"off"] = Service(L"off", L"C:\\Tools\\tool.exe", {kServiceDisabled, false});
+    system.services[L"ours"] = Service(L"ours", L"C:\\Tools\\evil.exe", {kServiceDisabled, false});
+    system.keys[{LM, Key64, L"Software\\tarvemonix\\Disabled\\Services\\ours"}] =
+        SavedStartValues({kServiceDemandStart, false});
+    system.services[L"shared"] =
+        Service(L"shared", L"C:\\Windows\\system32\\svchost.exe -k netsvcs", {kServiceAutoStart, false});
+    system.keys[{LM, Native, L"SYSTEM\\CurrentControlSet\\Services\\shared\\Parameters"}] = {
+        StringValue(L"ServiceDll", L"C:\\Windows\\system32\\shared.dll", kRegExpandSz)};
+
+    std::vector<std::wstring> names;
+    for (const StartupEntry& entry : List()) names.push_back(entry.name);
+    EXPECT_EQ((std::vector<std::wstring>{L"ours", L"shared", L"tool"}), names);
+    const StartupEntry tool = Named(L"tool");
+    EXPECT_EQ("服务", tool.placeText);
+    EXPECT_EQ(L"\"C:\\Tools\\tool.exe\" -service", tool.command);
+    EXPECT_EQ("tool ##", tool.description) << "the display name, not the file's description";
+    EXPECT_EQ("已启用、运行中", tool.status);
+    EXPECT_EQ("危险、文件不存在、已禁用", Named(L"ours").status);
+    EXPECT_TRUE(IsDisabled(Named(L"ours")));
+    EXPECT_TRUE(CanToggle(Named(L"ours")));
+    EXPECT_EQ(L"C:\\Windows\\system32\\shared.dll", Named(L"shared").program.program)
+        << "a shared host's service runs its library";
+    EXPECT_EQ("已启用", Named(L"shared").status);
+}
+
+TEST_F(AutostartEntries, DisablingAServiceKeepsItsStartAndEnablingGivesItBack) {
+    system.services[L"tool"] = Service(L"tool", L"C:\\t.exe", {kServiceAutoStart, true}, true);
+    ChangeResult disabled = ToggleEntry(system, Named(L"tool"));
+    ASSERT_TRUE(disabled.ok());
+    EXPECT_EQ(kServiceDisabled, system.services[L"tool"].start.type);
+    EXPECT_EQ("已禁用，服务仍在运行，下次启动时不再自动启动。", disabled.notice) << "disabling stops nothing";
+    EXPECT_EQ((ServiceStart{kServiceAutoStart, true}), SavedStartFrom(system.keys[{LM, Key64, kSavedTool}]));
+    EXPECT_TRUE(IsDisabled(Named(L"tool")));
+
+    ASSERT_TRUE(ToggleEntry(system, Named(L"tool")).ok());
+    EXPECT_EQ((ServiceStart{kServiceAutoStart, true}), system.services[L"tool"].start) << "delayed, as it was";
+    EXPECT_EQ(0u, system.keys.count({LM, Key64, kSavedTool})) << "the kept start goes once given back";
+
+    // A stopped service is disabled without a notice.
+    system.services[L"tool"].running = false;
+    EXPECT_EQ("", ToggleEntry(system, Named(L"tool")).notice);
+
+    // Without its kept start a disabled service cannot be enabled: nothing is guessed.
+    system.keys.erase({LM, Key64, kSavedTool});
+    system.services[L"tool"].start = {kServiceDisabled, false};
+    StartupEntry lost;
+    lost.place = {PlaceKind::Service, LM, Native};
+    lost.name = L"tool";
+    lost.service = system.services[L"tool"];
+    EXPECT_EQ(kErrorFileNotFound, ToggleEntry(system, lost).status);
+    EXPECT_EQ(kServiceDisabled, system.services[L"tool"].start.type);
+}
+
+TEST_F(AutostartEntries, AServiceChangeRefusedForRightsChangesNothingAndOffersTheRestart) {
+    system.services[L"tool"] = Service(L"tool", L"C:\\t.exe", {kServiceAutoStart, false});
+    const StartupEntry tool = Named(L"tool");
+    system.deniedServices.insert(L"tool");
+    const ChangeResult refused = ToggleEntry(system, tool);
+    EXPECT_EQ(kErrorAccessDenied, refused.status);
+    EXPECT_EQ("error 5", refused.reason);
+    EXPECT_TRUE(OffersAdministratorRestart(refused.status, false));
+    EXPECT_EQ(0u, system.keys.count({LM, Key64, kSavedTool})) << "no kept start for a service left as it was";
+    EXPECT_EQ(kServiceAutoStart, system.services[L"tool"].start.type);
+
+    // Nor is the start kept where the key refuses it.
+    system.deniedServices.clear();
+    system.denied.insert({LM, Key64, kSavedTool});
+    EXPECT_EQ(kErrorAccessDenied, ToggleEntry(system, tool).status);
+    EXPECT_EQ(kServiceAutoStart, system.services[L"tool"].start.type);
+
+    Prompt prompt;
+    std::vector<std::string> log;
+    ChangeResult result;
+    system.deniedServices.insert(L"tool");
+    EXPECT_EQ(RemovalOutcome::Failed,
+              RemoveEntry(
+                  system, tool, prompt, [&](const std::string& line) { return log.push_back(line), true; }, result));
+    EXPECT_EQ(kErrorAccessDenied, result.status);
+    EXPECT_TRUE(log.empty()) << "only what can be removed is logged";
+    EXPECT_EQ(1u, system.services.count(L"tool"));
+}
+
+TEST_F(AutostartEntries, RemovingAServiceLogsHowToMakeItAgainFirst) {
+    system.services[L"tool"] = Service(L"tool", L"\"C:\\Tools\\tool.exe\" -service", {kServiceAutoStart, true});
+    Prompt prompt;
+    std::vector<std::string> log;
+    ChangeResult result;
+    const auto writeLog = [&](const std::string& line) {
+        EXPECT_EQ(1u, system.services.count(L"tool")) << "logged before it is deleted";
+        return log.push_back(line), true;
+    };
+    prompt.answer = kIdNo;
+    EXPECT_EQ(RemovalOutcome::Declined, RemoveEntry(system, Named(L"tool"), prompt, writeLog, result));
+    EXPECT_EQ("确定要删除服务 tool 吗？此操作会停止并删除该服务。", prompt.texts.at(0));
+    EXPECT_TRUE(log.empty());
+
+    // A service this program disabled is logged with the start it had.
+    prompt.answer = kIdYes;
+    ASSERT_TRUE(ToggleEntry(system, Named(L"tool")).ok());
+    EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, Named(L"tool"), prompt, writeLog, result));
+    ASSERT_EQ(1u, log.size());
+    EXPECT_EQ(
+        "2026-12-09 10:00:00  删除服务  tool  tool ##  \"C:\\Tools\\tool.exe\" -service  自动（延迟启动）  "
+        "LocalSystem\r\n",
+        log[0]);
+    EXPECT_EQ(std::vector<std::wstring>{L"tool"}, system.deletedServices);
+    EXPECT_EQ(0u, system.keys.count({LM, Key64, kSavedTool}));
+
+    // A log that cannot be written keeps the service.
+    system.services[L"tool"] = Service(L"tool", L"C:\\t.exe", {kServiceAutoStart, false});
+    EXPECT_EQ(RemovalOutcome::LogFailed,
+              RemoveEntry(
+                  system, Named(L"tool"), prompt, [](const std::string&) { return false; }, result));
+    EXPECT_EQ(1u, system.services.count(L"tool"));
+    EXPECT_EQ("无法写入拦截记录，服务没有删除。", prompt.texts.back());
 }

@@ -208,3 +208,38 @@ TEST(AutostartRules, RemovalQuestionsAndTheCaptionSayWhatHappens) {
     EXPECT_EQ("启动项（以 PC\\admin 的身份运行：“当前用户”的启动项属于 PC\\admin，不属于 PC\\user）",
               StartupDialogCaption("PC\\admin", "PC\\user"));
 }
+
+TEST(AutostartRules, OnlyUnmarkedFilesInWindowsHomesSignedByMicrosoftAreHidden) {
+    const FileSignature microsoft{SignatureVerdict::Verified, "Microsoft Windows"};
+    const EntryMarks none;
+    EXPECT_TRUE(HidesAsWindowsOwn(none, ProgramPlace::InWindowsFolder, microsoft));
+    EXPECT_TRUE(HidesAsWindowsOwn(none, ProgramPlace::InWindowsFolder, {SignatureVerdict::Verified, "Microsoft"}));
+    EXPECT_TRUE(HidesAsWindowsOwn({false, false, false, true}, ProgramPlace::InWindowsFolder, microsoft))
+        << "a disabled entry is no marked one";
+    // A signed file outside the homes, an unsigned or unverified one inside, another signer.
+    EXPECT_FALSE(HidesAsWindowsOwn(none, ProgramPlace::Elsewhere, microsoft));
+    EXPECT_FALSE(HidesAsWindowsOwn(none, ProgramPlace::Unknown, microsoft));
+    for (const SignatureVerdict verdict :
+         {SignatureVerdict::None, SignatureVerdict::Invalid, SignatureVerdict::Unreadable}) {
+        EXPECT_FALSE(HidesAsWindowsOwn(none, ProgramPlace::InWindowsFolder, {verdict, "Microsoft Windows"}));
+    }
+    for (const char* signer : {"Microsoftware Ltd", "Contoso (Microsoft Windows)", "microsoft windows", ""}) {
+        EXPECT_FALSE(HidesAsWindowsOwn(none, ProgramPlace::InWindowsFolder, {SignatureVerdict::Verified, signer}))
+            << signer;
+    }
+    // Marked entries always show.
+    EXPECT_FALSE(HidesAsWindowsOwn({true, false, false, false}, ProgramPlace::InWindowsFolder, microsoft));
+    EXPECT_FALSE(HidesAsWindowsOwn({false, true, false, false}, ProgramPlace::InWindowsFolder, microsoft));
+    EXPECT_FALSE(HidesAsWindowsOwn({false, false, true, false}, ProgramPlace::InWindowsFolder, microsoft));
+
+    EXPECT_EQ("共 12 项（已隐藏 130 项 Windows 自带项）", EntryCountText(12, 130));
+}
+
+TEST(AutostartRules, OnlyUnmarkedEntriesInWindowsHomesAreWorthASignatureCheck) {
+    EXPECT_TRUE(MayBeWindowsOwn({false, false, false, true}, ProgramPlace::InWindowsFolder));
+    EXPECT_FALSE(MayBeWindowsOwn({}, ProgramPlace::Elsewhere));
+    EXPECT_FALSE(MayBeWindowsOwn({}, ProgramPlace::Unknown));
+    EXPECT_FALSE(MayBeWindowsOwn({true, false, false, false}, ProgramPlace::InWindowsFolder));
+    EXPECT_FALSE(MayBeWindowsOwn({false, true, false, false}, ProgramPlace::InWindowsFolder));
+    EXPECT_FALSE(MayBeWindowsOwn({false, false, true, false}, ProgramPlace::InWindowsFolder));
+}

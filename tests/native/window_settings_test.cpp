@@ -168,3 +168,20 @@ TEST_F(WindowSettingsTest, PlaceAndWidthsFollowTheDpi) {
 }
 
 }  // namespace
+
+TEST(WindowSettings, HidingWindowsOwnStartupEntriesIsOnUnlessTurnedOff) {
+    MemorySettingsStore store;
+    EXPECT_TRUE(LoadHideWindowsOwnEntries(store));
+    ASSERT_TRUE(SaveHideWindowsOwnEntries(store, false));
+    EXPECT_FALSE(LoadHideWindowsOwnEntries(store));
+    ASSERT_TRUE(SaveHideWindowsOwnEntries(store, true));
+    EXPECT_TRUE(LoadHideWindowsOwnEntries(store));
+    EXPECT_EQ((std::vector<uint8_t>{1, 0, 0, 0}), store.values["StartupHideWindowsOwn"].bytes);
+    EXPECT_EQ(kStoredNumber, store.values["StartupHideWindowsOwn"].type);
+    // Damage gives the default.
+    for (const StoredValue& damaged : {StoredValue{kStoredNumber, {2, 0, 0, 0}},
+                                       StoredValue{kStoredBytes, {0, 0, 0, 0}}, StoredValue{kStoredNumber, {0, 0}}}) {
+        store.values["StartupHideWindowsOwn"] = damaged;
+        EXPECT_TRUE(LoadHideWindowsOwnEntries(store));
+    }
+}

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "autostart/StartupDlg.h"
 #include "autostart/Win32AutostartSystem.h"
@@ -309,4 +310,108 @@ TEST_F(StartupEntriesTest, RemovalAsksAndLogsTheValueFirst) {
               log.find("  删除启动项  HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Microsoft\\Windows\\"
                        "CurrentVersion\\Run  tvxtest-remove  REG_SZ  C:\\tvx-nowhere\\gone.exe /q\r\n"))
         << log;
+}
+
+namespace {
+
+// A service of the test's, its binary a helper that is never started, deleted with the object.
+class PlantedService {
+public:
+    explicit PlantedService(const std::wstring& binary)
+        : m_manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)) {
+        if (const SC_HANDLE old = OpenServiceW(m_manager, kName, DELETE)) {
+            DeleteService(old);
+            CloseServiceHandle(old);
+        }
+        const SC_HANDLE made =
+            CreateServiceW(m_manager, kName, L"tvx 测试服务", SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                           SERVICE_AUTO_START, SERVICE_ERROR_IGNORE, (L"\"" + binary + L"\" -service").c_str(), nullptr,
+                           nullptr, nullptr, nullptr, nullptr);
+        if (made) CloseServiceHandle(made);
+    }
+    ~PlantedService() {
+        if (const SC_HANDLE service = OpenServiceW(m_manager, kName, DELETE)) {
+            DeleteService(service);
+            CloseServiceHandle(service);
+        }
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\tarvemonix\\Disabled\\Services\\tvxtest-svc");
+        CloseServiceHandle(m_manager);
+    }
+    PlantedService(const PlantedService&) = delete;
+    PlantedService& operator=(const PlantedService&) = delete;
+
+    // The start type, or -1 where the service cannot be read (deleted).
+    long StartType() const {
+        const SC_HANDLE service = OpenServiceW(m_manager, kName, SERVICE_QUERY_CONFIG);
+        if (!service) return -1;
+        DWORD needed = 0;
+        QueryServiceConfigW(service, nullptr, 0, &needed);
+        std::vector<QUERY_SERVICE_CONFIGW> config(needed / sizeof(QUERY_SERVICE_CONFIGW) + 1);
+        const BOOL read = QueryServiceConfigW(
+            service, config.data(), static_cast<DWORD>(config.size() * sizeof(QUERY_SERVICE_CONFIGW)), &needed);
+        CloseServiceHandle(service);
+        return read ? static_cast<long>(config[0].dwStartType) : -1;
+    }
+
+    static constexpr const wchar_t* kName = L"tvxtest-svc";
+
+private:
+    SC_HANDLE m_manager;
+};
+
+}  // namespace
+
+TEST_F(StartupEntriesTest, AServiceIsListedDisabledEnabledAndDeletedWithItsLogLine) {
+    const PlantedService service(linked);
+    ASSERT_EQ(SERVICE_AUTO_START, service.StartType());
+    Open();
+    ASSERT_NE(-1, RowOf(PlantedService::kName));
+    EXPECT_EQ(TextFromWide(L"\"" + linked + L"\" -service"), Cell(PlantedService::kName, 1));
+    EXPECT_EQ("服务", Cell(PlantedService::kName, 2));
+    EXPECT_EQ("tvx 测试服务", Cell(PlantedService::kName, 3));
+    EXPECT_EQ("已启用", Cell(PlantedService::kName, 4));
+
+    Select(PlantedService::kName);
+    Press(IDC_STARTUPTOGGLE);
+    EXPECT_EQ(SERVICE_DISABLED, service.StartType());
+    EXPECT_EQ("已禁用", Cell(PlantedService::kName, 4)) << "still listed, to be enabled again";
+    EXPECT_EQ("启用", dialog->m_btnToggle.GetWindowText());
+    Press(IDC_STARTUPTOGGLE);
+    EXPECT_EQ(SERVICE_AUTO_START, service.StartType());
+    EXPECT_TRUE(prompt.shown.empty()) << "a stopped service is disabled without a notice";
+
+    prompt.answers = {kIdYes};
+    Press(IDC_STARTUPREMOVE);
+    ASSERT_EQ(1u, prompt.shown.size());
+    EXPECT_EQ("确定要删除服务 tvxtest-svc 吗？此操作会停止并删除该服务。", prompt.shown[0].text);
+    EXPECT_EQ(-1, service.StartType());
+    EXPECT_EQ(-1, RowOf(PlantedService::kName));
+    const std::string log = ReadFileBytes(scratch.path() + L"\\tarvemonix.log");
+    EXPECT_NE(std::string::npos, log.find("  删除服务  tvxtest-svc  tvx 测试服务  " +
+                                          TextFromWide(L"\"" + linked + L"\" -service") + "  自动  LocalSystem\r\n"))
+        << log;
+}
+
+TEST_F(StartupEntriesTest, WindowsOwnEntriesAreShownUntilTheirCheckSaysOtherwise) {
+    // notepad.exe lies in a home of Windows' own, but nothing under Wine is signed by Microsoft.
+    const Planted notepad(system, CU, Native, kRunKey,
+                          StringValue(L"tvxtest-notepad", L"%SystemRoot%\\system32\\notepad.exe", kRegExpandSz));
+    std::vector<bool> remembered;
+    dialog = std::make_unique<CStartupDlg>(scratch.path());
+    dialog->SetMessagePrompt(&prompt);
+    dialog->SetAutostartSystem(&system);
+    dialog->SetHideWindowsOwn(true, [&](bool hide) { remembered.push_back(hide); });
+    ASSERT_TRUE(dialog->Create());
+    EXPECT_EQ(BST_CHECKED, dialog->m_chkHideWindowsOwn.SendMessage(BM_GETCHECK));
+    const int rows = dialog->m_list.GetItemCount();
+    EXPECT_EQ(dialog->entries().size(), static_cast<size_t>(rows)) << "every entry shows at once";
+    EXPECT_EQ(EntryCountText(static_cast<size_t>(rows), 0), dialog->m_count.GetWindowText());
+    // The checks answer on the window's messages.
+    PumpMessages(2000);
+    EXPECT_NE(-1, RowOf(L"tvxtest-notepad"));
+    EXPECT_EQ(EntryCountText(static_cast<size_t>(rows), 0), dialog->m_count.GetWindowText());
+
+    dialog->m_chkHideWindowsOwn.SendMessage(BM_SETCHECK, BST_UNCHECKED);
+    Press(IDC_STARTUPHIDEOWN);
+    EXPECT_EQ(std::vector<bool>{false}, remembered);
 }
