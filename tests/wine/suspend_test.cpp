@@ -115,12 +115,22 @@ TEST(Suspend, APriorityChangeIsSeenByTheProcess) {
     EXPECT_EQ(system.ReadPriority({instance.pid, instance.startTime + 1}), std::nullopt);
 }
 
+// A loaded machine: each end comes a while after the one before, time enough
+// for a survivor to start its partner again.
+class SlowEndSystem : public Win32ProcessSystem {
+public:
+    EndOutcome Terminate(const ProcessInstance& process, std::string* programShortPath) override {
+        Sleep(200);
+        return Win32ProcessSystem::Terminate(process, programShortPath);
+    }
+};
+
 // Two helpers that restart each other the moment either ends are gone after
 // one 结束进程树 of their parent, and stay gone.
 TEST(Suspend, AWatchdogPairIsGoneAfterOneTreeEnd) {
     HelperProcess parent("tvxpair.exe", 20, "pair");
     ASSERT_TRUE(parent.started());
-    Win32ProcessSystem system;
+    SlowEndSystem system;
     for (int attempt = 0; attempt < 300 && Running(system, "tvxpair.exe") < 3; ++attempt) Sleep(10);
     ASSERT_EQ(Running(system, "tvxpair.exe"), 3u);
     ScriptedPrompt prompt;
