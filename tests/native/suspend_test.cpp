@@ -105,6 +105,7 @@ struct SuspendTest : ::testing::Test {
 };
 
 TEST_F(SuspendTest, SuspendHoldsTheProcessAndLogsIt) {
+    system.ownPid = 999;
     EXPECT_TRUE(RunSuspendCommand(Context(), Row("app.exe", 100), " 应用程序进程", held));
     EXPECT_TRUE(prompt.shown.empty());
     EXPECT_EQ(system.events, (std::vector<std::string>{"suspend 100"}));
@@ -276,6 +277,11 @@ struct WatchdogTreeTest : ::testing::Test {
 };
 
 TEST_F(WatchdogTreeTest, EveryMemberIsSuspendedBeforeAnyEndAndOnlyAFailedOneIsResumed) {
+    // Answered No: nothing is held, nothing ended, nothing to refresh.
+    prompt.answers = {kIdNo};
+    EXPECT_FALSE(RunTerminateTreeCommand(Context(), {"parent.exe", 100, 10}));
+    EXPECT_TRUE(system.events.empty());
+
     prompt.answers = {kIdYes};
     EXPECT_TRUE(RunTerminateTreeCommand(Context(), {"parent.exe", 100, 10}));
     EXPECT_EQ(system.events, (std::vector<std::string>{"suspend 100", "suspend 300", "suspend 200", "terminate 100",
