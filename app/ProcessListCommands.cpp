@@ -37,6 +37,7 @@ void CProcessListDlg::OnDeleteFile() {
 
 void CProcessListDlg::OnDetails() {
     CommandContext context{*m_system, *m_prompt, m_nOsClass, m_referenceInfo, &m_endLog, &m_blockList};
+    context.heldSuspended = &m_heldSuspended;
     context.fingerprintMatch = [this](const SelectedProcess& process) {
         return FingerprintMatchOf({process.pid, process.name, process.startTime});
     };

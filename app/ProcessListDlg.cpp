@@ -2,6 +2,7 @@
 
 #include "controls/AboutDlg.h"
 #include "files/Win32FileStore.h"
+#include "process/SuspendCommands.h"
 #include "process/Win32MessagePrompt.h"
 #include "process/Win32ProcessSystem.h"
 #include "res/resource.h"
@@ -124,6 +125,14 @@ bool CProcessListDlg::OnCommand(UINT id, UINT code, HWND control) {
     case ID_ROW_COPYNAME: OnCopyName(); return true;
     case ID_ROW_COPYPATH: OnCopyPath(); return true;
     case ID_ROW_TERMINATETREE: OnTerminateTree(); return true;
+    case ID_ROW_SUSPEND: OnSuspend(); return true;
+    case ID_ROW_RESUME: OnResume(); return true;
+    case ID_ROW_PRIORITY_REALTIME:
+    case ID_ROW_PRIORITY_HIGH:
+    case ID_ROW_PRIORITY_ABOVENORMAL:
+    case ID_ROW_PRIORITY_NORMAL:
+    case ID_ROW_PRIORITY_BELOWNORMAL:
+    case ID_ROW_PRIORITY_IDLE: OnPriority(kPriorityLevels[id - ID_ROW_PRIORITY_REALTIME]); return true;
     case ID_MENU_TREEORDER: OnToggleTreeOrder(); return true;
     case ID_MENU_STARTUP:
     case ID_TRAY_STARTUP: UnlessDialogIsOpen([this] { OnStartupEntries(); }); return true;
@@ -261,6 +270,8 @@ void CProcessListDlg::OnDestroy() {
     m_programFiles.SetNotify(nullptr, 0);
     RemoveTrayIcon();
     UnregisterHotKeys();
+    // Closing the program never leaves a program it suspended frozen.
+    ResumeHeldAtExit(*m_system, &m_endLog, m_heldSuspended);
 }
 
 void CProcessListDlg::OnSysCommand(UINT id) {

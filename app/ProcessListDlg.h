@@ -148,6 +148,10 @@ public:
     void UseSettingsStore(std::unique_ptr<SettingsStore> store) { m_windowMemory.UseStore(std::move(store)); }
     // 结束进程树: the selected process and every process below it.
     void OnTerminateTree();
+    // 挂起进程, 恢复进程 and 优先级 of the selected process.
+    void OnSuspend();
+    void OnResume();
+    void OnPriority(PriorityLevel level);
     // 按进程树排列, ticked or not.
     void OnToggleTreeOrder();
     bool IsTreeOrder() const { return m_bTreeOrder; }
@@ -279,6 +283,10 @@ private:
     bool m_bInMenu = false;              // a menu of the window is open
     RunningCopyMark* m_runningCopyMark = nullptr;
     std::wstring m_rowMenuPath;  // the file of the row whose menu was opened last
+    // Suspended by this program and not resumed: resumed when it ends.
+    SuspendedByProgram m_heldSuspended;
+    // Sets the row menu's 挂起进程 or 恢复进程 and its 优先级 items for the row.
+    void PrepareSuspendItems(HMENU popup, const SelectedProcess& row, bool enabled);
 
     // The window that grows and remembers, the process tree, the tooltip.
     void OnGetInfoTip(NMLVGETINFOTIPW* request);

@@ -34,6 +34,7 @@ void CProcessListDlg::RefreshOnce() {
         return FingerprintMatchOf({record.pid, record.name, record.startTime});
     };
     context.endedBefore = std::move(m_endedByCheck);
+    context.heldSuspended = &m_heldSuspended;
     m_endedByCheck.clear();
     // A look of the moment gives the rows their start times and parents; it
     // serves the figures too, unless it follows their latest look so closely

@@ -81,6 +81,7 @@ void CProcessListDlg::ShowRowMenu(POINT screenPoint) {
     }
     const bool terminateEnabled = m_btnTerminate.IsWindowEnabled();
     EnableMenuItem(popup, ID_ROW_TERMINATETREE, MF_BYCOMMAND | (terminateEnabled ? MF_ENABLED : MF_GRAYED));
+    PrepareSuspendItems(popup, SelectedRow(), terminateEnabled);
     m_rowMenuPath = SelectedProcessPath();
     for (UINT command : {ID_ROW_OPENFOLDER, ID_ROW_COPYPATH}) {
         EnableMenuItem(popup, command, MF_BYCOMMAND | (m_rowMenuPath.empty() ? MF_GRAYED : MF_ENABLED));

@@ -76,6 +76,11 @@ std::string BuildDetailsFacts(const CommandContext& context, const SelectedProce
     facts += "\n 专用字节: " + (figures ? memory(figures->privateBytes) : kUnreadable);
     facts += "\n 文件描述: " + OrUnreadable(version.description);
     facts += "\n 公司: " + OrUnreadable(version.company);
+    const std::optional<PriorityLevel> priority =
+        sampled ? context.system.ReadPriority(selected.instance()) : std::nullopt;
+    facts += "\n 优先级: " + std::string(priority ? PriorityText(*priority) : kUnreadable);
+    const bool held = context.heldSuspended && context.heldSuspended->Holds(selected.instance());
+    if (sampled && (held || context.system.IsSuspended(selected.instance()))) facts += "\n 状态: 已挂起";
     const bool blocked = context.blockList && context.blockList->MatchesAny(selected.name);
     if (!blocked && IsSuspiciousLocation(selected.name, file.place)) facts += "\n 可疑进程: 程序文件不在系统目录中";
     const std::string* recorded = context.fingerprintMatch && sampled ? context.fingerprintMatch(selected) : nullptr;

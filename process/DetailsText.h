@@ -18,7 +18,8 @@ std::string BuildDetailsText(const CommandContext& context, const SelectedProces
 
 // What the box tells beyond the snapshot, one line each: the program file's
 // full path, start time, processor time, working set, private bytes, the
-// file's description and company, "无法读取" for each that cannot be read;
+// file's description and company, its priority class, "无法读取" for each that
+// cannot be read; "状态: 已挂起" for a suspended process;
 // and why a core Windows name is suspicious, where it is.
 std::string BuildDetailsFacts(const CommandContext& context, const SelectedProcess& selected);
 

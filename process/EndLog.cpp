@@ -33,8 +33,15 @@ std::string Cause(const EndRecord& record) {
     case EndReason::SlimDown: return "精简进程";
     case EndReason::DeleteFile: return "删除文件";
     case EndReason::TerminateTree: return "中止进程树";
+    case EndReason::Suspend: return "挂起进程";
+    case EndReason::Resume:
+    case EndReason::ResumeAtExit: return "恢复进程";
     }
     return "";
+}
+
+bool IsStateChange(EndReason reason) {
+    return reason == EndReason::Suspend || reason == EndReason::Resume || reason == EndReason::ResumeAtExit;
 }
 
 const char* DeletionWord(FileDeletionResult deletion) {
@@ -51,7 +58,12 @@ const char* DeletionWord(FileDeletionResult deletion) {
 std::string EndLogLine(const EndRecord& record, const LocalTime& time) {
     std::string line = LocalTimeText(time) + "  ";
     line += Cause(record) + "  " + record.name + FormatText("  PID %u  ", record.pid);
-    line += record.ended ? "已结束" : "未能结束";
+    if (IsStateChange(record.reason)) {
+        line += record.ended ? "成功" : "失败";
+    } else {
+        line += record.ended ? "已结束" : "未能结束";
+    }
+    if (record.reason == EndReason::ResumeAtExit) line += "  （程序退出时）";
     // A file is only deleted once its process has ended.
     if (record.reason == EndReason::DeleteFile) {
         line += "  文件 " + record.path + "  " + (record.ended ? DeletionWord(record.deletion) : "未删除");
@@ -81,7 +93,8 @@ bool RefusedEnds::Key::operator<(const Key& other) const {
 }
 
 bool RefusedEnds::IsWorthALine(const EndRecord& record) {
-    if (record.ended) return true;
+    // A suspend or resume is asked for by the user, each time anew.
+    if (record.ended || IsStateChange(record.reason)) return true;
     Key key{record.pid, record.startTime, record.name};
     const auto at = std::lower_bound(m_refused.begin(), m_refused.end(), key);
     if (at != m_refused.end() && !(key < *at)) return false;

@@ -9,7 +9,9 @@
 
 #include "process/ProcessSystem.h"
 
-enum class EndReason { BlockList, Terminate, SlimDown, DeleteFile, TerminateTree };
+// Besides the ends, the log holds 挂起进程 and 恢复进程, and each resume at
+// the program's exit (ResumeAtExit); for those "ended" means "done".
+enum class EndReason { BlockList, Terminate, SlimDown, DeleteFile, TerminateTree, Suspend, Resume, ResumeAtExit };
 
 // What put a process on the block list (EndReason::BlockList): a name of
 // proc.dat, a recorded program file, or a name of the administrator's policy.
@@ -32,7 +34,8 @@ constexpr const char* kEndLogFileName = "tarvemonix.log";
 // to this size is written.
 constexpr uint64_t kEndLogLimitBytes = uint64_t{1024} * 1024;
 
-// "2026-12-08 13:56:27  封锁列表(匹配 flcss)  FLCSS.EXE  PID 1234  已结束" and CR LF.
+// "2026-12-08 13:56:27  封锁列表(匹配 flcss)  FLCSS.EXE  PID 1234  已结束" and CR LF;
+// "... 挂起进程  A.EXE  PID 1234  成功", "... 恢复进程  A.EXE  PID 1234  成功  （程序退出时）".
 std::string EndLogLine(const EndRecord& record, const LocalTime& time);
 
 // The tray notice after the block list ended processes while the window was

@@ -33,6 +33,8 @@ struct CommandContext {
     const BlockList* blockList = nullptr;  // for the details box's word on the program's place
     // The recorded name the process's program file matches; null for none.
     std::function<const std::string*(const SelectedProcess&)> fingerprintMatch = nullptr;
+    // The processes this program holds suspended (the details box's 状态).
+    const SuspendedByProgram* heldSuspended = nullptr;
 };
 
 // Caption of the delete-file outcome: the application's title.

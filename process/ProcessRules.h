@@ -10,6 +10,7 @@
 
 #include "framework/FormatText.h"
 #include "process/NameSearch.h"
+#include "process/SuspendRules.h"
 
 // One record of a process snapshot.
 struct ProcessRecord {
@@ -20,6 +21,7 @@ struct ProcessRecord {
     uint32_t parentPid = 0;
     int32_t basePriority = 0;
     uint64_t startTime = 0;  // from the system's look (see IdentifiedWalk); 0 when unknown
+    LookedSuspension suspension = LookedSuspension::Untold;  // from the same look
 };
 
 enum class ProcessCategory { CategorySystem, CategoryApplication, CategoryDangerous, CategorySelf };

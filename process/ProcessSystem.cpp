@@ -51,6 +51,7 @@ std::vector<ProcessRecord> IdentifiedWalk(ProcessSystem& system, const ProcessSa
         if (found != byPid.end() && found->second->name == record.name) {
             record.startTime = found->second->startTime;
             record.parentPid = found->second->parentPid;
+            record.suspension = found->second->suspension;
         }
         records.push_back(std::move(record));
         return true;

@@ -13,6 +13,7 @@
 #include "process/ProcessRules.h"
 #include "process/ProcessUsage.h"
 #include "process/ProgramLocation.h"
+#include "process/SuspendRules.h"
 
 // One record of a thread snapshot.
 struct ThreadRecord {
@@ -28,6 +29,11 @@ enum class FileDeletionResult { Deleted, Failed, Cancelled };
 // process (it ended, and the pid may name another program now); or refused or
 // failed.
 enum class EndOutcome { Ended, Gone, Failed };
+
+// What a change of a process (suspend, resume, priority) came to: done; not
+// done because the pid no longer names that process; refused for want of
+// rights (administrator rights might do it); or failed otherwise.
+enum class ChangeOutcome { Done, Gone, Denied, Failed };
 
 // A process's program file as the system names it.
 struct ProgramFile {
@@ -119,6 +125,22 @@ public:
     virtual std::string ReadUserName(uint32_t /*pid*/) { return {}; }
     // The signature of a program file.
     virtual FileSignature ReadSignature(const std::wstring& /*path*/) { return {}; }
+
+    // Each opens the process once and acts only while that handle names the
+    // very process (its start time, read on the handle). A change refused for
+    // want of rights also goes into TakeDeniedEnds, for the restart offer.
+    // Suspends every thread of the process.
+    virtual ChangeOutcome Suspend(const ProcessInstance& /*process*/) { return ChangeOutcome::Failed; }
+    // Undoes one Suspend.
+    virtual ChangeOutcome Resume(const ProcessInstance& /*process*/) { return ChangeOutcome::Failed; }
+    // Whether the process is suspended: by its threads' states in a fresh
+    // look, else (a look without states) by their suspend counts.
+    virtual bool IsSuspended(const ProcessInstance& /*process*/) { return false; }
+    // The priority class; none when it cannot be read.
+    virtual std::optional<PriorityLevel> ReadPriority(const ProcessInstance& /*process*/) { return std::nullopt; }
+    virtual ChangeOutcome SetPriority(const ProcessInstance& /*process*/, PriorityLevel /*level*/) {
+        return ChangeOutcome::Failed;
+    }
 };
 
 // Every process of a fresh walk, in walk order, each with the start time and

@@ -8,15 +8,18 @@
 #include <string_view>
 #include <vector>
 
+#include "process/SuspendRules.h"
+
 // One process of a look, named as the refresh's snapshot names it.
 struct SampledProcess {
     uint32_t pid = 0;
     std::string name;
-    uint64_t cpuTime = 0;       // user + kernel time, 100-ns units
-    uint64_t startTime = 0;     // creation, 100-ns units since 1601 (UTC); 0 when unknown
-    uint64_t workingSet = 0;    // bytes, or kUnknownBytes
-    uint64_t privateBytes = 0;  // bytes, or kUnknownBytes
-    uint32_t parentPid = 0;     // the process that started it, as the system remembers it
+    uint64_t cpuTime = 0;                                    // user + kernel time, 100-ns units
+    uint64_t startTime = 0;                                  // creation, 100-ns units since 1601 (UTC); 0 when unknown
+    uint64_t workingSet = 0;                                 // bytes, or kUnknownBytes
+    uint64_t privateBytes = 0;                               // bytes, or kUnknownBytes
+    uint32_t parentPid = 0;                                  // the process that started it, as the system remembers it
+    LookedSuspension suspension = LookedSuspension::Untold;  // by its threads' states
 };
 
 // A memory figure the look could not give right: a 32-bit program on a

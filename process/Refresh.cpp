@@ -99,8 +99,10 @@ std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
         ProcessCategory category = ClassifyProcess(record.name, context.blockList, reference);
         // A recorded program file under another name is as dangerous as the name.
         if (blocked && category == ProcessCategory::CategoryApplication) category = ProcessCategory::CategoryDangerous;
-        rows.push_back({record.name, RowWord(context, record, category, blocked), PidText(record.pid), record.parentPid,
-                        record.startTime});
+        const bool suspended = record.suspension == LookedSuspension::Suspended ||
+                               (context.heldSuspended && context.heldSuspended->Holds({record.pid, record.startTime}));
+        rows.push_back({record.name, WordWithSuspension(RowWord(context, record, category, blocked), suspended),
+                        PidText(record.pid), record.parentPid, record.startTime});
     }
     return rows;
 }

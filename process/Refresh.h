@@ -27,12 +27,16 @@ struct RefreshContext {
     // A look taken right before the refresh, which gives each process its
     // start time and parent; without one the refresh takes its own.
     const ProcessSample* look = nullptr;
+    // The processes this program holds suspended: shown so even where the
+    // look tells no thread states.
+    const SuspendedByProgram* heldSuspended = nullptr;
 };
 
 // Walks the processes, deals with every block-list match (a name of the file,
 // else of the policy, else a recorded program file; asking first when
 // promptDangerous is 1) except in the program's own process, and returns one
-// row per process in snapshot order.
+// row per process in snapshot order; a suspended process's word ends in
+// "（已挂起）".
 std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context);
 
 // The same ends for a look's records without rows, for the check between

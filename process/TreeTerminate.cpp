@@ -44,17 +44,29 @@ const TreeMember* UnendableMember(ProcessSystem& system, const std::vector<const
     return unendable == members.end() ? nullptr : *unendable;
 }
 
-// Ends each member that still runs; false when one of them still runs after.
-bool EndMembers(const CommandContext& context, const std::vector<const TreeMember*>& members) {
-    bool allEnded = true;
+// Suspends every member first, so that none can start another again while
+// the others are ended; then ends each that still runs, in order; then
+// resumes each held member whose end failed (left suspended it would hang).
+// False when one of them still runs after.
+bool HoldAndEndMembers(const CommandContext& context, const std::vector<const TreeMember*>& members) {
+    std::vector<bool> held;
+    held.reserve(members.size());
     for (const TreeMember* member : members) {
+        held.push_back(context.system.Suspend(member->instance()) == ChangeOutcome::Done);
+    }
+    bool allEnded = true;
+    std::vector<const TreeMember*> toResume;
+    for (size_t index = 0; index < members.size(); ++index) {
+        const TreeMember* member = members[index];
         const EndOutcome outcome = context.system.Terminate(member->instance());
         if (outcome == EndOutcome::Gone) continue;
         const bool ended = outcome == EndOutcome::Ended;
         RecordEnd(context.log, {EndReason::TerminateTree, member->name, member->node.pid, ended, {}, {}, {}},
                   member->node.startTime);
+        if (!ended && held[index]) toResume.push_back(member);
         allEnded = allEnded && ended;
     }
+    for (const TreeMember* member : toResume) context.system.Resume(member->instance());
     return allEnded;
 }
 
@@ -112,14 +124,14 @@ bool RunTerminateTreeCommand(const CommandContext& context, const SelectedProces
         return false;
     }
     if (!context.prompt.AskYesNo(TerminateTreeQuestion(selected.name, descendants.size()), "提示")) return false;
-    bool allEnded = EndMembers(context, order);
+    bool allEnded = HoldAndEndMembers(context, order);
     std::vector<TreeMember> counted;
     counted.reserve(order.size());
     for (const TreeMember* member : order) counted.push_back(*member);
     const std::vector<TreeMember> meanwhile = StartedMeanwhile(context.system, counted);
     // What started meanwhile is ended only where all of it can be.
     const std::vector<const TreeMember*> late = Pointers(meanwhile);
-    allEnded = UnendableMember(context.system, late) == nullptr && EndMembers(context, late) && allEnded;
+    allEnded = UnendableMember(context.system, late) == nullptr && HoldAndEndMembers(context, late) && allEnded;
     context.prompt.Notify(allEnded ? "中止成功" : "中止失败", "提示");
     return true;
 }

@@ -64,6 +64,33 @@ static_assert(offsetof(SystemProcessEntry, imageName) == 0x38 && offsetof(System
               "SYSTEM_PROCESS_INFORMATION, 32-bit");
 #endif
 
+// Where each thread's SYSTEM_THREAD_INFORMATION follows its process's entry,
+// and where its state and wait reason lie in it.
+#ifdef _WIN64
+constexpr size_t kProcessEntrySize = 0x100;
+constexpr size_t kThreadEntrySize = 0x50;
+constexpr size_t kThreadStateOffset = 0x44;
+#else
+constexpr size_t kProcessEntrySize = 0xB8;
+constexpr size_t kThreadEntrySize = 0x40;
+constexpr size_t kThreadStateOffset = 0x34;
+#endif
+static_assert(sizeof(SystemProcessEntry) <= kProcessEntrySize, "SYSTEM_PROCESS_INFORMATION head");
+
+// The states of the threads listed after the entry at offset; none that lies
+// outside the filled part.
+std::vector<ThreadState> ThreadStatesAt(const unsigned char* start, size_t offset, size_t filled, ULONG count) {
+    std::vector<ThreadState> states;
+    for (size_t thread = 0; thread < count; ++thread) {
+        const size_t at = offset + kProcessEntrySize + thread * kThreadEntrySize + kThreadStateOffset;
+        if (at + 2 * sizeof(ULONG) > filled) break;
+        ULONG pair[2] = {};
+        std::memcpy(pair, start + at, sizeof(pair));
+        states.push_back({pair[0], pair[1]});
+    }
+    return states;
+}
+
 constexpr ULONG kSystemProcessInformation = 5;
 constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
 constexpr LONG kBufferTooSmall = static_cast<LONG>(0xC0000023);
@@ -101,7 +128,45 @@ Query SystemQuery() {
     return query;
 }
 
+// The system's process list into buffer (kept from call to call: after the
+// first its size fits); returned: the bytes filled. False when it failed.
+bool QueryProcessList(Query query, std::vector<uint64_t>& buffer, ULONG& returned) {
+    if (buffer.empty()) buffer.resize((64u << 10) / sizeof(uint64_t));
+    LONG status = kInfoLengthMismatch;
+    // Processes that start between the calls can make the size asked for too
+    // small again: it grows by a quarter more than asked each time.
+    while (status == kInfoLengthMismatch || status == kBufferTooSmall) {
+        const size_t bytes = buffer.size() * sizeof(uint64_t);
+        status = query(kSystemProcessInformation, buffer.data(), static_cast<ULONG>(bytes), &returned);
+        if (status != kInfoLengthMismatch && status != kBufferTooSmall) break;
+        const size_t wanted = std::max<size_t>(static_cast<size_t>(returned) + returned / 4, 2 * bytes);
+        if (wanted > kLargestBuffer) return false;
+        buffer.assign((wanted + sizeof(uint64_t) - 1) / sizeof(uint64_t), 0);
+    }
+    return status >= 0;
+}
+
 }  // namespace
+
+LookedSuspension LookedSuspensionOf(const ProcessInstance& instance) {
+    const Query query = SystemQuery();
+    std::vector<uint64_t> buffer;
+    ULONG returned = 0;
+    if (!query || !QueryProcessList(query, buffer, returned)) return LookedSuspension::Untold;
+    const auto* const start = reinterpret_cast<const unsigned char*>(buffer.data());
+    const size_t filled = std::min<size_t>(returned, buffer.size() * sizeof(uint64_t));
+    for (size_t offset = 0; offset + sizeof(SystemProcessEntry) <= filled;) {
+        SystemProcessEntry entry;
+        std::memcpy(&entry, start + offset, sizeof(entry));
+        const auto pid = static_cast<uint32_t>(reinterpret_cast<ULONG_PTR>(entry.processId));
+        if (IsSameProcess({pid, Ticks(entry.createTime)}, instance)) {
+            return SuspensionFromThreadStates(ThreadStatesAt(start, offset, filled, entry.threadCount));
+        }
+        if (entry.nextEntryOffset == 0) break;
+        offset += entry.nextEntryOffset;
+    }
+    return LookedSuspension::Untold;
+}
 
 bool Win32ProcessSystem::ProcessListMayHaveChanged() {
     const Query query = SystemQuery();
@@ -123,20 +188,8 @@ bool Win32ProcessSystem::SampleProcesses(ProcessSample& sample) {
     if (!query) return ProcessSystem::SampleProcesses(sample);
     if (!m_memoryFiguresCut) m_memoryFiguresCut = MemoryFiguresAreCut();
     const bool memoryCut = *m_memoryFiguresCut;
-    if (m_sampleBuffer.empty()) m_sampleBuffer.resize((64u << 10) / sizeof(uint64_t));
     ULONG returned = 0;
-    LONG status = kInfoLengthMismatch;
-    // Processes that start between the calls can make the size asked for too
-    // small again: it grows by a quarter more than asked each time.
-    while (status == kInfoLengthMismatch || status == kBufferTooSmall) {
-        const size_t bytes = m_sampleBuffer.size() * sizeof(uint64_t);
-        status = query(kSystemProcessInformation, m_sampleBuffer.data(), static_cast<ULONG>(bytes), &returned);
-        if (status != kInfoLengthMismatch && status != kBufferTooSmall) break;
-        const size_t wanted = std::max<size_t>(static_cast<size_t>(returned) + returned / 4, 2 * bytes);
-        if (wanted > kLargestBuffer) return false;
-        m_sampleBuffer.assign((wanted + sizeof(uint64_t) - 1) / sizeof(uint64_t), 0);
-    }
-    if (status < 0) return false;
+    if (!QueryProcessList(query, m_sampleBuffer, returned)) return false;
     sample = ProcessSample{};
     sample.hasFigures = true;
     sample.takenAt = SteadyNow();
@@ -161,6 +214,7 @@ bool Win32ProcessSystem::SampleProcesses(ProcessSample& sample) {
         process.parentPid = static_cast<uint32_t>(reinterpret_cast<ULONG_PTR>(entry.parentProcessId));
         process.workingSet = memoryCut ? kUnknownBytes : entry.workingSetSize;
         process.privateBytes = memoryCut ? kUnknownBytes : entry.pagefileUsage;
+        process.suspension = SuspensionFromThreadStates(ThreadStatesAt(start, offset, filled, entry.threadCount));
         sample.processes.push_back(std::move(process));
         if (entry.nextEntryOffset == 0) break;
         offset += entry.nextEntryOffset;

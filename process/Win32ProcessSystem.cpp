@@ -234,6 +234,123 @@ bool Win32ProcessSystem::IsRunning(const ProcessInstance& instance) {
     return process && HandleIsTheProcess(process.get(), instance);
 }
 
+void Win32ProcessSystem::NoteRefusal(uint32_t pid) {
+    (IsProtected(pid) ? m_protectedEnds : m_deniedEnds).push_back(pid);
+}
+
+ChangeOutcome Win32ProcessSystem::ChangeProcess(const ProcessInstance& instance, unsigned long rights,
+                                                const std::function<bool(void*)>& change) {
+    if (IsTerminationRefused(instance.pid, false)) return ChangeOutcome::Failed;
+    UniqueHandle process = OpenProcessForQuery(instance.pid, rights);
+    if (!process) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_INVALID_PARAMETER) return ChangeOutcome::Gone;
+        if (error != ERROR_ACCESS_DENIED) return ChangeOutcome::Failed;
+        NoteRefusal(instance.pid);
+        return ChangeOutcome::Denied;
+    }
+    if (!HandleIsTheProcess(process.get(), instance)) return ChangeOutcome::Gone;
+    if (change(process.get())) return ChangeOutcome::Done;
+    if (GetLastError() != ERROR_ACCESS_DENIED) return ChangeOutcome::Failed;
+    NoteRefusal(instance.pid);
+    return ChangeOutcome::Denied;
+}
+
+namespace {
+constexpr DWORD kProcessSuspendResume = 0x0800;
+constexpr DWORD kThreadQueryLimitedInformation = 0x0800;
+}  // namespace
+
+bool ChangeEachThread(uint32_t pid, bool suspend) {
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!snapshot) return false;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    bool all = true;
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {
+        if (entry.th32OwnerProcessID != pid) continue;
+        const UniqueHandle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
+        const DWORD previous = !thread   ? static_cast<DWORD>(-1)
+                               : suspend ? SuspendThread(thread.get())
+                                         : ResumeThread(thread.get());
+        all = all && previous != static_cast<DWORD>(-1);
+    }
+    return all;
+}
+
+namespace {
+
+// NtSuspendProcess or NtResumeProcess on the handle where ntdll has it, else
+// each thread in turn. Sets the last error on failure.
+bool ChangeWholeProcess(HANDLE process, uint32_t pid, bool suspend) {
+    using ProcessCall = LONG(WINAPI*)(HANDLE);
+    const auto call = FindSystemFunction<ProcessCall>(L"ntdll.dll", suspend ? "NtSuspendProcess" : "NtResumeProcess");
+    if (!call) return ChangeEachThread(pid, suspend);
+    constexpr LONG kStatusAccessDenied = static_cast<LONG>(0xC0000022);
+    const LONG status = call(process);
+    if (status >= 0) return true;
+    SetLastError(status == kStatusAccessDenied ? ERROR_ACCESS_DENIED : ERROR_GEN_FAILURE);
+    return false;
+}
+
+}  // namespace
+
+ChangeOutcome Win32ProcessSystem::Suspend(const ProcessInstance& instance) {
+    // No rights help with a critical process: suspending it stops the system.
+    if (IsEndRefused(instance)) return ChangeOutcome::Failed;
+    return ChangeProcess(instance, kProcessSuspendResume,
+                         [&](void* process) { return ChangeWholeProcess(process, instance.pid, true); });
+}
+
+ChangeOutcome Win32ProcessSystem::Resume(const ProcessInstance& instance) {
+    return ChangeProcess(instance, kProcessSuspendResume,
+                         [&](void* process) { return ChangeWholeProcess(process, instance.pid, false); });
+}
+
+std::vector<uint32_t> ThreadSuspendCounts(uint32_t pid) {
+    using QueryThread = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+    constexpr ULONG kThreadSuspendCount = 35;
+    const auto query = FindSystemFunction<QueryThread>(L"ntdll.dll", "NtQueryInformationThread");
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!query || !snapshot) return {};
+    std::vector<uint32_t> counts;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {
+        if (entry.th32OwnerProcessID != pid) continue;
+        UniqueHandle thread(OpenThread(kThreadQueryLimitedInformation, FALSE, entry.th32ThreadID));
+        // Systems before Vista know only the full query right.
+        if (!thread) thread.reset(OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID));
+        ULONG count = 0;
+        if (!thread || query(thread.get(), kThreadSuspendCount, &count, sizeof(count), nullptr) < 0) return {};
+        counts.push_back(count);
+    }
+    return counts;
+}
+
+bool Win32ProcessSystem::IsSuspended(const ProcessInstance& instance) {
+    switch (LookedSuspensionOf(instance)) {
+    case LookedSuspension::Suspended: return true;
+    case LookedSuspension::Running: return false;
+    case LookedSuspension::Untold: break;
+    }
+    // The counts are read only while the pid still names the process.
+    const UniqueHandle process = OpenProcessForQuery(instance.pid, 0);
+    return process && HandleIsTheProcess(process.get(), instance) &&
+           IsSuspendedByCounts(ThreadSuspendCounts(instance.pid));
+}
+
+std::optional<PriorityLevel> Win32ProcessSystem::ReadPriority(const ProcessInstance& instance) {
+    const UniqueHandle process = OpenProcessForQuery(instance.pid, 0);
+    if (!process || !HandleIsTheProcess(process.get(), instance)) return std::nullopt;
+    return PriorityFromClassValue(GetPriorityClass(process.get()));
+}
+
+ChangeOutcome Win32ProcessSystem::SetPriority(const ProcessInstance& instance, PriorityLevel level) {
+    return ChangeProcess(instance, PROCESS_SET_INFORMATION,
+                         [&](void* process) { return SetPriorityClass(process, PriorityClassValue(level)) != FALSE; });
+}
+
 bool Win32ProcessSystem::IsEndRefused(const ProcessInstance& instance) {
     if (IsTerminationRefused(instance.pid, false) || IsProtected(instance.pid)) return true;
     const UniqueHandle process = OpenProcessForQuery(instance.pid, 0);

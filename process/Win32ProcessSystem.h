@@ -59,6 +59,13 @@ public:
     std::optional<std::string> ReadCommandLine(uint32_t pid) override;
     std::string ReadUserName(uint32_t pid) override;
     FileSignature ReadSignature(const std::wstring& path) override;
+    // NtSuspendProcess / NtResumeProcess where ntdll has them, else each
+    // thread of the process in turn.
+    ChangeOutcome Suspend(const ProcessInstance& process) override;
+    ChangeOutcome Resume(const ProcessInstance& process) override;
+    bool IsSuspended(const ProcessInstance& process) override;
+    std::optional<PriorityLevel> ReadPriority(const ProcessInstance& process) override;
+    ChangeOutcome SetPriority(const ProcessInstance& process, PriorityLevel level) override;
 
 protected:
     // The critical-process flag of an opened process, as Terminate reads it;
@@ -74,6 +81,13 @@ protected:
 
 private:
     static bool EnableOwnDebugPrivilege();
+    // Opens the process once with rights and applies change to that handle
+    // while it names the very process; change leaves the system's error set
+    // when it fails.
+    ChangeOutcome ChangeProcess(const ProcessInstance& instance, unsigned long rights,
+                                const std::function<bool(void*)>& change);
+    // Keeps a refusal for want of rights for the restart offer.
+    void NoteRefusal(uint32_t pid);
 
     std::optional<bool> m_debugPrivilege;    // the answer of the first request
     std::optional<bool> m_memoryFiguresCut;  // asked at the first look
@@ -102,6 +116,18 @@ private:
 // process's file to this 32-bit program), else the first module of its module
 // snapshot. Empty when neither works.
 std::wstring ProcessImagePath(uint32_t pid);
+
+// What the threads' states in a fresh look of the system say of the process.
+LookedSuspension LookedSuspensionOf(const ProcessInstance& instance);
+
+// Suspends (or resumes) each thread the process has, for systems without
+// NtSuspendProcess; false when one of them could not be. The caller holds the
+// process open, which keeps its pid from being given again.
+bool ChangeEachThread(uint32_t pid, bool suspend);
+
+// The suspend count of each thread of the process (ThreadSuspendCount); none
+// when one of them cannot be read.
+std::vector<uint32_t> ThreadSuspendCounts(uint32_t pid);
 
 // True when the system runs the process protected (Windows 8.1 on): its
 // protection level, read through NtQueryInformationProcess, names a type.

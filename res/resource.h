@@ -88,6 +88,15 @@
 // The process tree: its order in the list and the end of a whole tree
 #define ID_MENU_TREEORDER    32810
 #define ID_ROW_TERMINATETREE 32811
+// Suspend, resume and the six priority classes, in the order of PriorityLevel
+#define ID_ROW_SUSPEND              32812
+#define ID_ROW_RESUME               32813
+#define ID_ROW_PRIORITY_REALTIME    32814
+#define ID_ROW_PRIORITY_HIGH        32815
+#define ID_ROW_PRIORITY_ABOVENORMAL 32816
+#define ID_ROW_PRIORITY_NORMAL      32817
+#define ID_ROW_PRIORITY_BELOWNORMAL 32818
+#define ID_ROW_PRIORITY_IDLE        32819
 // Startup entries
 #define ID_MENU_STARTUP 32830
 #define ID_TRAY_STARTUP 32831

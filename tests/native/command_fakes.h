@@ -138,6 +138,39 @@ public:
         local = {2026, 12, 8, 10, 11, static_cast<int>(moment % 60)};
         return true;
     }
+
+    // Suspend, resume and priority changes go into events too; a pid in
+    // deniedChanges is refused for want of rights, one in failedChanges fails.
+    std::set<uint32_t> suspended;
+    std::set<uint32_t> deniedChanges, failedChanges;
+    std::map<uint32_t, PriorityLevel> priorities;
+    ChangeOutcome Change(const char* what, const ProcessInstance& process) {
+        events.push_back(std::string(what) + " " + std::to_string(process.pid));
+        if (!IsRunning(process)) return ChangeOutcome::Gone;
+        if (deniedChanges.count(process.pid)) return ChangeOutcome::Denied;
+        if (failedChanges.count(process.pid)) return ChangeOutcome::Failed;
+        return ChangeOutcome::Done;
+    }
+    ChangeOutcome Suspend(const ProcessInstance& process) override {
+        const ChangeOutcome outcome = Change("suspend", process);
+        if (outcome == ChangeOutcome::Done) suspended.insert(process.pid);
+        return outcome;
+    }
+    ChangeOutcome Resume(const ProcessInstance& process) override {
+        const ChangeOutcome outcome = Change("resume", process);
+        if (outcome == ChangeOutcome::Done) suspended.erase(process.pid);
+        return outcome;
+    }
+    bool IsSuspended(const ProcessInstance& process) override { return suspended.count(process.pid) > 0; }
+    std::optional<PriorityLevel> ReadPriority(const ProcessInstance& process) override {
+        const auto found = priorities.find(process.pid);
+        return found == priorities.end() ? std::nullopt : std::optional<PriorityLevel>(found->second);
+    }
+    ChangeOutcome SetPriority(const ProcessInstance& process, PriorityLevel level) override {
+        const ChangeOutcome outcome = Change("priority", process);
+        if (outcome == ChangeOutcome::Done) priorities[process.pid] = level;
+        return outcome;
+    }
 };
 
 class ScriptedPrompt : public MessagePrompt {

@@ -108,6 +108,7 @@ TEST_F(DetailsTest, FactsFollowTheSnapshotText) {
                                             " 专用字节: 2,048 K",
                                             " 文件描述: Windows 资源管理器",
                                             " 公司: Microsoft",
+                                            " 优先级: 无法读取",
                                             " 可疑进程: 程序文件不在系统目录中",
                                             " 命令行: 无法读取",
                                             " 父进程: PID 1200（已结束）",
@@ -129,7 +130,7 @@ TEST_F(DetailsTest, FactsFollowTheSnapshotText) {
     EXPECT_EQ(" 封锁依据: 文件指纹（game.exe）", Lines(BuildDetailsFacts(context, Row("explorer.exe", 1234))).back());
 
     const std::string ended = BuildDetailsFacts(Context(5), Row("explorer.exe", 9999));
-    EXPECT_EQ(7u, Lines(ended).size());
+    EXPECT_EQ(8u, Lines(ended).size());
     for (const std::string& line : Lines(ended)) EXPECT_NE(std::string::npos, line.find(": 无法读取")) << line;
 
     system.sample.processes[0].startTime = 0;  // not known

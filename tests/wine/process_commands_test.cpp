@@ -537,7 +537,7 @@ TEST_F(ProcessCommandsTest, RowMenuOfARightClickedRowPostsTheRowCommands) {
         ClientToScreen(dialog.m_list.m_hWnd, &point);
         click(dialog.m_list.m_hWnd, point);
     };
-    RowMenuUser::downs = 7;  // 复制进程名, past the separator
+    RowMenuUser::downs = 9;  // 复制进程名, past the separator
     rightClick(RowOf(helper.pid()));
     for (const auto& item : RowMenuUser::enabled) EXPECT_NE(item.first == SC_CLOSE, item.second) << item.first;
     EXPECT_EQ(L"tvxmenu.exe", ClipboardText());
@@ -553,6 +553,19 @@ TEST_F(ProcessCommandsTest, RowMenuOfARightClickedRowPostsTheRowCommands) {
     prompt.answers = {kIdNo};
     rightClick(RowOf(helper.pid()));
     EXPECT_EQ(std::vector<std::string>{"真的要终止tvxmenu.exe吗？"}, Texts());
+
+    // 挂起进程 holds the process still and its row says so; the same place
+    // then offers 恢复进程.
+    RowMenuUser::downs = 3;
+    prompt.shown.clear();
+    rightClick(RowOf(helper.pid()));
+    EXPECT_TRUE(Texts().empty());
+    const ProcessInstance helperProcess{helper.pid(), Win32ProcessSystem().StartTimeOf(helper.pid())};
+    EXPECT_TRUE(Win32ProcessSystem().IsSuspended(helperProcess));
+    EXPECT_EQ(dialog.m_list.GetItemText(RowOf(helper.pid()), 1), " 应用程序进程（已挂起）");
+    rightClick(RowOf(helper.pid()));
+    EXPECT_FALSE(Win32ProcessSystem().IsSuspended(helperProcess));
+    EXPECT_EQ(dialog.m_list.GetItemText(RowOf(helper.pid()), 1), " 应用程序进程");
 
     // A refresh while the menu is open takes its row away: the command does nothing.
     prompt.shown.clear();

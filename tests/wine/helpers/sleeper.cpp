@@ -2,7 +2,12 @@
 // seconds given (default 60) and exits. "spin" keeps one processor busy for
 // that time instead; "hold N" first writes N megabytes, so they are in its
 // working set; "spawn N" first starts a copy of itself with "spawn N-1", so
-// N processes below it form a chain.
+// N processes below it form a chain. "count FILE" writes a count that grows
+// every 10 ms into FILE (in its folder) until the time is up. "pair" starts a
+// copy of itself with "watch" and sleeps; "watch [PID]" keeps a partner: the
+// process PID, or else a copy of itself it starts with "watch <own pid>", and
+// starts the partner again (with its own pid) the moment it ends: a pair that
+// restarts each other.
 #include <windows.h>
 
 #include <cstdlib>
@@ -10,9 +15,75 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+std::string OwnPath() {
+    std::vector<char> path(MAX_PATH * 4);
+    GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    return path.data();
+}
+
+// Starts a copy of this program with the arguments; its handle, or null.
+HANDLE StartCopy(const std::string& arguments) {
+    const std::string path = OwnPath();
+    std::string commandLine = "\"" + path + "\" " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION child{};
+    if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &child)) {
+        return nullptr;
+    }
+    CloseHandle(child.hThread);
+    return child.hProcess;
+}
+
+int Count(const char* file, DWORD end) {
+    for (unsigned long count = 0; static_cast<LONG>(end - GetTickCount()) > 0; ++count) {
+        const std::string text = std::to_string(count);
+        HANDLE out =
+            CreateFileA(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (out != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+            CloseHandle(out);
+        }
+        Sleep(10);
+    }
+    return 0;
+}
+
+// The partner lives only until this one's own end: a pair left running by
+// a failed test ends all the same.
+int Watch(const char* partnerPid, DWORD end) {
+    const auto restart = [end]() -> HANDLE {
+        const DWORD left = (end - GetTickCount()) / 1000;
+        if (left == 0) return nullptr;
+        return StartCopy(std::to_string(left) + " watch " + std::to_string(GetCurrentProcessId()));
+    };
+    HANDLE partner =
+        partnerPid ? OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::atoi(partnerPid))) : restart();
+    while (static_cast<LONG>(end - GetTickCount()) > 0) {
+        if (partner && WaitForSingleObject(partner, 10) != WAIT_OBJECT_0) continue;
+        if (partner) CloseHandle(partner);
+        partner = restart();
+        if (!partner) Sleep(10);
+    }
+    if (partner) CloseHandle(partner);
+    return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
     const DWORD end = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
+    if (argc > 3 && std::strcmp(argv[2], "count") == 0) return Count(argv[3], end);
+    if (argc > 2 && std::strcmp(argv[2], "watch") == 0) return Watch(argc > 3 ? argv[3] : nullptr, end);
+    if (argc > 2 && std::strcmp(argv[2], "pair") == 0) {
+        HANDLE first = StartCopy(std::string(argv[1]) + " watch");
+        if (first) CloseHandle(first);
+    }
     if (argc > 2 && std::strcmp(argv[2], "spin") == 0) {
         while (static_cast<LONG>(end - GetTickCount()) > 0) {
         }
