@@ -26,6 +26,14 @@ std::array<uint8_t, 16> Ipv4FromTableValue(uint32_t value) {
     return address;
 }
 
+uint32_t PortTableValue(uint16_t port) { return ((port & 0xFFu) << 8) | ((port >> 8) & 0xFFu); }
+
+uint32_t Ipv4TableValue(const std::array<uint8_t, 16>& address) {
+    uint32_t value = 0;
+    for (size_t index = 0; index < 4; ++index) value |= uint32_t{address[index]} << (8 * index);
+    return value;
+}
+
 namespace {
 
 std::string Ipv4Text(const uint8_t* bytes) { return FormatText("%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]); }
@@ -185,6 +193,26 @@ int CompareConnections(const ShownConnection& a, const ShownConnection& b, int c
     }
 }
 
+std::vector<ShownConnection> ShowConnections(const std::vector<ConnectionRow>& rows, const ProcessSample& look,
+                                             const ProcessInstance* only) {
+    std::map<uint32_t, const SampledProcess*> processes;
+    for (const SampledProcess& process : look.processes) processes.emplace(process.pid, &process);
+    std::vector<ShownConnection> shown;
+    for (const ConnectionRow& row : rows) {
+        ShownConnection connection{row, {}, 0};
+        const auto found = processes.find(row.pid);
+        if (found != processes.end()) {
+            connection.processName = found->second->name;
+            connection.startTime = found->second->startTime;
+        }
+        if (only && (row.pid != only->pid || (only->startTime != 0 && connection.startTime != only->startTime))) {
+            continue;
+        }
+        shown.push_back(std::move(connection));
+    }
+    return shown;
+}
+
 bool IsSameConnection(const ConnectionRow& a, const ConnectionRow& b) { return KeyOf(a) == KeyOf(b); }
 
 ConnectionChanges DiffConnections(const std::vector<ShownConnection>& shown,
@@ -225,6 +253,13 @@ std::string ConnectionsClipboardText(const std::vector<std::vector<std::string>>
 
 bool CanDisconnect(const ConnectionRow& row) {
     return row.protocol == ConnectionProtocol::Tcp && row.state == TcpState::Established;
+}
+
+DisconnectOutcome DisconnectOutcomeOf(uint32_t error) {
+    constexpr uint32_t kAccessDenied = 5;
+    constexpr uint32_t kMidNotFound = 317;
+    if (error == 0) return DisconnectOutcome::Disconnected;
+    return error == kAccessDenied || error == kMidNotFound ? DisconnectOutcome::Denied : DisconnectOutcome::Failed;
 }
 
 namespace {

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "process/ProcessInstance.h"
 #include "process/ProcessSystem.h"
+#include "process/ProcessUsage.h"
 
 enum class ConnectionProtocol { Tcp, Tcp6, Udp, Udp6 };
 
@@ -53,6 +55,9 @@ bool IsTcp(ConnectionProtocol protocol);
 // a little-endian 32-bit value.
 uint16_t PortFromTableValue(uint32_t value);
 std::array<uint8_t, 16> Ipv4FromTableValue(uint32_t value);
+// The same values back, for a row handed to the system.
+uint32_t PortTableValue(uint16_t port);
+uint32_t Ipv4TableValue(const std::array<uint8_t, 16>& address);
 
 // "192.168.1.5"; "2001:db8::1" (the longest run of two or more zero groups
 // written "::", the first of equal runs), "fe80::1%3" with a scope,
@@ -86,7 +91,15 @@ extern const char* const kNoOwnerText;
 struct ShownConnection {
     ConnectionRow row;
     std::string processName;
+    uint64_t startTime = 0;  // of the owner, from the same look; 0 when unknown
+    ProcessInstance owner() const { return {row.pid, startTime}; }
 };
+// The rows of a reading with their owners' names and start times from a look
+// at the processes (a pid the look lacks keeps an empty name); with only, the
+// rows of that process alone (an owner whose start time is known differs
+// from a reused pid).
+std::vector<ShownConnection> ShowConnections(const std::vector<ConnectionRow>& rows, const ProcessSample& look,
+                                             const ProcessInstance* only);
 std::vector<std::string> ConnectionCells(const ShownConnection& shown);
 
 // The order of two rows by a column, ascending (negative: a first):
@@ -115,6 +128,10 @@ std::string ConnectionsClipboardText(const std::vector<std::vector<std::string>>
 
 // Whether 断开连接 applies: an established IPv4 TCP connection.
 bool CanDisconnect(const ConnectionRow& row);
+// What became of 断开连接: the system refuses it to a program without
+// administrator rights (access denied, or "mid not found" on some versions).
+enum class DisconnectOutcome { Disconnected, Denied, Failed };
+DisconnectOutcome DisconnectOutcomeOf(uint32_t error);
 // "确定要断开 <name> 的连接 <local> -> <remote> 吗？"
 std::string DisconnectQuestion(const ShownConnection& shown);
 // The line of tarvemonix.log, with CR LF: "2026-12-08 13:56:27  断开连接  NAME

@@ -263,3 +263,47 @@ TEST(ConnectionCommands, ClipboardTextAndCountLine) {
     EXPECT_EQ(ConnectionCountLine(rows, 8), "网络连接: 1 个（监听 1 个）");
     EXPECT_EQ(ConnectionCountLine(rows, 9), "网络连接: 0 个（监听 0 个）");
 }
+
+TEST(ConnectionTexts, TableValuesGoBackUnchanged) {
+    EXPECT_EQ(PortTableValue(443), 0xBB01u);
+    EXPECT_EQ(PortFromTableValue(PortTableValue(0x1234)), 0x1234);
+    EXPECT_EQ(Ipv4TableValue(Ipv4FromTableValue(0x0501A8C0u)), 0x0501A8C0u);
+    std::array<uint8_t, 16> address = {1, 2, 3, 4, 9, 9};
+    EXPECT_EQ(Ipv4TableValue(address), 0x04030201u) << "only the first four bytes";
+}
+
+TEST(ConnectionCommands, DisconnectRefusalsOfferRights) {
+    EXPECT_EQ(DisconnectOutcomeOf(0), DisconnectOutcome::Disconnected);
+    EXPECT_EQ(DisconnectOutcomeOf(5), DisconnectOutcome::Denied);
+    EXPECT_EQ(DisconnectOutcomeOf(317), DisconnectOutcome::Denied);
+    EXPECT_EQ(DisconnectOutcomeOf(87), DisconnectOutcome::Failed);
+}
+
+TEST(ConnectionOwners, NamesAndStartTimesComeFromTheLook) {
+    ProcessSample look;
+    look.processes = {{10, "server.exe", 0, 1000, 0, 0, 0}, {11, "client.exe", 0, 2000, 0, 0, 0}};
+    const std::vector<ConnectionRow> rows = {
+        Tcp(V4(127, 0, 0, 1, 80), {}, TcpState::Listen, 10).row,
+        Tcp(V4(127, 0, 0, 1, 5000), V4(127, 0, 0, 1, 80), TcpState::Established, 11).row,
+        Tcp(V4(127, 0, 0, 1, 80), V4(127, 0, 0, 1, 5000), TcpState::Established, 0).row,
+        Udp(V4(0, 0, 0, 0, 53), 12).row,
+    };
+    const std::vector<ShownConnection> all = ShowConnections(rows, look, nullptr);
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(all[0].processName, "server.exe");
+    EXPECT_EQ(all[0].owner().startTime, 1000u);
+    EXPECT_EQ(all[1].processName, "client.exe");
+    EXPECT_EQ(all[1].owner().pid, 11u);
+    EXPECT_EQ(all[2].processName, "");
+    EXPECT_EQ(all[3].processName, "") << "a pid the look lacks";
+    EXPECT_EQ(all[3].startTime, 0u);
+
+    const ProcessInstance server{10, 1000};
+    const std::vector<ShownConnection> mine = ShowConnections(rows, look, &server);
+    ASSERT_EQ(mine.size(), 1u);
+    EXPECT_EQ(mine[0].row.pid, 10u);
+    const ProcessInstance reused{10, 999};
+    EXPECT_TRUE(ShowConnections(rows, look, &reused).empty()) << "the pid names another process now";
+    const ProcessInstance unknownStart{11, 0};
+    EXPECT_EQ(ShowConnections(rows, look, &unknownStart).size(), 1u);
+}
