@@ -66,6 +66,7 @@ TEST(ConnectionTexts, Ipv6CompressesTheLongestZeroRun) {
     EXPECT_EQ(V6Text({0xABCD, 0x12, 0xFFFF, 1, 2, 3, 4, 5}), "abcd:12:ffff:1:2:3:4:5");
     EXPECT_EQ(V6Text({0, 0, 0, 0, 0, 0xffff, 0x0102, 0x0304}), "::ffff:1.2.3.4");
     EXPECT_EQ(V6Text({0, 0, 0, 0, 0, 0xfffe, 0x0102, 0x0304}), "::fffe:102:304");
+    EXPECT_EQ(V6Text({0, 0, 0, 0, 0, 0xfeff, 0x0102, 0x0304}), "::feff:102:304");
 }
 
 TEST(ConnectionTexts, Ipv6EndpointsAreBracketedWithTheirScope) {
