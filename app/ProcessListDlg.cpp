@@ -136,6 +136,8 @@ bool CProcessListDlg::OnCommand(UINT id, UINT code, HWND control) {
     case ID_MENU_TREEORDER: OnToggleTreeOrder(); return true;
     case ID_MENU_STARTUP:
     case ID_TRAY_STARTUP: UnlessDialogIsOpen([this] { OnStartupEntries(); }); return true;
+    case ID_MENU_CONNECTIONS: UnlessDialogIsOpen([this] { OnNetworkConnections(false); }); return true;
+    case ID_ROW_CONNECTIONS: UnlessDialogIsOpen([this] { OnNetworkConnections(true); }); return true;
     default: return CDialog::OnCommand(id, code, control);
     }
 }

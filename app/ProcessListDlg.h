@@ -299,6 +299,8 @@ private:
     bool m_bShowMaximized = false;  // started in the tray: maximised at the first show
     // The startup entries dialog, and its restart as administrator.
     void OnStartupEntries();
+    // "网络连接": every connection, or (selectedRowOnly) the selected row's.
+    void OnNetworkConnections(bool selectedRowOnly);
     bool m_bOpenStartupEntries = false;
     // ---- Program files blocked by fingerprint, the policy's names, the fast check
     void OnFastCheck();

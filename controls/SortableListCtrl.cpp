@@ -45,6 +45,31 @@ void CSortableListCtrl::DeleteAllRows() {
     for (RowData* data : owned) delete data;
 }
 
+void CSortableListCtrl::DeleteRow(int row) {
+    auto* data = reinterpret_cast<RowData*>(GetItemData(row));
+    if (!data || !SendMessage(LVM_DELETEITEM, static_cast<WPARAM>(row))) return;
+    m_rows.erase(std::remove(m_rows.begin(), m_rows.end(), data), m_rows.end());
+    delete data;
+}
+
+void CSortableListCtrl::SetRowCells(int row, const std::vector<std::string>& cells) {
+    auto* data = reinterpret_cast<RowData*>(GetItemData(row));
+    if (!data) return;
+    for (size_t column = 0; column < cells.size() && column < data->cells.size(); ++column) {
+        if (data->cells[column] == cells[column]) continue;
+        data->cells[column] = cells[column];
+        SetItemText(row, static_cast<int>(column), cells[column]);
+    }
+}
+
+int CSortableListCtrl::FindRowByTag(size_t tag) const {
+    const int count = GetItemCount();
+    for (int row = 0; row < count; ++row) {
+        if (RowTag(row) == tag) return row;
+    }
+    return -1;
+}
+
 void CSortableListCtrl::SortByColumn(int column, bool ascending) {
     m_bAscending = ascending;
     m_nSortColumn = column;
@@ -139,6 +164,14 @@ int CALLBACK CSortableListCtrl::CompareRows(LPARAM first, LPARAM second, LPARAM 
             return row ? row->addedAs : 0;
         };
         return added(first) < added(second) ? -1 : (added(first) > added(second) ? 1 : 0);
+    }
+    if (self->compareTags) {
+        const auto* a = reinterpret_cast<const RowData*>(first);
+        const auto* b = reinterpret_cast<const RowData*>(second);
+        if (a && b) {
+            const int order = self->compareTags(a->tag, b->tag, self->m_nSortColumn);
+            return self->m_bAscending ? order : -order;
+        }
     }
     // Collation of the user's locale, applied to the texts as code page 936.
     auto collate = [](const std::string& x, const std::string& y) {

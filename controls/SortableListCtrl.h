@@ -29,6 +29,16 @@ public:
     // Removes every row and releases the rows' data.
     void DeleteAllRows();
     void SortByColumn(int column, bool ascending);
+    // Removes one row and releases its data.
+    void DeleteRow(int row);
+    // New texts for the cells of a row that stays where it is.
+    void SetRowCells(int row, const std::vector<std::string>& cells);
+    // The row whose tag is tag; -1 for none.
+    int FindRowByTag(size_t tag) const;
+    // An order of the caller's own for the rows of a column, ascending, by
+    // the rows' tags (negative: first before second); without it the cells'
+    // texts decide.
+    std::function<int(size_t firstTag, size_t secondTag, int column)> compareTags;
 
     // A column of figures that change while the rows stay: it sorts by value,
     // largest first on its first click, and rows of equal value keep the

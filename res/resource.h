@@ -9,7 +9,8 @@
 #define IDD_BLOCKLIST   139
 #define IDD_ADDBLOCK    140
 // Startup entries
-#define IDD_STARTUP 160
+#define IDD_STARTUP     160
+#define IDD_CONNECTIONS 170
 
 // Menus, strings, icon, cursor
 #define IDR_TRAYMENU  130
@@ -64,6 +65,14 @@
 #define IDC_STARTUPHIDEOWN 1136
 #define IDC_STARTUPCOUNT   1137
 
+// Network connections dialog
+#define IDC_CONNLIST       1140
+#define IDC_CONNTERMINATE  1141
+#define IDC_CONNBLOCK      1142
+#define IDC_CONNDISCONNECT 1143
+#define IDC_CONNCOPY       1144
+#define IDC_CONNREFRESH    1145
+
 // Commands
 #define ID_TRAY_SHOW      32771
 #define ID_TRAY_SYSINFO   32772
@@ -100,6 +109,9 @@
 // Startup entries
 #define ID_MENU_STARTUP 32830
 #define ID_TRAY_STARTUP 32831
+
+#define ID_MENU_CONNECTIONS 32840
+#define ID_ROW_CONNECTIONS  32841
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -7,7 +7,12 @@
 // copy of itself with "watch" and sleeps; "watch [PID]" keeps a partner: the
 // process PID, or else a copy of itself it starts with "watch <own pid>", and
 // starts the partner again (with its own pid) the moment it ends: a pair that
-// restarts each other.
+// restarts each other. "listen PORT" listens on 127.0.0.1:PORT and "connect
+// PORT" connects to it, each using its socket once (a getsockopt) so that the
+// system names it as the socket's owner.
+// Before windows.h, which would bring the older socket header.
+#include <winsock2.h>
+
 #include <windows.h>
 
 #include <cstdlib>
@@ -103,8 +108,29 @@ int main(int argc, char** argv) {
             CloseHandle(child.hProcess);
         }
     }
+    WSADATA winsock{};
+    SOCKET socketInUse = INVALID_SOCKET;
+    if (argc > 3 && (std::strcmp(argv[2], "listen") == 0 || std::strcmp(argv[2], "connect") == 0) &&
+        WSAStartup(MAKEWORD(2, 2), &winsock) == 0) {
+        socketInUse = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<u_short>(std::atoi(argv[3])));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool listens = std::strcmp(argv[2], "listen") == 0;
+        const int status = listens ? bind(socketInUse, reinterpret_cast<sockaddr*>(&address), sizeof(address))
+                                   : connect(socketInUse, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        if (status != 0 || (listens && listen(socketInUse, 4) != 0)) return 2;
+        int size = 0;
+        int length = sizeof(size);
+        getsockopt(socketInUse, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&size), &length);
+        sockaddr_in name{};
+        int nameLength = sizeof(name);
+        getsockname(socketInUse, reinterpret_cast<sockaddr*>(&name), &nameLength);
+    }
     std::vector<char> held;
     if (argc > 3 && std::strcmp(argv[2], "hold") == 0) held.assign(static_cast<size_t>(std::atoi(argv[3])) << 20, 1);
     Sleep(static_cast<DWORD>(seconds) * 1000);
+    if (socketInUse != INVALID_SOCKET) closesocket(socketInUse);
     return held.empty() ? 0 : held[held.size() / 2] - 1;
 }
