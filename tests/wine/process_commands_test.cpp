@@ -537,7 +537,7 @@ TEST_F(ProcessCommandsTest, RowMenuOfARightClickedRowPostsTheRowCommands) {
         ClientToScreen(dialog.m_list.m_hWnd, &point);
         click(dialog.m_list.m_hWnd, point);
     };
-    RowMenuUser::downs = 9;  // 复制进程名, past the separator
+    RowMenuUser::downs = 10;  // 复制进程名, past the separator
     rightClick(RowOf(helper.pid()));
     for (const auto& item : RowMenuUser::enabled) EXPECT_NE(item.first == SC_CLOSE, item.second) << item.first;
     EXPECT_EQ(L"tvxmenu.exe", ClipboardText());

@@ -242,10 +242,12 @@ TEST_F(TrayTest, MenuBarTexts) {
     EXPECT_EQ(L"封锁列表(&C)", MenuText(GetSubMenu(bar, 1), 3));
     EXPECT_EQ(L"启动项管理", MenuText(GetSubMenu(bar, 1), 4));
     EXPECT_EQ(static_cast<UINT>(ID_MENU_STARTUP), GetMenuItemID(GetSubMenu(bar, 1), 4));
-    EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(GetSubMenu(bar, 1), 5, MF_BYPOSITION) & MF_SEPARATOR);
-    EXPECT_EQ(L"查看拦截记录", MenuText(GetSubMenu(bar, 1), 6));
-    EXPECT_EQ(static_cast<UINT>(ID_MENU_VIEWLOG), GetMenuItemID(GetSubMenu(bar, 1), 6));
-    EXPECT_EQ(static_cast<UINT>(ID_MENU_AUTORUN), GetMenuItemID(GetSubMenu(bar, 1), 7));
+    EXPECT_EQ(L"网络连接", MenuText(GetSubMenu(bar, 1), 5));
+    EXPECT_EQ(static_cast<UINT>(ID_MENU_CONNECTIONS), GetMenuItemID(GetSubMenu(bar, 1), 5));
+    EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(GetSubMenu(bar, 1), 6, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(L"查看拦截记录", MenuText(GetSubMenu(bar, 1), 7));
+    EXPECT_EQ(static_cast<UINT>(ID_MENU_VIEWLOG), GetMenuItemID(GetSubMenu(bar, 1), 7));
+    EXPECT_EQ(static_cast<UINT>(ID_MENU_AUTORUN), GetMenuItemID(GetSubMenu(bar, 1), 8));
     EXPECT_EQ(L"帮     助(&H)", MenuText(GetSubMenu(bar, 2), 0));
     EXPECT_EQ(L"关\x3000于(&B)", MenuText(GetSubMenu(bar, 2), 2));
     HMENU system = GetSystemMenu(dialog.m_hWnd, FALSE);
