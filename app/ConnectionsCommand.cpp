@@ -22,8 +22,8 @@ void CProcessListDlg::OnNetworkConnections(bool selectedRowOnly) {
             Win32FileStore store(m_startFolder);
             const std::wstring image =
                 ReadFromProcess(*m_system, owner.instance(), ProcessImagePath).value_or(std::wstring());
-            if (OfferBlockProgram(owner.name, image, prompt, store, m_programFiles,
-                                  m_pendingFingerprints) == OfferOutcome::Failed) {
+            if (OfferBlockProgram(owner.name, image, prompt, store, m_programFiles, m_pendingFingerprints) ==
+                OfferOutcome::Failed) {
                 return;
             }
             LoadBlockList(true);

@@ -12,8 +12,8 @@
 #include "tests/fuzz/FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const char* const kNames[] = {"WindowPlace",   "WindowMaximized", "ColumnWidths", "ColumnOrder",
-                                         "SortColumn",    "SortAscending",   "TreeOrder",    "SettingsDpi"};
+    static const char* const kNames[] = {"WindowPlace", "WindowMaximized", "ColumnWidths", "ColumnOrder",
+                                         "SortColumn",  "SortAscending",   "TreeOrder",    "SettingsDpi"};
     MemorySettingsStore store;
     size_t at = 0;
     for (const char* name : kNames) {
