@@ -67,6 +67,45 @@ bool HandleBlockedProcess(const RefreshContext& context, const ProcessRecord& re
     return true;
 }
 
+// The processes on the block list, held still while they are ended: a pair
+// that starts each other again cannot outrun ends one at a time. Only when
+// they are ended without asking (a question would leave a program frozen
+// while it waits) and more than one is blocked; one whose end failed is let
+// go again, as left suspended it would hang.
+class BlockedHeldStill {
+public:
+    BlockedHeldStill(const RefreshContext& context, const std::vector<ProcessRecord>& records, uint32_t ownPid)
+        : m_system(context.system) {
+        if (context.promptDangerous == 1) return;
+        std::vector<ProcessInstance> blocked;
+        for (const ProcessRecord& record : records) {
+            const bool endedBefore = std::find(context.endedBefore.begin(), context.endedBefore.end(), record.pid) !=
+                                     context.endedBefore.end();
+            if (record.pid == ownPid || endedBefore || CauseOf(context, record).entries.empty()) continue;
+            blocked.push_back({record.pid, record.startTime});
+        }
+        if (blocked.size() < 2) return;
+        for (const ProcessInstance& process : blocked) {
+            if (m_system.Suspend(process) == ChangeOutcome::Done) m_held.push_back(process);
+        }
+    }
+    ~BlockedHeldStill() {
+        for (const ProcessInstance& process : m_held) m_system.Resume(process);
+    }
+    BlockedHeldStill(const BlockedHeldStill&) = delete;
+    BlockedHeldStill& operator=(const BlockedHeldStill&) = delete;
+    // The process is ended: nothing to let go.
+    void Ended(uint32_t pid) {
+        m_held.erase(std::remove_if(m_held.begin(), m_held.end(),
+                                    [pid](const ProcessInstance& process) { return process.pid == pid; }),
+                     m_held.end());
+    }
+
+private:
+    ProcessSystem& m_system;
+    std::vector<ProcessInstance> m_held;
+};
+
 // A core Windows name whose program file lies outside the Windows folder is
 // pointed out, unless the block list names it: that one is shown as the
 // rules above say. Only core names cost a look at the file.
@@ -89,12 +128,15 @@ std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
     const uint32_t ownPid = context.system.OwnPid();
     const std::vector<ProcessRecord> records =
         context.look ? IdentifiedWalk(context.system, *context.look) : IdentifiedWalk(context.system);
+    BlockedHeldStill heldStill(context, records, ownPid);
     for (const ProcessRecord& record : records) {
         const bool endedBefore =
             std::find(context.endedBefore.begin(), context.endedBefore.end(), record.pid) != context.endedBefore.end();
+        bool ended = false;
         const bool blocked =
             (ownPid == 0 || record.pid != ownPid) &&
-            (endedBefore ? !CauseOf(context, record).entries.empty() : HandleBlockedProcess(context, record));
+            (endedBefore ? !CauseOf(context, record).entries.empty() : HandleBlockedProcess(context, record, &ended));
+        if (ended) heldStill.Ended(record.pid);
         if (context.seen) context.seen->push_back({record.pid, record.name, record.startTime});
         ProcessCategory category = ClassifyProcess(record.name, context.blockList, reference);
         // A recorded program file under another name is as dangerous as the name.
@@ -110,10 +152,12 @@ std::vector<ProcessRow> BuildProcessRows(const RefreshContext& context) {
 std::vector<uint32_t> EndBlockedProcesses(const RefreshContext& context, const std::vector<ProcessRecord>& records) {
     std::vector<uint32_t> ended;
     const uint32_t ownPid = context.system.OwnPid();
+    BlockedHeldStill heldStill(context, records, ownPid);
     for (const ProcessRecord& record : records) {
         bool end = false;
         if ((ownPid == 0 || record.pid != ownPid) && HandleBlockedProcess(context, record, &end) && end) {
             ended.push_back(record.pid);
+            heldStill.Ended(record.pid);
         }
     }
     return ended;

@@ -208,3 +208,37 @@ TEST_F(RefreshFixture, TheCheckReportsItsEndsAndTheRefreshDoesNotRepeatThem) {
 }
 
 }  // namespace
+
+namespace {
+
+// Blocked programs that start each other again are held still, then ended;
+// one whose end failed is let go again. One alone, or one asked about, is not
+// held.
+TEST_F(RefreshFixture, SeveralBlockedAreHeldStillWhileTheyAreEnded) {
+    blockList.AddLoaded("virus");
+    const std::vector<ProcessRecord> pair = {Record(2000, "flcss.exe"), Record(2100, "virus.exe"),
+                                             Record(2200, "notepad.exe")};
+    system.processes = pair;
+    system.unterminable = {2100};
+    Refresh(0);
+    const std::vector<std::string> heldThenEnded = {"suspend 2000", "suspend 2100", "terminate 2000", "terminate 2100",
+                                                    "resume 2100"};
+    EXPECT_EQ(heldThenEnded, system.events);
+    system.events.clear();
+    const RefreshContext context{blockList, reference, 0, system, prompt};
+    EXPECT_EQ(std::vector<uint32_t>{2000}, EndBlockedProcesses(context, IdentifiedWalk(system)));
+    EXPECT_EQ(heldThenEnded, system.events) << "the check between refreshes";
+
+    system.events.clear();
+    system.processes = {Record(2000, "flcss.exe")};
+    Refresh(0);
+    EXPECT_EQ(std::vector<std::string>{"terminate 2000"}, system.events);
+
+    system.events.clear();
+    system.processes = pair;
+    prompt.answers = {kIdNo, kIdNo};
+    Refresh(1);
+    EXPECT_TRUE(system.events.empty()) << "nothing frozen while the user is asked";
+}
+
+}  // namespace

@@ -146,4 +146,23 @@ TEST(Suspend, AWatchdogPairIsGoneAfterOneTreeEnd) {
     EXPECT_EQ(Running(system, "tvxpair.exe"), 0u);
 }
 
+// The same pair on the block list is gone after one refresh that ends it
+// without asking, and stays gone.
+TEST(Suspend, ABlockedWatchdogPairIsGoneAfterOneRefresh) {
+    HelperProcess first("tvxbpair.exe", 20, "watch");
+    ASSERT_TRUE(first.started());
+    SlowEndSystem system;
+    for (int attempt = 0; attempt < 300 && Running(system, "tvxbpair.exe") < 2; ++attempt) Sleep(10);
+    ASSERT_EQ(Running(system, "tvxbpair.exe"), 2u);
+    BlockList blockList;
+    blockList.AddLoaded("tvxbpair");
+    const std::vector<std::string> reference;
+    ScriptedPrompt prompt;
+    BuildProcessRows({blockList, reference, 0, system, prompt});
+    Sleep(300);
+    EXPECT_EQ(Running(system, "tvxbpair.exe"), 0u);
+    Sleep(700);
+    EXPECT_EQ(Running(system, "tvxbpair.exe"), 0u);
+}
+
 }  // namespace
