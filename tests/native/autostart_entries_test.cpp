@@ -197,7 +197,8 @@ TEST_F(AutostartEntries, EveryPlaceOnceWithItsMarks) {
                     {L"C:\\Games\\rundll32.exe", {}}};
     // The library is the program, but a rundll32 of its own is a disguise.
     system.keys[{LM, Key64, kRunKey}] = {StringValue(L"host", L"C:\\Games\\rundll32.exe debugger.exe,Start")};
-    system.keys[{CU, Native, kRunKey}] = {StringValue(L"fake", L"C:\\U\\Temp\\svchost.exe -k")};
+    system.keys[{CU, Native, kRunKey}] = {StringValue(L"fake", L"C:\\U\\Temp\\svchost.exe -k"),
+                                          StringValue(L"kept", L"C:\\Tools\\app.exe")};
     system.keys[{LM, Key64, kWinlogonKey}] = {StringValue(L"Shell", L"explorer.exe"),
                                               StringValue(L"Userinit", L"userinit.exe,C:\\Tools\\evil.exe")};
     // One IFEO key that both views show is one entry.
@@ -205,9 +206,15 @@ TEST_F(AutostartEntries, EveryPlaceOnceWithItsMarks) {
         system.keys[{LM, view, std::wstring(kImageOptionsKey) + L"\\notepad.exe"}] = {
             StringValue(L"Debugger", L"debugger")};
     }
-    system.keys[{CU, Native, kApprovedRun}] = {{L"fake", kRegBinary, {0x03, 0, 0, 0}}};
+    // After the key both views show, one only the 32-bit view has.
+    system.keys[{LM, Key32, std::wstring(kImageOptionsKey) + L"\\zz.exe"}] = {StringValue(L"Debugger", L"debugger")};
+    // An approval mark that enables leaves the entry enabled.
+    system.keys[{CU, Native, kApprovedRun}] = {{L"fake", kRegBinary, {0x03, 0, 0, 0}},
+                                               {L"kept", kRegBinary, {0x02, 0, 0, 0}}};
 
-    EXPECT_EQ(6u, List().size());
+    EXPECT_EQ(8u, List().size());
+    EXPECT_EQ("已启用", Named(L"kept").status);
+    EXPECT_EQ(L"zz.exe", Named(L"zz.exe").name);
     EXPECT_EQ("可疑、已启用", Named(L"host").status);
     EXPECT_EQ("可疑、已禁用", Named(L"fake").status);
     EXPECT_EQ("工具（某公司）", Named(L"fake").description);

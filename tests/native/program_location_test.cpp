@@ -5,6 +5,8 @@
 TEST(ProgramLocation, BelowTheWindowsFolderByWholeFolderNames) {
     const wchar_t* windows = L"C:\\Windows";
     EXPECT_TRUE(IsInsideFolder(L"C:\\WINDOWS\\system32\\svchost.exe", windows));
+    EXPECT_TRUE(IsInsideFolder(L"C:\\Windows\\a", L"C:\\Windows")) << "a name of one letter";
+    EXPECT_FALSE(IsInsideFolder(L"C:\\Windows\\", L"C:\\Windows")) << "the folder itself";
     EXPECT_TRUE(IsInsideFolder(L"\\\\?\\C:\\Windows\\explorer.exe", L"c:\\windows\\"));
     EXPECT_TRUE(IsInsideFolder(L"C:/Windows/System32/conhost.exe", windows));
     EXPECT_TRUE(IsInsideFolder(L"\\??\\C:\\Windows\\System32\\smss.exe", windows));
