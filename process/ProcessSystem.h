@@ -107,9 +107,6 @@ public:
     virtual ProgramVersion ReadProgramVersion(uint32_t /*pid*/) { return {}; }
     // A moment (100-ns units since 1601, UTC) in the local time of that day.
     virtual bool ToLocalTime(uint64_t /*moment*/, LocalTime& /*local*/) { return false; }
-    // The creation moment of the process that has the pid now (as
-    // SampledProcess::startTime); 0 when it cannot be read.
-    virtual uint64_t StartTimeOf(uint32_t /*pid*/) { return 0; }
     // The pids whose end TerminateByPid was refused for want of rights since
     // the last call, in order; administrator rights might end them.
     virtual std::vector<uint32_t> TakeDeniedEnds() { return {}; }

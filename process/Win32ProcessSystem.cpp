@@ -518,11 +518,6 @@ uint64_t StartTimeOfHandle(void* process) {
     return (uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime;
 }
 
-uint64_t Win32ProcessSystem::StartTimeOf(uint32_t pid) {
-    const UniqueHandle process = OpenProcessForQuery(pid, 0);
-    return process ? StartTimeOfHandle(process.get()) : 0;
-}
-
 bool Win32ProcessSystem::ToLocalTime(uint64_t moment, LocalTime& local) { return LocalTimeOfMoment(moment, local); }
 
 bool LocalTimeOfMoment(uint64_t moment, LocalTime& local) {

@@ -53,7 +53,6 @@ public:
     std::string Text(const std::wstring& wide) override;
     ProgramVersion ReadProgramVersion(uint32_t pid) override;
     bool ToLocalTime(uint64_t moment, LocalTime& local) override;
-    uint64_t StartTimeOf(uint32_t pid) override;
     std::vector<uint32_t> TakeDeniedEnds() override;
     std::vector<uint32_t> TakeProtectedEnds() override;
     std::optional<std::string> ReadCommandLine(uint32_t pid) override;

@@ -75,7 +75,7 @@ public:
         return privilegeEnabled;
     }
     std::map<uint32_t, uint64_t> startTimes;  // pid * 1000 for the others
-    uint64_t StartTimeOf(uint32_t pid) override {
+    uint64_t StartTimeOf(uint32_t pid) const {
         const auto found = startTimes.find(pid);
         return found == startTimes.end() ? pid * 1000u : found->second;
     }

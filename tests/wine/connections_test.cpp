@@ -178,7 +178,7 @@ TEST(ConnectionsDialog, RowCommandsActOnTheOwnerAndOneProcessShowsAlone) {
     ASSERT_EQ(terminated.size(), 1u);
     EXPECT_EQ(terminated[0].pid, owner.pid());
     EXPECT_EQ(terminated[0].name, "tvx_net_owner.exe");
-    EXPECT_EQ(terminated[0].startTime, processes.StartTimeOf(owner.pid()));
+    EXPECT_EQ(terminated[0].startTime, StartTimeOfProcess(owner.pid()));
 
     // 断开连接 asks, is refused, and says so (no restart is offered without its hook).
     prompt.answers = {kIdYes};
@@ -193,7 +193,7 @@ TEST(ConnectionsDialog, RowCommandsActOnTheOwnerAndOneProcessShowsAlone) {
     CConnectionsDlg only(processes);
     only.SetConnectionSystem(&tables);
     tables.rows = {ownerless, connected};
-    only.ShowOnly({"tvx_net_owner.exe", owner.pid(), processes.StartTimeOf(owner.pid())});
+    only.ShowOnly({"tvx_net_owner.exe", owner.pid(), StartTimeOfProcess(owner.pid())});
     ASSERT_TRUE(only.Create());
     EXPECT_EQ(only.GetWindowText(), FormatText("网络连接 - tvx_net_owner.exe（PID %u）", owner.pid()));
     ASSERT_EQ(only.Connections().size(), 1u);

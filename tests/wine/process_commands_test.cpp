@@ -414,8 +414,8 @@ TEST_F(ProcessCommandsTest, CriticalProcessesSurviveEveryCommandAndTheBlockList)
     ASSERT_TRUE(marked.started());
     MarkedCriticalSystem system;
     system.critical = {marked.pid()};
-    EXPECT_EQ(EndOutcome::Failed, system.Terminate({marked.pid(), system.StartTimeOf(marked.pid())}));
-    EXPECT_TRUE(system.IsEndRefused({marked.pid(), system.StartTimeOf(marked.pid())}));
+    EXPECT_EQ(EndOutcome::Failed, system.Terminate({marked.pid(), StartTimeOfProcess(marked.pid())}));
+    EXPECT_TRUE(system.IsEndRefused({marked.pid(), StartTimeOfProcess(marked.pid())}));
 
     Open(&system);  // the first refresh meets it on the block list
     EXPECT_FALSE(marked.WaitForExit(500));
@@ -436,7 +436,7 @@ TEST_F(ProcessCommandsTest, CriticalProcessesSurviveEveryCommandAndTheBlockList)
     // An ordinary process is not marked critical by the real flag.
     HelperProcess ordinary("tvxplain.exe");
     ASSERT_TRUE(ordinary.started());
-    EXPECT_EQ(EndOutcome::Ended, system.Terminate({ordinary.pid(), system.StartTimeOf(ordinary.pid())}));
+    EXPECT_EQ(EndOutcome::Ended, system.Terminate({ordinary.pid(), StartTimeOfProcess(ordinary.pid())}));
     EXPECT_TRUE(ordinary.WaitForExit(5000));
 }
 
@@ -452,7 +452,7 @@ TEST(Win32ProcessOperations, PathsWaitAndDeletion) {
     EXPECT_EQ("", system.GetProcessShortPath(0x7ffffff0));
 
     EXPECT_FALSE(system.WaitForProcessEnd(helper.pid(), 100));
-    ASSERT_EQ(EndOutcome::Ended, system.Terminate({helper.pid(), system.StartTimeOf(helper.pid())}));
+    ASSERT_EQ(EndOutcome::Ended, system.Terminate({helper.pid(), StartTimeOfProcess(helper.pid())}));
     EXPECT_TRUE(system.WaitForProcessEnd(helper.pid(), 5000));
     EXPECT_EQ(FileDeletionResult::Deleted, system.DeleteFileNow(shortPath));
     EXPECT_FALSE(FileExists(helper.path()));
@@ -560,7 +560,7 @@ TEST_F(ProcessCommandsTest, RowMenuOfARightClickedRowPostsTheRowCommands) {
     prompt.shown.clear();
     rightClick(RowOf(helper.pid()));
     EXPECT_TRUE(Texts().empty());
-    const ProcessInstance helperProcess{helper.pid(), Win32ProcessSystem().StartTimeOf(helper.pid())};
+    const ProcessInstance helperProcess{helper.pid(), StartTimeOfProcess(helper.pid())};
     EXPECT_TRUE(Win32ProcessSystem().IsSuspended(helperProcess));
     EXPECT_EQ(dialog.m_list.GetItemText(RowOf(helper.pid()), 1), " 应用程序进程（已挂起）");
     rightClick(RowOf(helper.pid()));
@@ -682,7 +682,7 @@ TEST(ProcessIdentityOfCommands, AProgramStartedAgainWhileAskedIsNeitherEndedNorD
     for (bool deleteFile : {true, false}) {
         auto first = std::make_unique<HelperProcess>("tvxagain.exe");
         ASSERT_TRUE(first->started());
-        const SelectedProcess row{"tvxagain.exe", first->pid(), system.StartTimeOf(first->pid())};
+        const SelectedProcess row{"tvxagain.exe", first->pid(), StartTimeOfProcess(first->pid())};
         std::unique_ptr<HelperProcess> second;
         ScriptedPrompt prompt;
         prompt.answers = {kIdYes};

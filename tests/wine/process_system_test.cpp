@@ -36,7 +36,7 @@ TEST(Win32ProcessSystem, WalkSeesHelperAndTerminateEndsIt) {
     ASSERT_TRUE(SnapshotHas(system, helper.pid(), &name)) << "pid " << helper.pid();
     EXPECT_EQ("tvxwalk.exe", name);
 
-    EXPECT_EQ(EndOutcome::Ended, system.Terminate({helper.pid(), system.StartTimeOf(helper.pid())}));
+    EXPECT_EQ(EndOutcome::Ended, system.Terminate({helper.pid(), StartTimeOfProcess(helper.pid())}));
     EXPECT_TRUE(helper.WaitForExit(5000));
     EXPECT_FALSE(SnapshotHas(system, helper.pid(), &name));
 }
@@ -56,7 +56,7 @@ TEST(Win32ProcessSystem, AnEndActsOnlyOnTheProcessOfThatStartTime) {
     HelperProcess helper("tvxident.exe");
     ASSERT_TRUE(helper.started());
     Win32ProcessSystem system;
-    const uint64_t started = system.StartTimeOf(helper.pid());
+    const uint64_t started = StartTimeOfProcess(helper.pid());
     ASSERT_NE(0u, started);
     std::string path = "unchanged";
     for (uint64_t other : {started + 1, started - 1, uint64_t{0}}) {
@@ -88,7 +88,7 @@ TEST(Win32ProcessSystem, TheWalkTakesItsIdentitiesFromTheLook) {
     for (const ProcessRecord& record : IdentifiedWalk(system)) {
         if (record.pid != helper.pid()) continue;
         found = true;
-        EXPECT_EQ(system.StartTimeOf(helper.pid()), record.startTime);
+        EXPECT_EQ(StartTimeOfProcess(helper.pid()), record.startTime);
         EXPECT_EQ(GetCurrentProcessId(), record.parentPid);
     }
     EXPECT_TRUE(found);
@@ -189,7 +189,7 @@ TEST(Win32ProcessSystem, RefusedEndsAreToldApartByProtection) {
         bool IsProtected(uint32_t) override { return protect; }
     } system;
     const std::vector<uint32_t> refused{helper.pid()};
-    const ProcessInstance process{helper.pid(), system.StartTimeOf(helper.pid())};
+    const ProcessInstance process{helper.pid(), StartTimeOfProcess(helper.pid())};
     EXPECT_EQ(EndOutcome::Failed, system.Terminate(process));
     EXPECT_EQ(refused, system.TakeDeniedEnds());
     EXPECT_TRUE(system.TakeProtectedEnds().empty());

@@ -55,7 +55,7 @@ TEST(Suspend, ASuspendedHelperStopsCountingAndCountsAgainWhenResumed) {
     ASSERT_TRUE(helper.started());
     ASSERT_TRUE(Counting(helper));
     Win32ProcessSystem system;
-    const ProcessInstance instance{helper.pid(), system.StartTimeOf(helper.pid())};
+    const ProcessInstance instance{helper.pid(), StartTimeOfProcess(helper.pid())};
     EXPECT_FALSE(system.IsSuspended(instance));
     // Another process of that pid (a later start time) is left alone.
     EXPECT_EQ(system.Suspend({instance.pid, instance.startTime + 1}), ChangeOutcome::Gone);
@@ -102,7 +102,7 @@ TEST(Suspend, APriorityChangeIsSeenByTheProcess) {
     HelperProcess helper("tvxpriority.exe", 30);
     ASSERT_TRUE(helper.started());
     Win32ProcessSystem system;
-    const ProcessInstance instance{helper.pid(), system.StartTimeOf(helper.pid())};
+    const ProcessInstance instance{helper.pid(), StartTimeOfProcess(helper.pid())};
     EXPECT_EQ(system.ReadPriority(instance), PriorityLevel::Normal);
     const UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, helper.pid()));
     ASSERT_TRUE(process);
@@ -137,7 +137,7 @@ TEST(Suspend, AWatchdogPairIsGoneAfterOneTreeEnd) {
     prompt.answers = {kIdYes};
     const std::vector<std::string> reference;
     const CommandContext context{system, prompt, 5, reference};
-    EXPECT_TRUE(RunTerminateTreeCommand(context, {"tvxpair.exe", parent.pid(), system.StartTimeOf(parent.pid())}));
+    EXPECT_TRUE(RunTerminateTreeCommand(context, {"tvxpair.exe", parent.pid(), StartTimeOfProcess(parent.pid())}));
     ASSERT_FALSE(prompt.shown.empty());
     EXPECT_EQ(prompt.shown.back().text, "中止成功");
     Sleep(300);

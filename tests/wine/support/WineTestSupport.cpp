@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "process/Win32ProcessSystem.h"
 #include "res/resource.h"
 #include "tests/wine/support/EndableStart.h"
 
@@ -239,4 +240,9 @@ std::wstring ClipboardText() {
     }
     CloseClipboard();
     return text;
+}
+
+uint64_t StartTimeOfProcess(uint32_t pid) {
+    const UniqueHandle process = OpenProcessForQuery(pid, 0);
+    return process ? StartTimeOfHandle(process.get()) : 0;
 }

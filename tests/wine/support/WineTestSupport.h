@@ -63,6 +63,10 @@ private:
     DWORD m_pid = 0;
 };
 
+// The start time of the process that has the pid now, as the system's look
+// gives it; 0 when it cannot be read.
+uint64_t StartTimeOfProcess(uint32_t pid);
+
 // The built tarvemonix.exe.
 std::wstring BuiltProgramPath();
 
