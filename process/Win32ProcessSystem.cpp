@@ -174,6 +174,24 @@ bool HandleIsTheProcess(HANDLE process, const ProcessInstance& instance) {
            GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
 }
 
+// How opening a process known by its pid and start time went.
+enum class Opening { Opened, Gone, Denied, Failed };
+
+// Opens the process once with rights (and the query right its start time
+// needs), and keeps the handle only while it names that very process.
+Opening OpenTheProcess(const ProcessInstance& instance, unsigned long rights, UniqueHandle& process) {
+    process = OpenProcessForQuery(instance.pid, rights);
+    if (!process) {
+        const DWORD error = GetLastError();
+        // A pid no process has any more: the process ended.
+        if (error == ERROR_INVALID_PARAMETER) return Opening::Gone;
+        return error == ERROR_ACCESS_DENIED ? Opening::Denied : Opening::Failed;
+    }
+    if (HandleIsTheProcess(process.get(), instance)) return Opening::Opened;
+    process.reset();
+    return Opening::Gone;
+}
+
 }  // namespace
 
 void OnProgramFile(const std::wstring& path, const std::function<void()>& call) {
@@ -203,17 +221,13 @@ EndOutcome Win32ProcessSystem::Terminate(const ProcessInstance& instance, std::s
     if (IsTerminationRefused(instance.pid, false)) return EndOutcome::Failed;
     // Not every right: a service's process refuses an administrator
     // PROCESS_ALL_ACCESS, and yet lets him end it.
-    UniqueHandle process = OpenProcessForQuery(instance.pid, PROCESS_TERMINATE | SYNCHRONIZE);
-    if (!process) {
-        const DWORD error = GetLastError();
-        // A pid no process has any more: the process ended.
-        if (error == ERROR_INVALID_PARAMETER) return EndOutcome::Gone;
-        if (error == ERROR_ACCESS_DENIED) {
-            (IsProtected(instance.pid) ? m_protectedEnds : m_deniedEnds).push_back(instance.pid);
-        }
-        return EndOutcome::Failed;
+    UniqueHandle process;
+    switch (OpenTheProcess(instance, PROCESS_TERMINATE | SYNCHRONIZE, process)) {
+    case Opening::Opened: break;
+    case Opening::Gone: return EndOutcome::Gone;
+    case Opening::Denied: NoteRefusal(instance.pid); return EndOutcome::Failed;
+    case Opening::Failed: return EndOutcome::Failed;
     }
-    if (!HandleIsTheProcess(process.get(), instance)) return EndOutcome::Gone;
     if (IsTerminationRefused(instance.pid, IsMarkedCritical(instance.pid, process.get()))) return EndOutcome::Failed;
     if (programShortPath) {
         // While the handle is open the pid names no other process: the
@@ -223,15 +237,13 @@ EndOutcome Win32ProcessSystem::Terminate(const ProcessInstance& instance, std::s
         *programShortPath = ShortPathText(imagePath);
     }
     if (TerminateProcess(process.get(), 1)) return EndOutcome::Ended;
-    if (GetLastError() == ERROR_ACCESS_DENIED) {
-        (IsProtected(instance.pid) ? m_protectedEnds : m_deniedEnds).push_back(instance.pid);
-    }
+    if (GetLastError() == ERROR_ACCESS_DENIED) NoteRefusal(instance.pid);
     return EndOutcome::Failed;
 }
 
 bool Win32ProcessSystem::IsRunning(const ProcessInstance& instance) {
-    const UniqueHandle process = OpenProcessForQuery(instance.pid, 0);
-    return process && HandleIsTheProcess(process.get(), instance);
+    UniqueHandle process;
+    return OpenTheProcess(instance, 0, process) == Opening::Opened;
 }
 
 void Win32ProcessSystem::NoteRefusal(uint32_t pid) {
@@ -241,15 +253,13 @@ void Win32ProcessSystem::NoteRefusal(uint32_t pid) {
 ChangeOutcome Win32ProcessSystem::ChangeProcess(const ProcessInstance& instance, unsigned long rights,
                                                 const std::function<bool(void*)>& change) {
     if (IsTerminationRefused(instance.pid, false)) return ChangeOutcome::Failed;
-    UniqueHandle process = OpenProcessForQuery(instance.pid, rights);
-    if (!process) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_INVALID_PARAMETER) return ChangeOutcome::Gone;
-        if (error != ERROR_ACCESS_DENIED) return ChangeOutcome::Failed;
-        NoteRefusal(instance.pid);
-        return ChangeOutcome::Denied;
+    UniqueHandle process;
+    switch (OpenTheProcess(instance, rights, process)) {
+    case Opening::Opened: break;
+    case Opening::Gone: return ChangeOutcome::Gone;
+    case Opening::Denied: NoteRefusal(instance.pid); return ChangeOutcome::Denied;
+    case Opening::Failed: return ChangeOutcome::Failed;
     }
-    if (!HandleIsTheProcess(process.get(), instance)) return ChangeOutcome::Gone;
     if (change(process.get())) return ChangeOutcome::Done;
     if (GetLastError() != ERROR_ACCESS_DENIED) return ChangeOutcome::Failed;
     NoteRefusal(instance.pid);
@@ -335,14 +345,14 @@ bool Win32ProcessSystem::IsSuspended(const ProcessInstance& instance) {
     case LookedSuspension::Untold: break;
     }
     // The counts are read only while the pid still names the process.
-    const UniqueHandle process = OpenProcessForQuery(instance.pid, 0);
-    return process && HandleIsTheProcess(process.get(), instance) &&
+    UniqueHandle process;
+    return OpenTheProcess(instance, 0, process) == Opening::Opened &&
            IsSuspendedByCounts(ThreadSuspendCounts(instance.pid));
 }
 
 std::optional<PriorityLevel> Win32ProcessSystem::ReadPriority(const ProcessInstance& instance) {
-    const UniqueHandle process = OpenProcessForQuery(instance.pid, 0);
-    if (!process || !HandleIsTheProcess(process.get(), instance)) return std::nullopt;
+    UniqueHandle process;
+    if (OpenTheProcess(instance, 0, process) != Opening::Opened) return std::nullopt;
     return PriorityFromClassValue(GetPriorityClass(process.get()));
 }
 
@@ -353,8 +363,8 @@ ChangeOutcome Win32ProcessSystem::SetPriority(const ProcessInstance& instance, P
 
 bool Win32ProcessSystem::IsEndRefused(const ProcessInstance& instance) {
     if (IsTerminationRefused(instance.pid, false) || IsProtected(instance.pid)) return true;
-    const UniqueHandle process = OpenProcessForQuery(instance.pid, 0);
-    return process && HandleIsTheProcess(process.get(), instance) && IsMarkedCritical(instance.pid, process.get());
+    UniqueHandle process;
+    return OpenTheProcess(instance, 0, process) == Opening::Opened && IsMarkedCritical(instance.pid, process.get());
 }
 
 std::wstring ProcessImagePath(uint32_t pid) {
