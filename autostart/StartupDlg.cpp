@@ -101,12 +101,8 @@ void CStartupDlg::DoDataExchange(CDataExchange* pDX) {
 
 LRESULT CStartupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_SIZE:
-        if (m_list.m_hWnd) LayOut(LOWORD(lParam), HIWORD(lParam));
-        return 0;
-    case WM_GETMINMAXINFO:
-        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {m_minimumSize.cx, m_minimumSize.cy};
-        return 0;
+    case WM_SIZE: m_layout.LayOut(m_hWnd, LOWORD(lParam), HIWORD(lParam)); return 0;
+    case WM_GETMINMAXINFO: m_layout.LimitSize(*reinterpret_cast<MINMAXINFO*>(lParam)); return 0;
     case WM_SIGNATURES_CHECKED: OnSignaturesChecked(); return 0;
     default: return CDialog::WindowProc(message, wParam, lParam);
     }
@@ -157,18 +153,10 @@ BOOL CStartupDlg::OnInitDialog() {
     // The shell's link object needs COM on this thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     m_bComStarted = SUCCEEDED(com);
-    const RECT window = GetWindowRect();
-    m_minimumSize = {(window.right - window.left) / 2, (window.bottom - window.top) / 2};
-    const RECT client = GetClientRect();
-    RECT list = m_list.GetWindowRect();
-    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&list), 2);
-    m_listMargins = {list.left, list.top, client.right - list.right, client.bottom - list.bottom};
-    RECT button = m_btnToggle.GetWindowRect();
-    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&button), 2);
-    m_nButtonsFromBottom = client.bottom - button.top;
-    RECT checkBox = m_chkHideWindowsOwn.GetWindowRect();
-    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&checkBox), 2);
-    m_nCheckBoxFromBottom = client.bottom - checkBox.top;
+    m_layout.Measure(m_hWnd, m_list.m_hWnd,
+                     {IDC_STARTUPTOGGLE, IDC_STARTUPREMOVE, IDC_STARTUPFOLDER, IDC_STARTUPBLOCK, IDC_STARTUPREFRESH,
+                      IDCANCEL, IDC_STARTUPHIDEOWN, IDC_STARTUPCOUNT});
+    const RECT list = m_list.GetWindowRect();
     m_chkHideWindowsOwn.SendMessage(BM_SETCHECK, m_bHideWindowsOwn ? BST_CHECKED : BST_UNCHECKED);
     m_checks = std::make_unique<BackgroundSignatureChecks>(m_hWnd, WM_SIGNATURES_CHECKED);
     m_windowsFolder = m_system->Folder(SystemFolder::Windows);
@@ -184,23 +172,6 @@ BOOL CStartupDlg::OnInitDialog() {
     }
     Refill();
     return TRUE;
-}
-
-void CStartupDlg::LayOut(int width, int height) {
-    const int listWidth = std::max(0, width - static_cast<int>(m_listMargins.left + m_listMargins.right));
-    const int listHeight = std::max(0, height - static_cast<int>(m_listMargins.top + m_listMargins.bottom));
-    MoveWindow(m_list.m_hWnd, m_listMargins.left, m_listMargins.top, listWidth, listHeight, TRUE);
-    for (const int id : {IDC_STARTUPTOGGLE, IDC_STARTUPREMOVE, IDC_STARTUPFOLDER, IDC_STARTUPBLOCK, IDC_STARTUPREFRESH,
-                         IDCANCEL, IDC_STARTUPHIDEOWN, IDC_STARTUPCOUNT}) {
-        const HWND control = GetDlgItem(id);
-        RECT place{};
-        ::GetWindowRect(control, &place);
-        MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&place), 2);
-        const bool underList = id == IDC_STARTUPHIDEOWN || id == IDC_STARTUPCOUNT;
-        SetWindowPos(control, nullptr, place.left, height - (underList ? m_nCheckBoxFromBottom : m_nButtonsFromBottom),
-                     0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    Invalidate();
 }
 
 bool CStartupDlg::IsDangerous(const std::wstring& programPath) {

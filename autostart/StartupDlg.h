@@ -22,6 +22,7 @@
 #include "controls/SortableListCtrl.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "framework/ListDialogLayout.h"
 #include "process/FileFingerprints.h"
 #include "process/FileSignature.h"
 #include "process/MessagePrompt.h"
@@ -130,7 +131,6 @@ private:
     bool IsHidden(const StartupEntry& entry) const;
     void OnSignaturesChecked();
     void UpdateButtons();
-    void LayOut(int width, int height);
     // Says a failed change; one refused for want of rights offers the restart.
     void SayFailure(const ChangeResult& result);
     bool IsDangerous(const std::wstring& programPath);
@@ -161,10 +161,7 @@ private:
     std::unique_ptr<BackgroundSignatureChecks> m_checks;
     bool m_bComStarted = false;
     // Where the controls sit in the client area at the template's size.
-    RECT m_listMargins{};  // left, top, and the space right and below
-    int m_nButtonsFromBottom = 0;
-    int m_nCheckBoxFromBottom = 0;
-    SIZE m_minimumSize{};
+    ListDialogLayout m_layout;
 };
 
 // Opens the dialog for one command, without a parent window, on the files of

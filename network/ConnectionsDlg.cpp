@@ -44,12 +44,8 @@ void CConnectionsDlg::DoDataExchange(CDataExchange* pDX) {
 
 LRESULT CConnectionsDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_SIZE:
-        if (m_list.m_hWnd) LayOut(LOWORD(lParam), HIWORD(lParam));
-        return 0;
-    case WM_GETMINMAXINFO:
-        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {m_minimumSize.cx, m_minimumSize.cy};
-        return 0;
+    case WM_SIZE: m_layout.LayOut(m_hWnd, LOWORD(lParam), HIWORD(lParam)); return 0;
+    case WM_GETMINMAXINFO: m_layout.LimitSize(*reinterpret_cast<MINMAXINFO*>(lParam)); return 0;
     case WM_TIMER:
         if (wParam != kConnectionsTimer) break;
         Update();
@@ -93,15 +89,9 @@ bool CConnectionsDlg::OnDialogKey(const MSG& key) {
 
 BOOL CConnectionsDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    const RECT window = GetWindowRect();
-    m_minimumSize = {(window.right - window.left) / 2, (window.bottom - window.top) / 2};
-    const RECT client = GetClientRect();
-    RECT list = m_list.GetWindowRect();
-    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&list), 2);
-    m_listMargins = {list.left, list.top, client.right - list.right, client.bottom - list.bottom};
-    RECT button = m_btnTerminate.GetWindowRect();
-    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&button), 2);
-    m_nButtonsFromBottom = client.bottom - button.top;
+    m_layout.Measure(m_hWnd, m_list.m_hWnd,
+                     {IDC_CONNTERMINATE, IDC_CONNBLOCK, IDC_CONNDISCONNECT, IDC_CONNCOPY, IDC_CONNREFRESH, IDCANCEL});
+    const RECT list = m_list.GetWindowRect();
 
     m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     const int width = list.right - list.left - GetSystemMetrics(SM_CXVSCROLL) - 4;
@@ -119,22 +109,6 @@ BOOL CConnectionsDlg::OnInitDialog() {
     Update();
     SetTimer(kConnectionsTimer, kConnectionsPeriodMs);
     return TRUE;
-}
-
-void CConnectionsDlg::LayOut(int width, int height) {
-    const int listWidth = std::max(0, width - static_cast<int>(m_listMargins.left + m_listMargins.right));
-    const int listHeight = std::max(0, height - static_cast<int>(m_listMargins.top + m_listMargins.bottom));
-    MoveWindow(m_list.m_hWnd, m_listMargins.left, m_listMargins.top, listWidth, listHeight, TRUE);
-    for (const int id :
-         {IDC_CONNTERMINATE, IDC_CONNBLOCK, IDC_CONNDISCONNECT, IDC_CONNCOPY, IDC_CONNREFRESH, IDCANCEL}) {
-        const HWND button = GetDlgItem(id);
-        RECT place{};
-        ::GetWindowRect(button, &place);
-        MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&place), 2);
-        SetWindowPos(button, nullptr, place.left, height - m_nButtonsFromBottom, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    Invalidate();
 }
 
 std::vector<ShownConnection> CConnectionsDlg::Connections() const {

@@ -16,6 +16,7 @@
 #include "controls/SortableListCtrl.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "framework/ListDialogLayout.h"
 #include "network/ConnectionSystem.h"
 #include "process/MessagePrompt.h"
 #include "process/ProcessCommands.h"
@@ -76,7 +77,6 @@ protected:
 
 private:
     void UpdateButtons();
-    void LayOut(int width, int height);
     void RunOnOwner(const ProcessCommand& command);
 
     ProcessSystem& m_processes;
@@ -95,9 +95,7 @@ private:
     // map's order is the order they were added in.
     std::map<size_t, ShownConnection> m_rows;
     size_t m_nextTag = 0;
-    RECT m_listMargins{};
-    int m_nButtonsFromBottom = 0;
-    SIZE m_minimumSize{};
+    ListDialogLayout m_layout;
 };
 
 // Opens the dialog for one command, configured by setUp; a restart as

@@ -415,3 +415,39 @@ TEST_F(StartupEntriesTest, WindowsOwnEntriesAreShownUntilTheirCheckSaysOtherwise
     Press(IDC_STARTUPHIDEOWN);
     EXPECT_EQ(std::vector<bool>{false}, remembered);
 }
+
+namespace {
+
+RECT PlaceIn(HWND dialog, HWND control) {
+    RECT place{};
+    GetWindowRect(control, &place);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+    return place;
+}
+
+// Grown, the list grows with the dialog and the controls under it keep their
+// distance to the bottom edge; it is never smaller than half its first size.
+TEST_F(StartupEntriesTest, TheListGrowsWithTheDialogAndTheButtonsKeepToItsBottom) {
+    Open();
+    const HWND window = dialog->m_hWnd;
+    RECT first{};
+    GetWindowRect(window, &first);
+    const RECT list = PlaceIn(window, dialog->m_list.m_hWnd);
+    const RECT close = PlaceIn(window, GetDlgItem(window, IDCANCEL));
+    const RECT count = PlaceIn(window, GetDlgItem(window, IDC_STARTUPCOUNT));
+    SetWindowPos(window, nullptr, 0, 0, first.right - first.left + 100, first.bottom - first.top + 80,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    const RECT grownList = PlaceIn(window, dialog->m_list.m_hWnd);
+    EXPECT_EQ(list.right - list.left + 100, grownList.right - grownList.left);
+    EXPECT_EQ(list.bottom - list.top + 80, grownList.bottom - grownList.top);
+    EXPECT_EQ(close.top + 80, PlaceIn(window, GetDlgItem(window, IDCANCEL)).top);
+    EXPECT_EQ(close.left, PlaceIn(window, GetDlgItem(window, IDCANCEL)).left);
+    EXPECT_EQ(count.top + 80, PlaceIn(window, GetDlgItem(window, IDC_STARTUPCOUNT)).top);
+    SetWindowPos(window, nullptr, 0, 0, 10, 10, SWP_NOMOVE | SWP_NOZORDER);
+    RECT smallest{};
+    GetWindowRect(window, &smallest);
+    EXPECT_EQ((first.right - first.left) / 2, smallest.right - smallest.left);
+    EXPECT_EQ((first.bottom - first.top) / 2, smallest.bottom - smallest.top);
+}
+
+}  // namespace
