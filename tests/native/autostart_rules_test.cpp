@@ -127,6 +127,8 @@ TEST(AutostartRules, MarksTextsAndSuspiciousFiles) {
               StartupRemovalLogLine("HKCU\\Run", "tool", "REG_SZ", "\"C:\\t.exe\"\r\n/a\nb", {2026, 12, 9, 8, 7, 6}));
     EXPECT_EQ(" 程序文件: C:\\gone.exe（文件不存在）\n 文件描述: 无法读取\n 公司: 无法读取\n 数字签名: 无法读取",
               StartupDetailsText("C:\\gone.exe", false, {}, "无法读取"));
+    EXPECT_EQ(0u, StartupDetailsText("", false, {}, "无").find(" 程序文件: 无法读取\n"))
+        << "no program: nothing said missing";
     EXPECT_TRUE(OffersAdministratorRestart(kErrorAccessDenied, false));
     EXPECT_FALSE(OffersAdministratorRestart(kErrorAccessDenied, true));
     EXPECT_FALSE(OffersAdministratorRestart(kErrorFileNotFound, false));

@@ -40,6 +40,13 @@ struct WindowSettingsTest : ::testing::Test {
     }
 };
 
+TEST_F(WindowSettingsTest, NothingStoredGivesTheFirstWindow) {
+    const WindowSettings first = Load();
+    EXPECT_FALSE(first.place.has_value());
+    EXPECT_FALSE(first.maximized);
+    EXPECT_EQ(defaults, first.columnWidths);
+}
+
 TEST_F(WindowSettingsTest, WhatIsSavedComesBack) {
     WindowSettings saved;
     saved.place = LayoutRect{1100, 50, 1800, 600};
