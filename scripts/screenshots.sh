@@ -9,7 +9,8 @@
 # information dialog, the window maximised with the list in tree order (a
 # helper that started a helper that started one more), and the startup
 # entries with a few entries of its own planted in the prefix (and taken away
-# again).
+# again), a row's menu with its priority submenu, and the connections of two
+# helpers talking over the loopback.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
@@ -110,3 +111,41 @@ if [ -z "$startup" ]; then
 fi
 sleep 2
 shoot "$startup" startup-entries
+xdotool key Escape
+sleep 1
+
+# The row menu of a helper's row, its priority submenu open: the list's own
+# search by typed name selects the row, the menu key opens its menu.
+xdotool mousemove --window "$PROGRAM_WINDOW" 200 120 click 1
+xdotool type --window "$PROGRAM_WINDOW" --delay 100 helper
+sleep 1
+xdotool key --window "$PROGRAM_WINDOW" Menu
+sleep 1
+# 优先级 is the item after 挂起进程; the arrow keys walk there and open it.
+for _ in {1..4}; do xdotool key Down; done
+xdotool key Right
+sleep 1
+shoot "$PROGRAM_WINDOW" row-menu
+xdotool key Escape Escape
+sleep 1
+
+# The connections of a helper listening on the loopback and one connected to
+# it (each uses its socket once, so the system names its owner).
+port=47123
+"${WINE_LOCALE[@]}" "$WINE" "$work/temp/helper.exe" 600 listen "$port" >/dev/null 2>&1 &
+sleep 1
+"${WINE_LOCALE[@]}" "$WINE" "$work/temp/helper.exe" 600 connect "$port" >/dev/null 2>&1 &
+sleep 2
+xdotool key --window "$PROGRAM_WINDOW" alt+t Down Down Down Down Return
+connections=""
+for _ in {1..20}; do
+  connections="$(xdotool search --onlyvisible --pid "$PROGRAM_PID" | grep -v -x "$PROGRAM_WINDOW" | head -n 1)" || true
+  if [ -n "$connections" ]; then break; fi
+  sleep 0.5
+done
+if [ -z "$connections" ]; then
+  echo "!! the connections dialog did not open" >&2
+  exit 1
+fi
+sleep 3  # its second reading of the tables
+shoot "$connections" connections
