@@ -3,11 +3,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/ProcessListDlg.h"
 #include "framework/Handle.h"
 #include "process/Refresh.h"
 #include "process/SuspendCommands.h"
 #include "process/TreeTerminate.h"
 #include "process/Win32ProcessSystem.h"
+#include "res/resource.h"
 #include "tests/wine/support/WineTestSupport.h"
 
 namespace {
@@ -82,6 +84,31 @@ TEST(Suspend, ASuspendedHelperStopsCountingAndCountsAgainWhenResumed) {
     EXPECT_FALSE(system.IsSuspended(instance));
     EXPECT_FALSE(CountStandsStill(helper));
     EXPECT_TRUE(held.held().empty());
+}
+
+// The row menu's 挂起进程 holds the helper; closing the window lets it go.
+TEST(Suspend, TheWindowsCloseResumesWhatItsRowMenuSuspended) {
+    HelperProcess helper("tvxheld.exe", 30, "count count.txt");
+    ASSERT_TRUE(helper.started());
+    ASSERT_TRUE(Counting(helper));
+    ScriptedPrompt prompt;
+    CProcessListDlg dialog;
+    dialog.SetMessagePrompt(&prompt);
+    ASSERT_TRUE(dialog.Create()) << "error " << GetLastError();
+    const int row = FindRowOfPid(dialog.m_list, helper.pid());
+    ASSERT_GE(row, 0);
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    dialog.m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+    SendMessageW(dialog.m_hWnd, WM_COMMAND, MAKEWPARAM(ID_ROW_SUSPEND, BN_CLICKED), 0);
+    EXPECT_TRUE(CountStandsStill(helper));
+    const int heldRow = FindRowOfPid(dialog.m_list, helper.pid());
+    ASSERT_GE(heldRow, 0);
+    EXPECT_EQ(dialog.m_list.GetItemText(heldRow, 1), " 应用程序进程（已挂起）");
+    DestroyWindow(dialog.m_hWnd);
+    EXPECT_FALSE(CountStandsStill(helper));
+    EXPECT_TRUE(prompt.shown.empty()) << prompt.shown.front().text;
 }
 
 // Systems without NtSuspendProcess: each thread in turn, the same effect.
