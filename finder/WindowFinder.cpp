@@ -32,8 +32,9 @@ std::string ShownTitle(const std::string& title) {
     if (title.empty()) return "（无标题）";
     std::string shown = title;
     // Bytes below 0x20 are never part of a two-byte character.
-    std::replace_if(shown.begin(), shown.end(), [](char byte) { return byte == '\r' || byte == '\n' || byte == '\t'; },
-                    ' ');
+    for (char& byte : shown) {
+        if (byte == '\r' || byte == '\n' || byte == '\t') byte = ' ';
+    }
     return shown;
 }
 

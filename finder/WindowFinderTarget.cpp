@@ -1,8 +1,8 @@
 #include "finder/WindowFinderTarget.h"
 
 #include <windows.h>
-#include <windowsx.h>
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 
@@ -99,15 +99,15 @@ void CWindowFinderTarget::CreateTips() {
     tool.hwnd = owner;
     tool.uId = reinterpret_cast<UINT_PTR>(m_hWnd);
     tool.lpszText = hoverText.data();
-    SendMessageW(m_hoverTip.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    ::SendMessageW(m_hoverTip.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 
     m_resultTip.reset(CreateTip(owner));
     std::wstring empty;
     tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
     tool.uId = kResultTool;
     tool.lpszText = empty.data();
-    SendMessageW(m_resultTip.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    SendMessageW(m_resultTip.get(), TTM_SETMAXTIPWIDTH, 0, ScaledToScreen(kTipWidestLine));
+    ::SendMessageW(m_resultTip.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    ::SendMessageW(m_resultTip.get(), TTM_SETMAXTIPWIDTH, 0, ScaledToScreen(kTipWidestLine));
 }
 
 void CWindowFinderTarget::ShowTip(const std::string& text) {
@@ -119,9 +119,9 @@ void CWindowFinderTarget::ShowTip(const std::string& text) {
     tool.hwnd = GetParent(m_hWnd);
     tool.uId = kResultTool;
     tool.lpszText = wide.data();
-    SendMessageW(m_resultTip.get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    ::SendMessageW(m_resultTip.get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
     // Left of the target, level with it; below it where the screen ends.
-    const LRESULT size = SendMessageW(m_resultTip.get(), TTM_GETBUBBLESIZE, 0, reinterpret_cast<LPARAM>(&tool));
+    const LRESULT size = ::SendMessageW(m_resultTip.get(), TTM_GETBUBBLESIZE, 0, reinterpret_cast<LPARAM>(&tool));
     const int width = LOWORD(size);
     const int height = HIWORD(size);
     const RECT target = GetWindowRect();
@@ -132,8 +132,8 @@ void CWindowFinderTarget::ShowTip(const std::string& text) {
         x = target.left;
         y = target.bottom + gap;
     }
-    SendMessageW(m_resultTip.get(), TTM_TRACKPOSITION, 0, MAKELPARAM(x, y));
-    SendMessageW(m_resultTip.get(), TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+    ::SendMessageW(m_resultTip.get(), TTM_TRACKPOSITION, 0, MAKELPARAM(x, y));
+    ::SendMessageW(m_resultTip.get(), TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
     SetTimer(kTipTimer, kTipShownMs);
 }
 
@@ -144,14 +144,14 @@ void CWindowFinderTarget::HideTip() {
     tool.cbSize = sizeof(tool);
     tool.hwnd = GetParent(m_hWnd);
     tool.uId = kResultTool;
-    SendMessageW(m_resultTip.get(), TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+    ::SendMessageW(m_resultTip.get(), TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
 }
 
 LRESULT CWindowFinderTarget::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST && m_hoverTip.get()) {
-        MSG relayed{m_hWnd, message, wParam, lParam, GetMessageTime(), {}};
+        MSG relayed{m_hWnd, message, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {}};
         GetCursorPos(&relayed.pt);
-        SendMessageW(m_hoverTip.get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+        ::SendMessageW(m_hoverTip.get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
     }
     const auto screenPoint = [this, lParam] {
         POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
@@ -268,8 +268,7 @@ void CWindowFinderTarget::ShowFrameAround(WindowId window) {
     if (inside) DeleteObject(inside);
     // The window owns the shape once it takes it.
     if (shape && !SetWindowRgn(m_frame.get(), shape, TRUE)) DeleteObject(shape);
-    SetWindowPos(m_frame.get(), HWND_TOPMOST, place->left, place->top, width, height,
-                 SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    SetWindowPos(m_frame.get(), HWND_TOPMOST, place->left, place->top, width, height, SWP_NOACTIVATE | SWP_SHOWWINDOW);
     m_framed = window;
     m_framedRect = outer;
 }

@@ -72,7 +72,8 @@ TEST(WindowFinderTest, TipTexts) {
     EXPECT_EQ("窗口“无标题 - 记事本”属于 notepad.exe（PID 4321）",
               WindowOwnerTip({7, 4321, "无标题 - 记事本"}, "notepad.exe"));
     EXPECT_EQ("窗口“（无标题）”属于 ad.exe（PID 8）", WindowOwnerTip({7, 8, ""}, "ad.exe"));
-    EXPECT_EQ("窗口“第一行  第二行 第三行”属于 a.exe（PID 9）", WindowOwnerTip({7, 9, "第一行\r\n第二行\t第三行"}, "a.exe"));
+    EXPECT_EQ("窗口“第一行  第二行 第三行”属于 a.exe（PID 9）",
+              WindowOwnerTip({7, 9, "第一行\r\n第二行\t第三行"}, "a.exe"));
     EXPECT_EQ("窗口“弹窗”属于 PID 4321，该进程已结束", WindowOwnerGoneTip({7, 4321, "弹窗"}));
     EXPECT_EQ("窗口“（无标题）”属于 PID 5，该进程已结束", WindowOwnerGoneTip({7, 5, ""}));
 }
@@ -97,10 +98,8 @@ TEST(WindowFinderTest, TitlesLineShowsAtMostFiveTitles) {
     EXPECT_TRUE(ShownWindowTitles(system, 202).empty());
 
     EXPECT_EQ("窗口: 一；二；（无标题）；四；五 等 7 个", WindowTitlesLine(titles));
-    EXPECT_EQ("窗口: 一；二；（无标题）；四；五",
-              WindowTitlesLine({titles.begin(), titles.begin() + 5}));
-    EXPECT_EQ("窗口: 一；二；（无标题）；四；五 等 6 个",
-              WindowTitlesLine({titles.begin(), titles.begin() + 6}));
+    EXPECT_EQ("窗口: 一；二；（无标题）；四；五", WindowTitlesLine({titles.begin(), titles.begin() + 5}));
+    EXPECT_EQ("窗口: 一；二；（无标题）；四；五 等 6 个", WindowTitlesLine({titles.begin(), titles.begin() + 6}));
     EXPECT_EQ("窗口: 别人的", WindowTitlesLine({"别人的"}));
     EXPECT_EQ("窗口: 无", WindowTitlesLine({}));
 }
