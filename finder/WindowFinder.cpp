@@ -12,15 +12,17 @@ constexpr int kMostAncestors = 256;
 
 std::optional<FoundWindow> TopLevelWindowAt(WindowFinderSystem& windows, ScreenPoint point) {
     WindowId window = windows.WindowAt(point);
-    for (int step = 0; window != 0 && step < kMostAncestors; ++step) {
+    if (window == 0 || window == windows.Desktop()) return std::nullopt;
+    for (int step = 0; step < kMostAncestors; ++step) {
         const WindowId parent = windows.ParentOf(window);
-        if (parent == 0) break;
+        if (parent == 0) {
+            const uint32_t pid = windows.OwnerPid(window);
+            if (pid == 0) return std::nullopt;
+            return FoundWindow{window, pid, windows.Title(window)};
+        }
         window = parent;
     }
-    if (window == 0 || window == windows.Desktop() || windows.ParentOf(window) != 0) return std::nullopt;
-    const uint32_t pid = windows.OwnerPid(window);
-    if (pid == 0) return std::nullopt;
-    return FoundWindow{window, pid, windows.Title(window)};
+    return std::nullopt;
 }
 
 FinderOutcome JudgeFoundWindow(const std::optional<FoundWindow>& found, uint32_t ownPid) {

@@ -44,6 +44,8 @@ TEST(WindowFinderTest, TheTopLevelWindowAroundThePointCounts) {
     system.windows[20] = {0, 0, "已关闭"};
     system.windows[30] = {31, 300, ""};
     system.windows[31] = {30, 300, ""};
+    // Whatever the seam would say of it, 0 is no window.
+    system.windows[0] = {0, 400, "无"};
 
     for (int point : {10, 11, 12}) {
         const std::optional<FoundWindow> found = TopLevelWindowAt(system, {point, 0});
@@ -56,6 +58,24 @@ TEST(WindowFinderTest, TheTopLevelWindowAroundThePointCounts) {
     EXPECT_FALSE(TopLevelWindowAt(system, {999, 0}));
     EXPECT_FALSE(TopLevelWindowAt(system, {20, 0}));
     EXPECT_FALSE(TopLevelWindowAt(system, {30, 0}));
+}
+
+// Parents are climbed as deep as a window can be nested (and far deeper):
+// 255 windows above the one under the cursor still lead to the top one; only a
+// chain of more than 256 windows, which only a loop of parents makes, gives up.
+TEST(WindowFinderTest, DeepChainsAreClimbedToTheTop) {
+    for (const WindowId windowsInChain : {256u, 257u}) {
+        ScriptedWindows system;
+        const WindowId top = 1000;
+        system.windows[top] = {0, 200, "顶层"};
+        for (WindowId window = top + 1; window < top + windowsInChain; ++window) {
+            system.windows[window] = {window - 1, 200, ""};
+        }
+        const std::optional<FoundWindow> found =
+            TopLevelWindowAt(system, {static_cast<int>(top + windowsInChain - 1), 0});
+        EXPECT_EQ(windowsInChain == 256u, found.has_value()) << windowsInChain;
+        EXPECT_EQ(windowsInChain == 256u ? top : 0, found.value_or(FoundWindow{}).window);
+    }
 }
 
 // A release selects only another process's window; over ours or nothing it
