@@ -47,6 +47,8 @@ void CProcessListDlg::OnWindowFound(const FoundWindow& found) {
     item.state = LVIS_SELECTED | LVIS_FOCUSED;
     m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
     m_list.SendMessage(LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+    // The list shows its selection only while it has the focus.
+    ::SetFocus(m_list.m_hWnd);
     SetRowButtonsEnabled(true);
     m_finderTarget.ShowTip(WindowOwnerTip(found, m_list.GetItemText(row, 0)));
 }

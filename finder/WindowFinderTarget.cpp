@@ -120,20 +120,21 @@ void CWindowFinderTarget::ShowTip(const std::string& text) {
     tool.uId = kResultTool;
     tool.lpszText = wide.data();
     ::SendMessageW(m_resultTip.get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-    // Left of the target, level with it; below it where the screen ends.
-    const LRESULT size = ::SendMessageW(m_resultTip.get(), TTM_GETBUBBLESIZE, 0, reinterpret_cast<LPARAM>(&tool));
-    const int width = LOWORD(size);
-    const int height = HIWORD(size);
+    // Shown first to learn its size (not every tooltip answers TTM_GETBUBBLESIZE),
+    // then put left of the target, level with it; below it where the screen ends.
     const RECT target = GetWindowRect();
+    ::SendMessageW(m_resultTip.get(), TTM_TRACKPOSITION, 0, MAKELPARAM(target.left, target.bottom));
+    ::SendMessageW(m_resultTip.get(), TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+    RECT tip{};
+    ::GetWindowRect(m_resultTip.get(), &tip);
     const int gap = ScaledToScreen(kTipGap);
-    int x = target.left - gap - width;
-    int y = (target.top + target.bottom - height) / 2;
+    int x = target.left - gap - (tip.right - tip.left);
+    int y = (target.top + target.bottom - (tip.bottom - tip.top)) / 2;
     if (x < VirtualScreen().left) {
         x = target.left;
         y = target.bottom + gap;
     }
     ::SendMessageW(m_resultTip.get(), TTM_TRACKPOSITION, 0, MAKELPARAM(x, y));
-    ::SendMessageW(m_resultTip.get(), TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
     SetTimer(kTipTimer, kTipShownMs);
 }
 

@@ -59,13 +59,24 @@ void PressButton(DWORD flag) {
     PumpMessages(200);
 }
 
-void PressKey(WORD key) {
+// A key press, handled as the window's own message loop does: the dialog
+// manager sees it first (and turns Esc into 取消 unless the focus wants it).
+void PressKeyIn(HWND dialog, WORD key) {
     INPUT keys[2] = {};
     keys[0].type = keys[1].type = INPUT_KEYBOARD;
     keys[0].ki.wVk = keys[1].ki.wVk = key;
     keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, keys, sizeof(INPUT));
-    PumpMessages(200);
+    const DWORD start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (IsDialogMessageW(dialog, &message)) continue;
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(10);
+    } while (GetTickCount() - start < 200);
 }
 
 class WindowFinderTest : public ::testing::Test {
@@ -74,8 +85,8 @@ protected:
         dialog.SetMessagePrompt(&prompt);
         dialog.SetShellOperations(&shell);
         ASSERT_TRUE(dialog.Create()) << "error " << GetLastError();
-        // Right of where the helpers show their windows.
-        SetWindowPos(dialog.m_hWnd, nullptr, 600, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        // Left of where the helpers show their windows.
+        SetWindowPos(dialog.m_hWnd, nullptr, 20, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         PumpMessages(200);
     }
     void TearDown() override {
@@ -85,6 +96,8 @@ protected:
     int SelectedRow() const { return dialog.m_list.GetFirstSelectedItem(); }
     // Presses on the target and moves the cursor to point, still pressed.
     void DragTo(POINT point) {
+        // The helper's window may still be coming to the front.
+        PumpMessages(300);
         MoveMouseTo(CentreOf(Target()));
         PressButton(MOUSEEVENTF_LEFTDOWN);
         ASSERT_TRUE(dialog.m_finderTarget.IsDragging());
@@ -158,10 +171,18 @@ TEST_F(WindowFinderTest, ReleaseOverAnotherProgramsWindowSelectsItsProcess) {
     const int row = FindRowOfPid(dialog.m_list, helper.pid());
     ASSERT_NE(-1, row);
     EXPECT_EQ(row, SelectedRow());
+    EXPECT_EQ(dialog.m_list.m_hWnd, GetFocus()) << "a selection the list does not show";
     EXPECT_EQ(dialog.m_hWnd, GetForegroundWindow());
     EXPECT_EQ(std::string("窗口“") + kHelperTitle + "”属于 tvxfinder.exe" + FormatText("（PID %u）", helper.pid()),
               dialog.m_finderTarget.TipText());
     EXPECT_TRUE(TipShown());
+    RECT tip{};
+    RECT target{};
+    GetWindowRect(dialog.m_finderTarget.TipWindow(), &tip);
+    GetWindowRect(Target(), &target);
+    EXPECT_LE(tip.right, target.left) << "beside the target, not over it";
+    EXPECT_GT(tip.bottom, target.top);
+    EXPECT_LT(tip.top, target.bottom);
     EXPECT_TRUE(IsWindowEnabled(dialog.m_btnDetails.m_hWnd));
 
     SendMessageW(dialog.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DETAILS, BN_CLICKED), 0);
@@ -217,7 +238,7 @@ TEST_F(WindowFinderTest, EscOrOwnWindowSelectsNothing) {
 
     DragTo(CentreOf(helperWindow));
     ASSERT_TRUE(FrameShown());
-    PressKey(VK_ESCAPE);
+    PressKeyIn(dialog.m_hWnd, VK_ESCAPE);
     EXPECT_FALSE(dialog.m_finderTarget.IsDragging());
     EXPECT_FALSE(FrameShown());
     EXPECT_EQ(nullptr, GetCapture());

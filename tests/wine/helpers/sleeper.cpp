@@ -10,7 +10,7 @@
 // restarts each other. "listen PORT" listens on 127.0.0.1:PORT and "connect
 // PORT" connects to it, each using its socket once (a getsockopt) so that the
 // system names it as the socket's owner. "window TITLE" shows a top-level
-// window with that title (read as UTF-16 from the command line) at 40, 40
+// window with that title (read as UTF-16 from the command line) at 700, 40
 // until the time is up.
 // Before windows.h, which would bring the older socket header.
 #include <winsock2.h>
@@ -94,7 +94,7 @@ std::wstring WindowTitleArgument() {
 
 int ShowWindowUntil(DWORD end) {
     const HWND window = CreateWindowExW(0, L"STATIC", WindowTitleArgument().c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                        40, 40, 320, 240, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+                                        700, 40, 320, 240, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!window) return 3;
     while (static_cast<LONG>(end - GetTickCount()) > 0) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
