@@ -41,6 +41,9 @@ void CProcessListDlg::OnDetails() {
     context.fingerprintMatch = [this](const SelectedProcess& process) {
         return FingerprintMatchOf({process.pid, process.name, process.startTime});
     };
+    context.moreDetailLines = [this](const SelectedProcess& process) {
+        return WindowAndConnectionLines(*m_system, process);
+    };
     if (RunDetailsCommand(context, SelectedRow())) OnRefresh();
 }
 

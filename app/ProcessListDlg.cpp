@@ -40,6 +40,7 @@ void CProcessListDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_BLOCK, m_btnBlock);
     DDX_Control(pDX, IDC_REFRESH, m_btnRefresh);
     DDX_Control(pDX, IDC_TERMINATE, m_btnTerminate);
+    DDX_Control(pDX, IDC_FINDERTARGET, m_finderTarget);
     DDX_Check(pDX, IDC_PROMPTCHECK, m_nPromptCheck);
 }
 
@@ -217,6 +218,7 @@ BOOL CProcessListDlg::OnInitDialog() {
     m_list.SetFigureColumn(kMemoryColumn);
     m_bTreeOrder = m_windowMemory.RestoreControls(m_hWnd, m_list);
     m_list.onSortedByClick = [this] { OnSortedByClick(); };
+    m_finderTarget.onFound = [this](const FoundWindow& found) { OnWindowFound(found); };
 
     m_btnTerminate.EnableWindow(false);
     m_nOsClass = GetOsClass();

@@ -16,6 +16,7 @@
 #include "app/WindowMemory.h"
 #include "blocklist/BlockListCommands.h"
 #include "controls/SortableListCtrl.h"
+#include "finder/WindowFinderTarget.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "process/BlockWatch.h"
@@ -73,6 +74,11 @@ extern const char* const kProtectedProcessText;
 extern const char* const kAdministratorRestartNotice;
 
 class RunningCopyMark;
+
+// The details box's lines from the rooms above the process rules: the
+// process's shown windows and its connections, "无法读取" for what cannot be
+// read while the pid names that process.
+std::vector<std::string> WindowAndConnectionLines(ProcessSystem& system, const SelectedProcess& selected);
 
 extern const char* const kHelpPageFile;
 extern const char* const kAdPageAddress;
@@ -168,6 +174,8 @@ public:
     CButton m_btnBlock;
     CButton m_btnRefresh;
     CButton m_btnTerminate;
+    // Dragged onto a window, it selects the window's process.
+    CWindowFinderTarget m_finderTarget;
     int m_nPromptCheck = 0;
     HICON m_hIcon = nullptr;
 
@@ -301,6 +309,9 @@ private:
     void OnStartupEntries();
     // "网络连接": every connection, or (selectedRowOnly) the selected row's.
     void OnNetworkConnections(bool selectedRowOnly);
+    // The finder was released over found: its process's row is selected,
+    // after a refresh when the list does not show it yet.
+    void OnWindowFound(const FoundWindow& found);
     bool m_bOpenStartupEntries = false;
     // ---- Program files blocked by fingerprint, the policy's names, the fast check
     void OnFastCheck();

@@ -96,6 +96,9 @@ std::string JoinDetails(const std::string& snapshotText, const std::string& fact
 bool RunDetailsCommand(const CommandContext& context, const SelectedProcess& selected) {
     std::string facts = BuildDetailsFacts(context, selected);
     facts += "\n" + BuildIdentityLines(context, selected);
+    if (context.moreDetailLines) {
+        for (const std::string& line : context.moreDetailLines(selected)) facts += "\n " + line;
+    }
     const std::string text = JoinDetails(BuildDetailsText(context, selected), facts);
     context.prompt.Show(text, "进程信息", kMbIconInformation | kMbTaskModal);
     return true;

@@ -26,5 +26,7 @@ std::string BuildDetailsFacts(const CommandContext& context, const SelectedProce
 // The snapshot's text, a blank line, then the facts.
 std::string JoinDetails(const std::string& snapshotText, const std::string& facts);
 
-// Shows the details box (caption "进程信息"); the list is refreshed afterwards.
+// Shows the details box (caption "进程信息"): the snapshot's text, the facts,
+// the identity lines, then the context's further lines; the list is
+// refreshed afterwards.
 bool RunDetailsCommand(const CommandContext& context, const SelectedProcess& selected);

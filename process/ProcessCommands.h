@@ -35,6 +35,9 @@ struct CommandContext {
     std::function<const std::string*(const SelectedProcess&)> fingerprintMatch = nullptr;
     // The processes this program holds suspended (the details box's 状态).
     const SuspendedByProgram* heldSuspended = nullptr;
+    // What rooms above this one tell of the process in the details box, one
+    // line each, after the box's own lines.
+    std::function<std::vector<std::string>(const SelectedProcess&)> moreDetailLines = nullptr;
 };
 
 // Caption of the delete-file outcome: the application's title.

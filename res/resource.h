@@ -19,6 +19,7 @@
 #define IDS_ABOUTBOX  101
 #define IDR_MAINFRAME 128
 #define IDC_LINKHAND  129
+#define IDI_FINDER    150
 
 // Main window
 #define IDC_PROCESSLIST 1000
@@ -112,6 +113,9 @@
 
 #define ID_MENU_CONNECTIONS 32840
 #define ID_ROW_CONNECTIONS  32841
+
+// The window finder's target in the main window
+#define IDC_FINDERTARGET 1160
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -155,3 +155,21 @@ TEST_F(DetailsTest, ThePathIsShownAsTheSystemSpellsIt) {
     system.files[1234] = {L"D:\\Bj\u00F6rn\\explorer.exe", ProgramPlace::Elsewhere};
     EXPECT_EQ(" 程序文件: D:\\Bj?rn\\explorer.exe", Lines(BuildDetailsFacts(Context(5), {"explorer.exe", 1234}))[0]);
 }
+
+// The lines handed in by the rooms above come last, each as the others are
+// set (one space in), asked for the selected process; the box's own text
+// before them stays exactly as without them.
+TEST_F(DetailsTest, HandedInLinesFollowTheOwnLines) {
+    const SelectedProcess row{"explorer.exe", 1234, 7};
+    RunDetailsCommand(Context(5), row);
+    CommandContext context = Context(5);
+    std::vector<uint32_t> askedFor;
+    context.moreDetailLines = [&](const SelectedProcess& process) {
+        askedFor.push_back(process.pid);
+        return std::vector<std::string>{"窗口: 无", "网络连接: 2 个（监听 1 个）"};
+    };
+    RunDetailsCommand(context, row);
+    ASSERT_EQ(2u, prompt.shown.size());
+    EXPECT_EQ(std::vector<uint32_t>{1234}, askedFor);
+    EXPECT_EQ(prompt.shown[0].text + "\n 窗口: 无\n 网络连接: 2 个（监听 1 个）", prompt.shown[1].text);
+}

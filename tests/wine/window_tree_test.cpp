@@ -134,7 +134,8 @@ TEST_F(WindowTreeTest, DetailsAndTooltipTellCommandLineParentUserAndSignature) {
         << text;
     EXPECT_NE(std::string::npos, text.find("\n 用户: ")) << text;
     EXPECT_EQ(std::string::npos, text.find("\n 用户: 无法读取")) << text;
-    const std::string unsignedLine = "\n 数字签名: 无";
+    // Then the helper's windows (it shows none) and connections, last.
+    const std::string unsignedLine = "\n 数字签名: 无\n 窗口: 无\n 网络连接: 0 个（监听 0 个）";
     EXPECT_EQ(text.size() - unsignedLine.size(), text.rfind(unsignedLine)) << "a test program is not signed: " << text;
 
     std::vector<wchar_t> tip(INFOTIPSIZE, L'\0');

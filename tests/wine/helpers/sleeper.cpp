@@ -9,11 +9,14 @@
 // starts the partner again (with its own pid) the moment it ends: a pair that
 // restarts each other. "listen PORT" listens on 127.0.0.1:PORT and "connect
 // PORT" connects to it, each using its socket once (a getsockopt) so that the
-// system names it as the socket's owner.
+// system names it as the socket's owner. "window TITLE" shows a top-level
+// window with that title (read as UTF-16 from the command line) at 700, 40
+// until the time is up.
 // Before windows.h, which would bring the older socket header.
 #include <winsock2.h>
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -80,10 +83,33 @@ int Watch(const char* partnerPid, DWORD end) {
 
 }  // namespace
 
+// The window's title: the command line's fourth argument, as UTF-16.
+std::wstring WindowTitleArgument() {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::wstring title = arguments && count > 3 ? arguments[3] : L"";
+    LocalFree(arguments);
+    return title;
+}
+
+int ShowWindowUntil(DWORD end) {
+    const HWND window = CreateWindowExW(0, L"STATIC", WindowTitleArgument().c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                        700, 40, 320, 240, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!window) return 3;
+    while (static_cast<LONG>(end - GetTickCount()) > 0) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+    DestroyWindow(window);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
     const DWORD end = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
     if (argc > 3 && std::strcmp(argv[2], "count") == 0) return Count(argv[3], end);
+    if (argc > 2 && std::strcmp(argv[2], "window") == 0) return ShowWindowUntil(end);
     if (argc > 2 && std::strcmp(argv[2], "watch") == 0) return Watch(argc > 3 ? argv[3] : nullptr, end);
     if (argc > 2 && std::strcmp(argv[2], "pair") == 0) {
         HANDLE first = StartCopy(std::string(argv[1]) + " watch");

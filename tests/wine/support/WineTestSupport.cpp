@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "framework/Text.h"
 #include "process/Win32ProcessSystem.h"
 #include "res/resource.h"
 #include "tests/wine/support/EndableStart.h"
@@ -49,7 +50,7 @@ void RemoveTree(const std::wstring& directory) {
 HelperProcess::HelperProcess(const std::string& exeName, int seconds, const std::string& mode)
     : m_directory(MakeTempDirectory()), m_path(m_directory + L"\\" + Widen(exeName)) {
     if (!CopyFileW(TVX_SLEEPER_PATH, m_path.c_str(), FALSE)) return;
-    const std::wstring commandLine = L"\"" + m_path + L"\" " + std::to_wstring(seconds) + L" " + Widen(mode);
+    const std::wstring commandLine = L"\"" + m_path + L"\" " + std::to_wstring(seconds) + L" " + WideFromText(mode);
     EndableProcess started;
     if (!StartEndable(m_path, commandLine, m_directory, started)) return;
     m_started = true;

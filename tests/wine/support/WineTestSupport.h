@@ -17,7 +17,8 @@
 #include "process/ProcessSystem.h"
 
 // A copy of the sleeper program under a chosen file name, started as a
-// process (mode "spin" or "hold N", see the sleeper); terminated and deleted
+// process (mode "spin" or "hold N", see the sleeper; code page 936, so a
+// window title may be Chinese); terminated and deleted
 // when the object goes. One that the program under test ended while it was
 // starting counts as started and ended, with its pid.
 class HelperProcess {
