@@ -9,3 +9,7 @@ std::string FormatText(const char* format, ...)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+
+// A lead byte of a double-byte character of code page 936: a cut must not
+// fall right after it.
+inline bool IsCodePage936LeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }

@@ -1,14 +1,12 @@
 #include "process/ProcessIdentity.h"
 
+#include "framework/FormatText.h"
 #include "process/ProcessTree.h"
 
 namespace {
 
 const char* const kUnreadable = "无法读取";
 const char* const kEllipsis = "…";
-
-// A lead byte of a double-byte character of code page 936.
-bool IsLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
 
 }  // namespace
 
@@ -19,7 +17,8 @@ std::string CutWithEllipsis(std::string_view text, size_t maxBytes) {
     const size_t room = maxBytes - ellipsis.size();
     size_t end = 0;
     while (end < text.size()) {
-        const size_t width = IsLeadByte(static_cast<unsigned char>(text[end])) && end + 1 < text.size() ? 2 : 1;
+        const size_t width =
+            IsCodePage936LeadByte(static_cast<unsigned char>(text[end])) && end + 1 < text.size() ? 2 : 1;
         if (end + width > room) break;
         end += width;
     }

@@ -1,10 +1,9 @@
 #include "process/ReferenceInfo.h"
 
+#include "framework/FormatText.h"
 #include "process/ProcessRules.h"
 
 namespace {
-
-bool IsLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
 
 // Length of the next entry taken from text (which holds no line feed): at
 // most the limit, one byte less when the cut would split a double-byte
@@ -13,7 +12,8 @@ size_t EntryLength(std::string_view text) {
     if (text.size() <= kReferenceLineLimit) return text.size();
     size_t index = 0;
     while (index < kReferenceLineLimit) {
-        const bool doubleByte = IsLeadByte(static_cast<unsigned char>(text[index])) && index + 1 < text.size();
+        const bool doubleByte =
+            IsCodePage936LeadByte(static_cast<unsigned char>(text[index])) && index + 1 < text.size();
         const size_t width = doubleByte ? 2 : 1;
         if (index + width > kReferenceLineLimit) break;
         index += width;
@@ -46,7 +46,7 @@ std::vector<std::string> ParseReferenceInfo(std::string_view bytes) {
 std::string GetFileNamePart(std::string_view path) {
     size_t start = 0;
     for (size_t index = 0; index < path.size(); ++index) {
-        if (IsLeadByte(static_cast<unsigned char>(path[index]))) {
+        if (IsCodePage936LeadByte(static_cast<unsigned char>(path[index]))) {
             ++index;  // the trail byte may be a backslash
         } else if (path[index] == '\\' && index > 0) {
             start = index + 1;
