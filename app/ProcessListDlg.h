@@ -74,6 +74,9 @@ extern const char* const kAdministratorRestartNotice;
 
 class RunningCopyMark;
 
+// The first path of a drop on the window; the drop is released.
+std::wstring FirstDroppedPath(HDROP drop);
+
 extern const char* const kHelpPageFile;
 extern const char* const kAdPageAddress;
 
@@ -301,6 +304,9 @@ private:
     void OnStartupEntries();
     // "网络连接": every connection, or (selectedRowOnly) the selected row's.
     void OnNetworkConnections(bool selectedRowOnly);
+    // "查找占用文件的进程" for path; an empty path asks for a file first. A
+    // file or folder dropped on the window comes here too.
+    void OnFindFileUsers(std::wstring path);
     bool m_bOpenStartupEntries = false;
     // ---- Program files blocked by fingerprint, the policy's names, the fast check
     void OnFastCheck();
