@@ -1,8 +1,6 @@
 // "查找占用文件的进程" and a file or folder dropped on the main window: the
 // search's dialog over the window; its 中止进程 is the window's own flow on
 // the row's process, its 定位 selects that process in the list.
-#include <shellapi.h>
-
 #include "app/ProcessListDlg.h"
 #include "finder/FileUsersDlg.h"
 #include "finder/Win32FileUsersSystem.h"
