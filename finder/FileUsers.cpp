@@ -105,6 +105,22 @@ std::wstring ComparablePath(std::wstring_view path) {
     return comparable;
 }
 
+std::wstring PathOfMappedName(std::wstring_view mapped, const std::vector<DriveDevice>& drives) {
+    if (StartsWith(mapped, L"\\??\\UNC\\")) return L"\\\\" + std::wstring(mapped.substr(8));
+    if (StartsWith(mapped, L"\\??\\")) return std::wstring(mapped.substr(4));
+    const auto onDevice = [mapped](const DriveDevice& drive) {
+        const std::wstring_view device = drive.device;
+        return !device.empty() && mapped.size() > device.size() && mapped[device.size()] == L'\\' &&
+               ComparablePath(mapped.substr(0, device.size())) == ComparablePath(device);
+    };
+    const auto found = std::find_if(drives.begin(), drives.end(), onDevice);
+    if (found != drives.end()) return found->drive + std::wstring(mapped.substr(found->device.size()));
+    // The network's device: "\Device\Mup\server\share" is "\\server\share".
+    const DriveDevice network{L"\\", L"\\Device\\Mup"};
+    if (onDevice(network)) return network.drive + std::wstring(mapped.substr(network.device.size()));
+    return std::wstring();
+}
+
 bool IsSamePath(std::wstring_view a, std::wstring_view b) { return ComparablePath(a) == ComparablePath(b); }
 
 bool IsPathInFolder(std::wstring_view path, std::wstring_view folder) {

@@ -25,6 +25,18 @@ bool IsSamePath(std::wstring_view a, std::wstring_view b);
 // not; the folder itself is not in it).
 bool IsPathInFolder(std::wstring_view path, std::wstring_view folder);
 
+// The system's device name of a drive ("\Device\HarddiskVolume1" for "C:").
+struct DriveDevice {
+    std::wstring drive;   // "C:"
+    std::wstring device;  // as QueryDosDevice names it
+};
+// A file's name as the memory manager gives it for a mapped module, as a
+// path: "\Device\HarddiskVolume1\x\y.dll" on the drive of that device,
+// "\Device\Mup\server\share\y.dll" as "\\server\share\y.dll", and
+// "\??\C:\y.dll" (as some systems give it) as "C:\y.dll". Empty for a
+// device no drive names: the caller asks the slower way.
+std::wstring PathOfMappedName(std::wstring_view mapped, const std::vector<DriveDevice>& drives);
+
 // Why a process holds the file or folder searched for.
 enum class FileUseReason {
     LoadsFile,        // the file is its program file or one of its loaded modules

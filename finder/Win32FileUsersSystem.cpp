@@ -14,6 +14,7 @@ using RmRegisterResourcesCall = DWORD(WINAPI*)(DWORD, UINT, LPCWSTR*, UINT, RM_U
 using RmGetListCall = DWORD(WINAPI*)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, LPDWORD);
 using EnumModulesCall = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, LPDWORD, DWORD);
 using ModuleFileNameCall = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
+using MappedFileNameCall = DWORD(WINAPI*)(HANDLE, LPVOID, LPWSTR, DWORD);
 
 // 32-bit and 64-bit modules alike (LIST_MODULES_ALL; not in older headers).
 constexpr DWORD kAllModules = 0x03;
@@ -39,24 +40,48 @@ private:
     bool m_started = false;
 };
 
-// The full path of one module, of whatever length the system gives.
-std::wstring ModulePath(ModuleFileNameCall fileNameOf, HANDLE process, HMODULE module) {
-    std::wstring path(MAX_PATH, L'\0');
+// A name of whatever length the system gives: name(buffer, size) answers as
+// GetModuleFileNameExW does (the length copied, 0 for failure).
+template <typename Name>
+std::wstring GrowingName(Name name) {
+    std::wstring text(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = fileNameOf(process, module, &path[0], static_cast<DWORD>(path.size()));
+        const DWORD length = name(&text[0], static_cast<DWORD>(text.size()));
         if (length == 0) return std::wstring();
         // A name that fills the buffer may have been cut.
-        if (length < path.size() - 1 || path.size() >= 32768) {
-            path.resize(length);
-            return path;
+        if (length < text.size() - 1 || text.size() >= 65536) {
+            text.resize(length);
+            return text;
         }
-        path.resize(path.size() * 2);
+        text.resize(text.size() * 2);
     }
 }
 
 }  // namespace
 
 Win32FileUsersSystem::Win32FileUsersSystem() : m_restartManager(L"rstrtmgr.dll"), m_processStatus(L"psapi.dll") {}
+
+const std::vector<DriveDevice>& Win32FileUsersSystem::Drives() {
+    if (m_drivesRead) return m_drives;
+    m_drivesRead = true;
+    const std::wstring letters = GrowingName([](wchar_t* buffer, DWORD size) {
+        const DWORD length = GetLogicalDriveStringsW(size, buffer);
+        return length < size ? length : size;  // too small: the size it needs, which is larger
+    });
+    // "C:\", "D:\", ... each ended by a NUL.
+    for (size_t start = 0; start + 2 <= letters.size();) {
+        const size_t end = letters.find(L'\0', start);
+        const std::wstring drive = letters.substr(start, 2);
+        if (end == std::wstring::npos) break;
+        start = end + 1;
+        if (drive[1] != L':') continue;
+        const std::wstring targets = GrowingName(
+            [&drive](wchar_t* buffer, DWORD size) { return QueryDosDeviceW(drive.c_str(), buffer, size); });
+        // The first of the names is the device the drive stands for now.
+        if (!targets.empty()) m_drives.push_back({drive, targets.substr(0, targets.find(L'\0'))});
+    }
+    return m_drives;
+}
 
 std::wstring Win32FileUsersSystem::FullLongPath(const std::wstring& path) { return ::FullLongPath(path); }
 
@@ -103,7 +128,8 @@ std::vector<FileHolder> Win32FileUsersSystem::ProcessesUsingFile(const std::wstr
 
 ProcessFiles Win32FileUsersSystem::ReadProcessFiles(const ProcessInstance& instance) {
     ProcessFiles files;
-    UniqueHandle process = OpenProcessForQuery(instance.pid, PROCESS_VM_READ);
+    // The module calls ask for the full query right besides the read.
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, instance.pid));
     if (!process) {
         // Without the right to read its memory, its program file may still be named.
         process = OpenProcessForQuery(instance.pid, 0);
@@ -125,9 +151,11 @@ ProcessFiles Win32FileUsersSystem::ReadProcessFiles(const ProcessInstance& insta
 
     auto enumModules = FindSystemFunction<EnumModulesCall>(L"kernel32.dll", "K32EnumProcessModulesEx");
     auto fileNameOf = FindSystemFunction<ModuleFileNameCall>(L"kernel32.dll", "K32GetModuleFileNameExW");
-    if (!enumModules || !fileNameOf) {
+    auto mappedNameOf = FindSystemFunction<MappedFileNameCall>(L"kernel32.dll", "K32GetMappedFileNameW");
+    if (!enumModules || !fileNameOf || !mappedNameOf) {
         enumModules = m_processStatus.Find<EnumModulesCall>("EnumProcessModulesEx");
         fileNameOf = m_processStatus.Find<ModuleFileNameCall>("GetModuleFileNameExW");
+        mappedNameOf = m_processStatus.Find<MappedFileNameCall>("GetMappedFileNameW");
     }
     std::vector<HMODULE> modules(256);
     DWORD needed = 0;
@@ -143,8 +171,20 @@ ProcessFiles Win32FileUsersSystem::ReadProcessFiles(const ProcessInstance& insta
     }
     modules.resize(needed / sizeof(HMODULE));
     files.modules.reserve(modules.size());
+    const HANDLE opened = process.get();
     for (const HMODULE module : modules) {
-        std::wstring path = ModulePath(fileNameOf, process.get(), module);
+        // The mapped file's name costs one call; the module's name walks
+        // the process's list of modules up to it each time.
+        std::wstring path;
+        if (mappedNameOf) {
+            path = PathOfMappedName(GrowingName([&](wchar_t* buffer, DWORD size) {
+                                        return mappedNameOf(opened, module, buffer, size);
+                                    }),
+                                    Drives());
+        }
+        if (path.empty()) {
+            path = GrowingName([&](wchar_t* buffer, DWORD size) { return fileNameOf(opened, module, buffer, size); });
+        }
         if (path.empty()) continue;
         // A module loaded by its short (8.3) name keeps that name in the list.
         if (path.find(L'~') != std::wstring::npos) path = ::FullLongPath(path);

@@ -15,6 +15,11 @@ public:
     ProcessFiles ReadProcessFiles(const ProcessInstance& process) override;
 
 private:
+    // The drives' device names, read at the first need.
+    const std::vector<DriveDevice>& Drives();
+
     SystemLibrary m_restartManager;
     SystemLibrary m_processStatus;  // psapi.dll, for systems whose kernel32 lacks the module calls
+    std::vector<DriveDevice> m_drives;
+    bool m_drivesRead = false;
 };

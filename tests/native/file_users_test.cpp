@@ -241,3 +241,20 @@ TEST(FileUsersSearch, AFolderIsNotPutToTheRestartManager) {
     EXPECT_EQ(files.calls, (Strings{"long", "read 10@111"}));
     EXPECT_EQ(Rows(search.found), (Strings{"a.exe:10:程序位于该文件夹"}));
 }
+
+TEST(FileUserPaths, MappedNamesBecomePathsOnTheirDrives) {
+    const std::vector<DriveDevice> drives = {{L"C:", L"\\Device\\HarddiskVolume1"},
+                                             {L"D:", L"\\Device\\HarddiskVolume12"},
+                                             {L"E:", L""}};
+    EXPECT_EQ(PathOfMappedName(L"\\Device\\HarddiskVolume1\\Windows\\a.dll", drives), L"C:\\Windows\\a.dll");
+    EXPECT_EQ(PathOfMappedName(L"\\device\\harddiskvolume12\\日本語\\b.dll", drives), L"D:\\日本語\\b.dll")
+        << "the device's name without case; not the first drive whose device begins alike";
+    EXPECT_EQ(PathOfMappedName(L"\\Device\\HarddiskVolume123\\c.dll", drives), L"") << "no drive's device";
+    EXPECT_EQ(PathOfMappedName(L"\\Device\\HarddiskVolume1", drives), L"") << "a device, not a file on it";
+    EXPECT_EQ(PathOfMappedName(L"\\Device\\Mup\\server\\share\\d.dll", drives), L"\\\\server\\share\\d.dll");
+    EXPECT_EQ(PathOfMappedName(L"\\Device\\Mup", drives), L"");
+    EXPECT_EQ(PathOfMappedName(L"\\??\\C:\\windows\\e.dll", drives), L"C:\\windows\\e.dll");
+    EXPECT_EQ(PathOfMappedName(L"\\??\\UNC\\server\\share\\f.dll", drives), L"\\\\server\\share\\f.dll");
+    EXPECT_EQ(PathOfMappedName(L"", drives), L"");
+    EXPECT_EQ(PathOfMappedName(L"\\Device\\HarddiskVolume1\\g.dll", {}), L"");
+}
