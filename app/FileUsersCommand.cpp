@@ -8,8 +8,8 @@
 
 void CProcessListDlg::OnFindFileUsers(std::wstring path) {
     if (path.empty()) {
-        CFileDialog dialog(true, "", "", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR,
-                           "所有文件 (*.*)|*.*||", m_hWnd);
+        CFileDialog dialog(true, "", "", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR, "所有文件 (*.*)|*.*||",
+                           m_hWnd);
         if (dialog.DoModal() != IDOK) return;
         path = dialog.GetPathName();
     }

@@ -8,29 +8,33 @@ namespace {
 // user's folder names are most often written in; every other character is
 // its own.
 wchar_t UpperCaseOf(wchar_t c) {
-    const auto code = static_cast<uint32_t>(c);
-    const auto shifted = [code](uint32_t by) { return static_cast<wchar_t>(code - by); };
-    if (code >= 'a' && code <= 'z') return shifted(0x20);
-    if (code < 0xE0) return c;
-    if (code <= 0xFE) return code == 0xF7 ? c : shifted(0x20);  // U+00F7 is the division sign
-    if (code == 0xFF) return static_cast<wchar_t>(0x178);
+    const auto shifted = [c](int by) { return static_cast<wchar_t>(c - by); };
+    const auto is = [c](int code) { return c == static_cast<wchar_t>(code); };
+    const auto within = [c](int first, int last) {
+        return c >= static_cast<wchar_t>(first) && c <= static_cast<wchar_t>(last);
+    };
+    const bool odd = (c & 1) != 0;
+    if (within('a', 'z')) return shifted(0x20);
+    if (c < static_cast<wchar_t>(0xE0)) return c;
+    if (within(0xE0, 0xFE)) return is(0xF7) ? c : shifted(0x20);  // U+00F7 is the division sign
+    if (is(0xFF)) return static_cast<wchar_t>(0x178);
     // Latin Extended-A: pairs of upper and lower case; the dotless i has none.
-    if (code <= 0x137) return (code & 1) != 0 && code != 0x131 ? shifted(1) : c;
-    if (code >= 0x139 && code <= 0x148) return (code & 1) == 0 ? shifted(1) : c;
-    if (code >= 0x14A && code <= 0x177) return (code & 1) != 0 ? shifted(1) : c;
-    if (code == 0x17A || code == 0x17C || code == 0x17E) return shifted(1);
+    if (within(0x100, 0x137)) return odd && !is(0x131) ? shifted(1) : c;
+    if (within(0x139, 0x148)) return odd ? c : shifted(1);
+    if (within(0x14A, 0x177)) return odd ? shifted(1) : c;
+    if (is(0x17A) || is(0x17C) || is(0x17E)) return shifted(1);
     // Greek: the final sigma is a sigma; the accented vowels have their own places.
-    if (code == 0x3AC) return static_cast<wchar_t>(0x386);
-    if (code >= 0x3AD && code <= 0x3AF) return shifted(0x25);
-    if (code == 0x3C2) return static_cast<wchar_t>(0x3A3);
-    if (code >= 0x3B1 && code <= 0x3CB) return shifted(0x20);
-    if (code == 0x3CC) return static_cast<wchar_t>(0x38C);
-    if (code == 0x3CD || code == 0x3CE) return shifted(0x3F);
+    if (is(0x3AC)) return static_cast<wchar_t>(0x386);
+    if (within(0x3AD, 0x3AF)) return shifted(0x25);
+    if (is(0x3C2)) return static_cast<wchar_t>(0x3A3);
+    if (within(0x3B1, 0x3CB)) return shifted(0x20);
+    if (is(0x3CC)) return static_cast<wchar_t>(0x38C);
+    if (is(0x3CD) || is(0x3CE)) return shifted(0x3F);
     // Cyrillic.
-    if (code >= 0x430 && code <= 0x44F) return shifted(0x20);
-    if (code >= 0x450 && code <= 0x45F) return shifted(0x50);
+    if (within(0x430, 0x44F)) return shifted(0x20);
+    if (within(0x450, 0x45F)) return shifted(0x50);
     // Full-width Latin letters.
-    if (code >= 0xFF41 && code <= 0xFF5A) return shifted(0x20);
+    if (within(0xFF41, 0xFF5A)) return shifted(0x20);
     return c;
 }
 

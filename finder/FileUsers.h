@@ -55,7 +55,7 @@ const char* FileUseReasonText(FileUseReason reason);
 enum class ModulesRead { Read, Unreadable, Gone };
 struct ProcessFiles {
     ModulesRead read = ModulesRead::Gone;
-    std::wstring programPath;          // full and long; empty when unknown (also when unreadable)
+    std::wstring programPath;           // full and long; empty when unknown (also when unreadable)
     std::vector<std::wstring> modules;  // full paths, as the system names them
 };
 

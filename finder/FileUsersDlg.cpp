@@ -61,9 +61,9 @@ BOOL CFileUsersDlg::OnInitDialog() {
     const RECT list = m_list.GetWindowRect();
     m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     const int width = list.right - list.left - GetSystemMetrics(SM_CXVSCROLL) - 4;
-    m_list.InsertColumns(FormatText("%s,%d;%s,%d;%s,%d;%s,%d", kColumnHeadings[0], width * 20 / 100,
-                                    kColumnHeadings[1], width * 10 / 100, kColumnHeadings[2], width * 46 / 100,
-                                    kColumnHeadings[3], width * 24 / 100));
+    m_list.InsertColumns(FormatText("%s,%d;%s,%d;%s,%d;%s,%d", kColumnHeadings[0], width * 20 / 100, kColumnHeadings[1],
+                                    width * 10 / 100, kColumnHeadings[2], width * 46 / 100, kColumnHeadings[3],
+                                    width * 24 / 100));
     const std::vector<FileUser>& users = m_search.found.users;
     // Pids as numbers; the row of the unread processes stays last.
     m_list.compareTags = [this, count = users.size()](size_t first, size_t second, int column) {

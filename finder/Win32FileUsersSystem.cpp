@@ -75,8 +75,8 @@ const std::vector<DriveDevice>& Win32FileUsersSystem::Drives() {
         if (end == std::wstring::npos) break;
         start = end + 1;
         if (drive[1] != L':') continue;
-        const std::wstring targets = GrowingName(
-            [&drive](wchar_t* buffer, DWORD size) { return QueryDosDeviceW(drive.c_str(), buffer, size); });
+        const std::wstring targets =
+            GrowingName([&drive](wchar_t* buffer, DWORD size) { return QueryDosDeviceW(drive.c_str(), buffer, size); });
         // The first of the names is the device the drive stands for now.
         if (!targets.empty()) m_drives.push_back({drive, targets.substr(0, targets.find(L'\0'))});
     }
@@ -120,8 +120,7 @@ std::vector<FileHolder> Win32FileUsersSystem::ProcessesUsingFile(const std::wstr
     holders.reserve(named.size());
     for (const RM_PROCESS_INFO& info : named) {
         const FILETIME& started = info.Process.ProcessStartTime;
-        holders.push_back({info.Process.dwProcessId,
-                           (uint64_t{started.dwHighDateTime} << 32) | started.dwLowDateTime});
+        holders.push_back({info.Process.dwProcessId, (uint64_t{started.dwHighDateTime} << 32) | started.dwLowDateTime});
     }
     return holders;
 }
@@ -177,10 +176,9 @@ ProcessFiles Win32FileUsersSystem::ReadProcessFiles(const ProcessInstance& insta
         // the process's list of modules up to it each time.
         std::wstring path;
         if (mappedNameOf) {
-            path = PathOfMappedName(GrowingName([&](wchar_t* buffer, DWORD size) {
-                                        return mappedNameOf(opened, module, buffer, size);
-                                    }),
-                                    Drives());
+            path = PathOfMappedName(
+                GrowingName([&](wchar_t* buffer, DWORD size) { return mappedNameOf(opened, module, buffer, size); }),
+                Drives());
         }
         if (path.empty()) {
             path = GrowingName([&](wchar_t* buffer, DWORD size) { return fileNameOf(opened, module, buffer, size); });

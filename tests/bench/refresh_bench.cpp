@@ -31,11 +31,11 @@
 
 #include "app/ProcessListDlg.h"
 #include "blocklist/BlockListDlg.h"
+#include "finder/FileUsers.h"
+#include "finder/Win32FileUsersSystem.h"
 #include "framework/Handle.h"
 #include "framework/SystemFunction.h"
 #include "framework/Text.h"
-#include "finder/FileUsers.h"
-#include "finder/Win32FileUsersSystem.h"
 #include "network/ConnectionsDlg.h"
 #include "network/Win32ConnectionSystem.h"
 #include "process/ProcessSystem.h"
@@ -474,8 +474,8 @@ void BenchConnections(int connections) {
         std::vector<Row> texts;
         texts.reserve(read.size());
         for (const ConnectionRow& row : read) {
-            texts.push_back({WideFromText(EndpointText(row.local, IsIpv6(row.protocol))),
-                             WideFromText(RemoteText(row)), std::to_wstring(row.pid)});
+            texts.push_back({WideFromText(EndpointText(row.local, IsIpv6(row.protocol))), WideFromText(RemoteText(row)),
+                             std::to_wstring(row.pid)});
         }
         plain.Fill(texts);
     });

@@ -196,8 +196,8 @@ TEST(FileUsersJoin, RowsOfOneNameGoByPid) {
         Looked(5, "b.ex", L"C:\\x.exe"),   Looked(6, "c", L"C:\\x.exe"),      Looked(7, "[", L"C:\\x.exe"),
     };
     EXPECT_EQ(Rows(JoinFileUsers(L"C:\\x.exe", false, processes, {})),
-              (Strings{"[:7:加载了该文件", "b.ex:5:加载了该文件", "B.exe:10:加载了该文件",
-                       "b.exe:20:加载了该文件", "b.exe:30:加载了该文件", "c:6:加载了该文件"}))
+              (Strings{"[:7:加载了该文件", "b.ex:5:加载了该文件", "B.exe:10:加载了该文件", "b.exe:20:加载了该文件",
+                       "b.exe:30:加载了该文件", "c:6:加载了该文件"}))
         << "names in the order of their lower-case letters, as the main list sorts them";
 }
 
@@ -243,9 +243,8 @@ TEST(FileUsersSearch, AFolderIsNotPutToTheRestartManager) {
 }
 
 TEST(FileUserPaths, MappedNamesBecomePathsOnTheirDrives) {
-    const std::vector<DriveDevice> drives = {{L"C:", L"\\Device\\HarddiskVolume1"},
-                                             {L"D:", L"\\Device\\HarddiskVolume12"},
-                                             {L"E:", L""}};
+    const std::vector<DriveDevice> drives = {
+        {L"C:", L"\\Device\\HarddiskVolume1"}, {L"D:", L"\\Device\\HarddiskVolume12"}, {L"E:", L""}};
     EXPECT_EQ(PathOfMappedName(L"\\Device\\HarddiskVolume1\\Windows\\a.dll", drives), L"C:\\Windows\\a.dll");
     EXPECT_EQ(PathOfMappedName(L"\\device\\harddiskvolume12\\日本語\\b.dll", drives), L"D:\\日本語\\b.dll")
         << "the device's name without case; not the first drive whose device begins alike";
