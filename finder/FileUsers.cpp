@@ -170,6 +170,17 @@ std::vector<std::string> FileUserCells(const FileUser& user, const std::string& 
     return {user.name, std::to_string(user.process.pid), pathText, FileUseReasonText(user.reason)};
 }
 
+int CompareFileUsers(const FileUser& a, const FileUser& b, int column) {
+    const auto order = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
+    switch (column) {
+    case kFileUserProcessColumn: return CompareWithoutAsciiCase(a.name, b.name);
+    case kFileUserPidColumn: return order(a.process.pid, b.process.pid);
+    case kFileUserPathColumn: return order(ComparablePath(a.programPath), ComparablePath(b.programPath));
+    case kFileUserReasonColumn: return order(static_cast<int>(a.reason), static_cast<int>(b.reason));
+    default: return 0;
+    }
+}
+
 std::vector<std::string> UnreadableCells(size_t unreadable) {
     return {"其他 " + std::to_string(unreadable) + " 个进程", "", "", "无法读取"};
 }

@@ -107,6 +107,10 @@ enum FileUserColumn {
     kFileUserColumnCount,
 };
 std::vector<std::string> FileUserCells(const FileUser& user, const std::string& pathText);
+// The order of two rows by a column, ascending (negative: a first): names
+// without regard to ASCII case, pids as numbers, paths as the file system
+// compares them, reasons in the order of FileUseReason.
+int CompareFileUsers(const FileUser& a, const FileUser& b, int column);
 // The last row, for the processes that could not be read: "其他 <n> 个进程",
 // no pid nor path, 原因 "无法读取".
 std::vector<std::string> UnreadableCells(size_t unreadable);

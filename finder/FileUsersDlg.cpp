@@ -65,13 +65,14 @@ BOOL CFileUsersDlg::OnInitDialog() {
                                     width * 10 / 100, kColumnHeadings[2], width * 46 / 100, kColumnHeadings[3],
                                     width * 24 / 100));
     const std::vector<FileUser>& users = m_search.found.users;
-    // Pids as numbers; the row of the unread processes stays last.
+    // The row of the processes that could not be read stays last, either way.
     m_list.compareTags = [this, count = users.size()](size_t first, size_t second, int column) {
-        if (first >= count || second >= count) return first == second ? 0 : (first >= count ? 1 : -1);
-        if (column != kFileUserPidColumn) return 0;
-        const uint32_t a = m_search.found.users[first].process.pid;
-        const uint32_t b = m_search.found.users[second].process.pid;
-        return a == b ? 0 : (a < b ? -1 : 1);
+        if (first < count && second < count) {
+            return CompareFileUsers(m_search.found.users[first], m_search.found.users[second], column);
+        }
+        if (first == second) return 0;
+        const int unreadLast = first >= count ? 1 : -1;
+        return m_list.m_bAscending ? unreadLast : -unreadLast;
     };
     for (size_t index = 0; index < users.size(); ++index) {
         m_list.InsertRow(FileUserCells(users[index], m_processes.Text(users[index].programPath)), index);

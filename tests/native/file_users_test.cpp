@@ -79,6 +79,7 @@ TEST(FileUserPaths, CompareWithoutCaseInEveryScriptOfUsersFolders) {
     EXPECT_TRUE(IsSamePath(L"C:\\Users\\Björn\\ä.dll", L"C:\\USERS\\BJÖRN\\Ä.DLL"));
     EXPECT_TRUE(IsSamePath(L"C:\\Users\\Łukasz\\ő.dll", L"C:\\Users\\łUKASZ\\Ő.DLL"));
     EXPECT_TRUE(IsSamePath(L"C:\\ÿ\\Ž", L"C:\\Ÿ\\ž"));
+    EXPECT_TRUE(IsSamePath(L"C:\\ā\\ķ", L"C:\\Ā\\Ķ"));
     EXPECT_TRUE(IsSamePath(L"C:\\Σοφία\\άέ", L"C:\\ΣΟΦΊΑ\\ΆΈ"));
     EXPECT_TRUE(IsSamePath(L"C:\\σς\\όύώ", L"C:\\ΣΣ\\ΌΎΏ"));
     EXPECT_TRUE(IsSamePath(L"C:\\Пётр\\ёж", L"C:\\ПЁТР\\ЁЖ"));
@@ -89,6 +90,7 @@ TEST(FileUserPaths, CompareWithoutCaseInEveryScriptOfUsersFolders) {
     EXPECT_FALSE(IsSamePath(L"C:\\÷", L"C:\\×")) << "the division sign is no letter";
     EXPECT_FALSE(IsSamePath(L"C:\\ß", L"C:\\SS"));
     EXPECT_FALSE(IsSamePath(L"C:\\ı", L"C:\\i")) << "the dotless i has no upper case of its own";
+    EXPECT_FALSE(IsSamePath(L"C:\\ı", L"C:\\İ"));
     EXPECT_FALSE(IsSamePath(L"C:\\日本語", L"C:\\日本")) << "a path is not the same as its beginning";
     EXPECT_FALSE(IsSamePath(L"C:\\@[`{", L"C:\\`{@["));
     EXPECT_FALSE(IsSamePath(L"C:\\ĸ", L"C:\\ķ")) << "U+0138 ends the first run of pairs";
@@ -256,4 +258,21 @@ TEST(FileUserPaths, MappedNamesBecomePathsOnTheirDrives) {
     EXPECT_EQ(PathOfMappedName(L"\\??\\UNC\\server\\share\\f.dll", drives), L"\\\\server\\share\\f.dll");
     EXPECT_EQ(PathOfMappedName(L"", drives), L"");
     EXPECT_EQ(PathOfMappedName(L"\\Device\\HarddiskVolume1\\g.dll", {}), L"");
+}
+
+TEST(FileUsersTexts, ColumnsSortByWhatTheyMean) {
+    const FileUser low{{9, 1}, "b.exe", L"C:\\z\\B.exe", FileUseReason::LoadsFile};
+    const FileUser high{{10, 1}, "B.exe", L"c:\\z\\b.exe", FileUseReason::OpensFile};
+    EXPECT_EQ(CompareFileUsers(low, high, kFileUserProcessColumn), 0) << "names without case";
+    EXPECT_LT(CompareFileUsers(low, high, kFileUserPidColumn), 0) << "9 before 10, as numbers";
+    EXPECT_GT(CompareFileUsers(high, low, kFileUserPidColumn), 0);
+    EXPECT_EQ(CompareFileUsers(low, low, kFileUserPidColumn), 0);
+    EXPECT_EQ(CompareFileUsers(low, high, kFileUserPathColumn), 0) << "paths as the file system compares them";
+    EXPECT_LT(CompareFileUsers(low, high, kFileUserReasonColumn), 0);
+    EXPECT_GT(CompareFileUsers(high, low, kFileUserReasonColumn), 0);
+    const FileUser other{{1, 1}, "a.exe", L"C:\\a.exe", FileUseReason::LoadsFromFolder};
+    EXPECT_LT(CompareFileUsers(other, low, kFileUserProcessColumn), 0);
+    EXPECT_LT(CompareFileUsers(other, low, kFileUserPathColumn), 0);
+    EXPECT_GT(CompareFileUsers(low, other, kFileUserPathColumn), 0);
+    EXPECT_EQ(CompareFileUsers(other, low, kFileUserColumnCount), 0);
 }
