@@ -115,7 +115,10 @@ void CFileUsersDlg::OnLocate() {
 
 void RunFileUsersSearch(const std::wstring& path, ProcessSystem& processes, FileUsersSystem& files,
                         MessagePrompt& prompt, const std::function<void(CFileUsersDlg&)>& setUp) {
+    // The search reads every process; the pointer says the program is busy meanwhile.
+    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     FileSearch search = SearchFileUsers(path, processes, files);
+    SetCursor(previous);
     if (search.found.users.empty() && search.found.unreadable == 0) {
         prompt.Notify(NothingFoundText(processes.Text(search.target)), "提示");
         return;

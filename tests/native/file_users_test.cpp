@@ -80,6 +80,7 @@ TEST(FileUserPaths, CompareWithoutCaseInEveryScriptOfUsersFolders) {
     EXPECT_TRUE(IsSamePath(L"C:\\Users\\Łukasz\\ő.dll", L"C:\\Users\\łUKASZ\\Ő.DLL"));
     EXPECT_TRUE(IsSamePath(L"C:\\ÿ\\Ž", L"C:\\Ÿ\\ž"));
     EXPECT_TRUE(IsSamePath(L"C:\\ā\\ķ", L"C:\\Ā\\Ķ"));
+    EXPECT_TRUE(IsSamePath(L"C:\\ź\\ż", L"C:\\Ź\\Ż"));
     EXPECT_TRUE(IsSamePath(L"C:\\Σοφία\\άέ", L"C:\\ΣΟΦΊΑ\\ΆΈ"));
     EXPECT_TRUE(IsSamePath(L"C:\\σς\\όύώ", L"C:\\ΣΣ\\ΌΎΏ"));
     EXPECT_TRUE(IsSamePath(L"C:\\Пётр\\ёж", L"C:\\ПЁТР\\ЁЖ"));
@@ -107,6 +108,7 @@ TEST(FileUserPaths, TheSystemsSpellingsOfOnePathAreOnePath) {
     EXPECT_EQ(ComparablePath(L"C:\\"), L"C:\\") << "a drive's root keeps its backslash";
     EXPECT_EQ(ComparablePath(L"c:\\a\\\\"), L"C:\\A");
     EXPECT_EQ(ComparablePath(L"\\\\?\\UNC\\s\\x\\"), L"\\\\S\\X");
+    EXPECT_EQ(ComparablePath(L"\\\\?\\"), L"") << "the prefix alone names nothing";
 }
 
 TEST(FileUserPaths, AFolderHoldsWhatLiesBelowItOnly) {
@@ -119,6 +121,7 @@ TEST(FileUserPaths, AFolderHoldsWhatLiesBelowItOnly) {
     EXPECT_FALSE(IsPathInFolder(L"C:\\a\\b", L"C:\\a\\b")) << "the folder itself is not in it";
     EXPECT_FALSE(IsPathInFolder(L"C:\\a\\b\\", L"C:\\a\\b"));
     EXPECT_FALSE(IsPathInFolder(L"D:\\x.dll", L"C:\\"));
+    EXPECT_FALSE(IsPathInFolder(L"c:\\", L"C:\\")) << "nor is a drive's root in itself";
     EXPECT_FALSE(IsPathInFolder(L"C:\\x.dll", L"")) << "no folder holds nothing";
     EXPECT_FALSE(IsPathInFolder(L"", L"C:\\a"));
 }
@@ -126,6 +129,8 @@ TEST(FileUserPaths, AFolderHoldsWhatLiesBelowItOnly) {
 TEST(FileUsersJoin, AFileIsHeldByItsLoadersAndByThoseTheRestartManagerNames) {
     const std::wstring dll = L"C:\\Tools\\hook.dll";
     const std::vector<LookedProcess> processes = {
+        // Ended since the look: it holds nothing any more, and the rest are read on.
+        Looked(5, "ended.exe", dll, {dll}, ModulesRead::Gone),
         Looked(10, "zeta.exe", L"C:\\Z\\zeta.exe", {L"C:\\Z\\zeta.exe", L"c:\\tools\\HOOK.DLL"}),
         Looked(20, "Alpha.exe", L"C:\\A\\alpha.exe", {L"C:\\A\\alpha.exe"}),
         Looked(30, "beta.exe", L"C:\\B\\beta.exe", {L"C:\\B\\beta.exe", L"C:\\Tools\\hook.dll"}),
