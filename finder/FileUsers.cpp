@@ -83,15 +83,12 @@ bool FindReason(const std::wstring& target, bool isFolder, const LookedProcess& 
     return false;
 }
 
-int CompareWithoutAsciiCase(const std::string& a, const std::string& b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    const size_t common = std::min(a.size(), b.size());
-    for (size_t i = 0; i < common; ++i) {
-        const char left = lower(a[i]);
-        const char right = lower(b[i]);
-        if (left != right) return static_cast<unsigned char>(left) < static_cast<unsigned char>(right) ? -1 : 1;
+// Negative when a comes first; bytes as unsigned, as string comparison takes them.
+int CompareWithoutAsciiCase(std::string a, std::string b) {
+    for (std::string* text : {&a, &b}) {
+        for (char& c : *text) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    return a.compare(b);
 }
 
 }  // namespace
