@@ -58,6 +58,11 @@ LRESULT CProcessListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_SYSCOMMAND: OnSysCommand(static_cast<UINT>(wParam)); return 0;
     case WM_PAINT: OnPaint(); return 0;
     case WM_QUERYDRAGICON: return reinterpret_cast<LRESULT>(m_hIcon);
+    case WM_DROPFILES: {
+        const std::wstring path = FirstDroppedPath(reinterpret_cast<HDROP>(wParam));
+        if (!path.empty()) UnlessDialogIsOpen([this, &path] { OnFindFileUsers(path); });
+        return 0;
+    }
     case WM_HOTKEY: return OnHotKey(wParam);
     case WM_TRAY_NOTIFY: return OnTrayNotify(wParam, lParam);
     case WM_FINGERPRINT_HASHED: OnFingerprintHashed(); return 0;
@@ -139,6 +144,7 @@ bool CProcessListDlg::OnCommand(UINT id, UINT code, HWND control) {
     case ID_TRAY_STARTUP: UnlessDialogIsOpen([this] { OnStartupEntries(); }); return true;
     case ID_MENU_CONNECTIONS: UnlessDialogIsOpen([this] { OnNetworkConnections(false); }); return true;
     case ID_ROW_CONNECTIONS: UnlessDialogIsOpen([this] { OnNetworkConnections(true); }); return true;
+    case ID_MENU_FILEUSERS: UnlessDialogIsOpen([this] { OnFindFileUsers(std::wstring()); }); return true;
     default: return CDialog::OnCommand(id, code, control);
     }
 }
@@ -203,6 +209,13 @@ BOOL CProcessListDlg::OnInitDialog() {
     // normal copy, nor the shell's restart that asks for the tray icon again.
     for (UINT fromLowerRights : {WM_TASKBAR_CREATED, ShowRunningCopyMessage()}) {
         if (fromLowerRights != 0) m_shell->AllowMessageFromLowerRights(m_hWnd, fromLowerRights);
+    }
+    // A file dropped from the shell, which runs with lower rights than an
+    // elevated window: the drop and the two messages that carry its data.
+    DragAcceptFiles(m_hWnd, TRUE);
+    constexpr UINT kCopyGlobalData = 0x0049;  // WM_COPYGLOBALDATA
+    for (UINT dropMessage : {static_cast<UINT>(WM_DROPFILES), static_cast<UINT>(WM_COPYDATA), kCopyGlobalData}) {
+        m_shell->AllowMessageFromLowerRights(m_hWnd, dropMessage);
     }
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));

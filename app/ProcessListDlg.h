@@ -80,6 +80,9 @@ class RunningCopyMark;
 // read while the pid names that process.
 std::vector<std::string> WindowAndConnectionLines(ProcessSystem& system, const SelectedProcess& selected);
 
+// The first path of a drop on the window; the drop is released.
+std::wstring FirstDroppedPath(HDROP drop);
+
 extern const char* const kHelpPageFile;
 extern const char* const kAdPageAddress;
 
@@ -312,6 +315,10 @@ private:
     // The finder was released over found: its process's row is selected,
     // after a refresh when the list does not show it yet.
     void OnWindowFound(const FoundWindow& found);
+
+    // "查找占用文件的进程" for path; an empty path asks for a file first. A
+    // file or folder dropped on the window comes here too.
+    void OnFindFileUsers(std::wstring path);
     bool m_bOpenStartupEntries = false;
     // ---- Program files blocked by fingerprint, the policy's names, the fast check
     void OnFastCheck();

@@ -101,20 +101,6 @@ std::wstring FirstModulePath(uint32_t pid) {
     return module.szExePath;
 }
 
-// The program file of an opened process, where the system can name it from
-// the handle (Vista on); empty otherwise.
-std::wstring ImagePathOfHandle(HANDLE process) {
-    using Query = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
-    const auto query = FindSystemFunction<Query>(L"kernel32.dll", "QueryFullProcessImageNameW");
-    if (!query) return std::wstring();
-    // The longest path the system handles; the call reports a smaller size.
-    std::wstring path(32768, L'\0');
-    DWORD size = static_cast<DWORD>(path.size());
-    if (!query(process, 0, &path[0], &size)) return std::wstring();
-    path.resize(size);
-    return path;
-}
-
 std::wstring QueriedImagePath(uint32_t pid) {
     UniqueHandle process(OpenProcess(kProcessQueryLimitedInformation, FALSE, pid));
     return process ? ImagePathOfHandle(process.get()) : std::wstring();
@@ -511,6 +497,18 @@ bool IsExistingFile(const std::wstring& path) {
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
     OnProgramFile(path, [&] { attributes = GetFileAttributesW(path.c_str()); });
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::wstring ImagePathOfHandle(void* process) {
+    using Query = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
+    const auto query = FindSystemFunction<Query>(L"kernel32.dll", "QueryFullProcessImageNameW");
+    if (!query) return std::wstring();
+    // The longest path the system handles; the call reports a smaller size.
+    std::wstring path(32768, L'\0');
+    DWORD size = static_cast<DWORD>(path.size());
+    if (!query(process, 0, &path[0], &size)) return std::wstring();
+    path.resize(size);
+    return path;
 }
 
 UniqueHandle OpenProcessForQuery(uint32_t pid, unsigned long moreRights) {

@@ -149,6 +149,10 @@ bool IsExistingFile(const std::wstring& path);
 // one) and moreRights; empty when it cannot be opened.
 UniqueHandle OpenProcessForQuery(uint32_t pid, unsigned long moreRights);
 
+// The program file of an opened process, where the system can name it from
+// the handle (Vista on); empty otherwise.
+std::wstring ImagePathOfHandle(void* process);
+
 // The creation moment of an opened process (100-ns units since 1601, UTC);
 // 0 when it cannot be read.
 uint64_t StartTimeOfHandle(void* process);

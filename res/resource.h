@@ -11,6 +11,7 @@
 // Startup entries
 #define IDD_STARTUP     160
 #define IDD_CONNECTIONS 170
+#define IDD_FILEUSERS   180
 
 // Menus, strings, icon, cursor
 #define IDR_TRAYMENU  130
@@ -116,6 +117,12 @@
 
 // The window finder's target in the main window
 #define IDC_FINDERTARGET 1160
+
+// The processes that hold a file
+#define ID_MENU_FILEUSERS     32850
+#define IDC_FILEUSERLIST      1800
+#define IDC_FILEUSERTERMINATE 1801
+#define IDC_FILEUSERLOCATE    1802
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

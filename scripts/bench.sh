@@ -15,7 +15,10 @@
 #
 # Further sections go in their own functions, called at the bottom.
 #
-# usage: scripts/bench.sh [native|wine|tree|block_speed ...]
+# Then the connections dialog's update at 500 connections against its floor,
+# and the search for the processes that hold a file at 300 extra processes.
+#
+# usage: scripts/bench.sh [native|wine|tree|block_speed|connections|file_users ...]
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
@@ -71,24 +74,30 @@ use_display_of_this_run() {
   trap stop_wine_and_xvfb EXIT
 }
 
-bench_wine() {
-  echo "== Wine benchmark (64-bit build, one core)" >&2
+# refresh_bench.exe of the 64-bit build with the arguments after the title,
+# pinned to one core, in this run's display and prefix.
+run_refresh_bench() {
+  echo "== $1 (64-bit build, one core)" >&2
+  shift
   configure_windows 64 >&2
   cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target refresh_bench >/dev/null
   use_display_of_this_run
-  (cd "${TMPDIR:-/tmp}" && taskset -c 0 "${WINE_LOCALE[@]}" "$WINE" "$BUILD_WIN/tests/refresh_bench.exe" 0 100 300)
+  (cd "${TMPDIR:-/tmp}" && taskset -c 0 "${WINE_LOCALE[@]}" "$WINE" "$BUILD_WIN/tests/refresh_bench.exe" "$@")
 }
+
+bench_wine() { run_refresh_bench "Wine benchmark" 0 100 300; }
 
 # The refresh in tree order at 300 extra processes against its floor, and the
 # tooltip's read of a command line; in bench_wine's display and prefix when
 # that ran first.
-bench_tree() {
-  echo "== Wine benchmark of the tree order and the tooltip (64-bit build, one core)" >&2
-  configure_windows 64 >&2
-  cmake --build "$BUILD_WIN" -j "$(build_jobs)" --target refresh_bench >/dev/null
-  use_display_of_this_run
-  (cd "${TMPDIR:-/tmp}" && taskset -c 0 "${WINE_LOCALE[@]}" "$WINE" "$BUILD_WIN/tests/refresh_bench.exe" tree 300)
-}
+bench_tree() { run_refresh_bench "Wine benchmark of the tree order and the tooltip" tree 300; }
+
+# The connections dialog's update at 500 connections (loopback pairs of the
+# bench's own) against its floor: the table reads and a plain list's fill.
+bench_connections() { run_refresh_bench "Wine benchmark of the connections dialog" connections 500; }
+
+# The search for the processes that hold a file, at 300 extra processes.
+bench_file_users() { run_refresh_bench "Wine benchmark of the file search" file_users 300; }
 
 # The Linux pid of the real program running in this run's prefix (its
 # environment names the prefix: another run's copy is not it).
@@ -137,14 +146,14 @@ bench_block_speed() {
     done
 }
 
-# The sections named on the command line (native, wine, tree, block_speed),
-# or all of them.
+# The sections named on the command line (native, wine, tree, block_speed,
+# connections, file_users), or all of them.
 SECTIONS=("$@")
-[ ${#SECTIONS[@]} -gt 0 ] || SECTIONS=(native wine tree block_speed)
+[ ${#SECTIONS[@]} -gt 0 ] || SECTIONS=(native wine tree block_speed connections file_users)
 for section in "${SECTIONS[@]}"; do
   case "$section" in
-    native|wine|tree|block_speed) ;;
-    *) echo "!! unknown section '$section': native, wine, tree or block_speed" >&2; exit 2 ;;
+    native|wine|tree|block_speed|connections|file_users) ;;
+    *) echo "!! unknown section '$section': native, wine, tree, block_speed, connections or file_users" >&2; exit 2 ;;
   esac
 done
 # GoogleTest as well: the native build configures the tests.

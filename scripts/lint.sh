@@ -34,7 +34,7 @@ while read -r folder; do
 done < <(x86_64-w64-mingw32-g++-posix -E -x c++ - -v </dev/null 2>&1 |
   sed -n '/#include <...> search starts here/,/End of search list/p' | grep '^ ' |
   grep -v -e '-posix/include$' -e 'include-fixed')
-mapfile -t win32 < <(grep -E '^(app|autostart|blocklist|controls|files|finder|framework|process|sysinfo)/' <<<"$sources" |
+mapfile -t win32 < <(grep -E '^(app|autostart|blocklist|controls|files|finder|framework|network|process|sysinfo)/' <<<"$sources" |
   while read -r source; do
     compiled_in "$BUILD_WIN64" "$source" && ! compiled_in "$BUILD_NATIVE" "$source" && echo "$source"
   done)

@@ -4,11 +4,18 @@
 // list, and the block-list editor's fill and the export at two sizes each;
 // the work of each second (one look at the processes, the block check and the
 // figure columns) against a bare look, and the real program's own processor
-// use while it waits hidden in the tray.
+// use while it waits hidden in the tray. Apart: the connections dialog's
+// update against its floor (the table reads and a plain list fill), and the
+// search for the processes that hold a file.
 // Prints one line per figure, "name value unit", each the median of several
 // runs.
 //
 // refresh_bench.exe [extra-processes...]   e.g. refresh_bench.exe 0 100 300
+// refresh_bench.exe connections N          the dialog's update at about N connections
+// refresh_bench.exe file_users N           the file search at N extra processes
+// Before windows.h, which would bring the older socket header.
+#include <winsock2.h>
+
 #include <windows.h>
 #include <commctrl.h>
 #include <tlhelp32.h>
@@ -24,9 +31,13 @@
 
 #include "app/ProcessListDlg.h"
 #include "blocklist/BlockListDlg.h"
+#include "finder/FileUsers.h"
+#include "finder/Win32FileUsersSystem.h"
 #include "framework/Handle.h"
 #include "framework/SystemFunction.h"
 #include "framework/Text.h"
+#include "network/ConnectionsDlg.h"
+#include "network/Win32ConnectionSystem.h"
 #include "process/ProcessSystem.h"
 #include "process/Win32ProcessSystem.h"
 #include "res/resource.h"
@@ -403,6 +414,106 @@ void BenchTreeOrder(int extraProcesses) {
     Print("tooltip_read" + suffix, tooltip, "ms");
 }
 
+// Loopback TCP connections of this process, both ends each, closed with
+// the object: a listener and the pairs it accepted.
+class LoopbackConnections {
+public:
+    explicit LoopbackConnections(int pairs) {
+        WSADATA winsock{};
+        m_started = WSAStartup(MAKEWORD(2, 2), &winsock) == 0;
+        if (!m_started) return;
+        const SOCKET listener = Keep(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof(address);
+        if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+            listen(listener, SOMAXCONN) != 0 ||
+            getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            return;
+        }
+        for (int pair = 0; pair < pairs; ++pair) {
+            const SOCKET client = Keep(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+            if (connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) return;
+            Keep(accept(listener, nullptr, nullptr));
+        }
+    }
+    ~LoopbackConnections() {
+        for (const SOCKET kept : m_sockets) closesocket(kept);
+        if (m_started) WSACleanup();
+    }
+    LoopbackConnections(const LoopbackConnections&) = delete;
+    LoopbackConnections& operator=(const LoopbackConnections&) = delete;
+
+private:
+    SOCKET Keep(SOCKET kept) {
+        if (kept != INVALID_SOCKET) m_sockets.push_back(kept);
+        return kept;
+    }
+    bool m_started = false;
+    std::vector<SOCKET> m_sockets;
+};
+
+// The connections dialog's update (every two seconds while it is open) at
+// about the given number of connections, nothing changed since the last;
+// its floor: the table reads and a plain list's fill with their texts.
+void BenchConnections(int connections) {
+    const LoopbackConnections open(connections / 2);
+    Win32ProcessSystem processes;
+    CConnectionsDlg dialog(processes);
+    if (!dialog.Create()) return;
+    ShowWindow(dialog.m_hWnd, SW_SHOW);
+    PumpMessages(50);
+    const double update = MedianMs(kRuns, [&] { dialog.Update(); });
+    const int rows = dialog.m_list.GetItemCount();
+    Win32ConnectionSystem tables;
+    PlainList plain;
+    const double floor = MedianMs(kRuns, [&] {
+        std::vector<ConnectionRow> read;
+        tables.ReadConnections(read);
+        std::vector<Row> texts;
+        texts.reserve(read.size());
+        for (const ConnectionRow& row : read) {
+            texts.push_back({WideFromText(EndpointText(row.local, IsIpv6(row.protocol))), WideFromText(RemoteText(row)),
+                             std::to_wstring(row.pid)});
+        }
+        plain.Fill(texts);
+    });
+    DestroyWindow(dialog.m_hWnd);
+    Print("connections_update", update, "ms");
+    Print("connections_update_floor", floor, "ms");
+    Print("connections_update_ratio", update / floor, "x");
+    Print("connections_update_rows", rows, "rows");
+}
+
+// The search for the processes that hold a file among extraProcesses
+// helpers: one helper's program file (one row), a file nobody holds (every
+// process read, none found) and kernel32.dll (every process a row).
+void BenchFileUsers(int extraProcesses) {
+    std::vector<std::unique_ptr<HelperProcess>> helpers;
+    for (int index = 0; index < extraProcesses; ++index) {
+        helpers.push_back(std::make_unique<HelperProcess>("tvxfind" + std::to_string(index) + ".exe", 600));
+    }
+    Sleep(500);
+    Win32ProcessSystem processes;
+    Win32FileUsersSystem files;
+    const std::wstring program = helpers.empty() ? BuiltProgramPath() : helpers.back()->path();
+    size_t found = 0;
+    const double forProgram =
+        MedianMs(kRuns, [&] { found = SearchFileUsers(program, processes, files).found.users.size(); });
+    const double forNothing = MedianMs(kRuns, [&] { SearchFileUsers(program + L"x", processes, files); });
+    const std::wstring system = SystemFolderPath(GetSystemDirectoryW) + L"\\kernel32.dll";
+    size_t loaders = 0;
+    const double forLibrary =
+        MedianMs(kRuns, [&] { loaders = SearchFileUsers(system, processes, files).found.users.size(); });
+    const std::string suffix = "_" + std::to_string(extraProcesses) + "_extra";
+    Print("file_search_program" + suffix, forProgram, "ms");
+    Print("file_search_program_rows" + suffix, static_cast<double>(found), "rows");
+    Print("file_search_nothing" + suffix, forNothing, "ms");
+    Print("file_search_kernel32" + suffix, forLibrary, "ms");
+    Print("file_search_kernel32_rows" + suffix, static_cast<double>(loaders), "rows");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -412,6 +523,14 @@ int main(int argc, char** argv) {
     // "tree N": the tree order and the tooltip alone, at N extra processes.
     if (argc == 3 && std::string(argv[1]) == "tree") {
         BenchTreeOrder(std::atoi(argv[2]));
+        return 0;
+    }
+    if (argc == 3 && std::string(argv[1]) == "connections") {
+        BenchConnections(std::atoi(argv[2]));
+        return 0;
+    }
+    if (argc == 3 && std::string(argv[1]) == "file_users") {
+        BenchFileUsers(std::atoi(argv[2]));
         return 0;
     }
     std::vector<int> extras;

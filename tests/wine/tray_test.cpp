@@ -244,10 +244,12 @@ TEST_F(TrayTest, MenuBarTexts) {
     EXPECT_EQ(static_cast<UINT>(ID_MENU_STARTUP), GetMenuItemID(GetSubMenu(bar, 1), 4));
     EXPECT_EQ(L"网络连接", MenuText(GetSubMenu(bar, 1), 5));
     EXPECT_EQ(static_cast<UINT>(ID_MENU_CONNECTIONS), GetMenuItemID(GetSubMenu(bar, 1), 5));
-    EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(GetSubMenu(bar, 1), 6, MF_BYPOSITION) & MF_SEPARATOR);
-    EXPECT_EQ(L"查看拦截记录", MenuText(GetSubMenu(bar, 1), 7));
-    EXPECT_EQ(static_cast<UINT>(ID_MENU_VIEWLOG), GetMenuItemID(GetSubMenu(bar, 1), 7));
-    EXPECT_EQ(static_cast<UINT>(ID_MENU_AUTORUN), GetMenuItemID(GetSubMenu(bar, 1), 8));
+    EXPECT_EQ(L"查找占用文件的进程", MenuText(GetSubMenu(bar, 1), 6));
+    EXPECT_EQ(static_cast<UINT>(ID_MENU_FILEUSERS), GetMenuItemID(GetSubMenu(bar, 1), 6));
+    EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(GetSubMenu(bar, 1), 7, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(L"查看拦截记录", MenuText(GetSubMenu(bar, 1), 8));
+    EXPECT_EQ(static_cast<UINT>(ID_MENU_VIEWLOG), GetMenuItemID(GetSubMenu(bar, 1), 8));
+    EXPECT_EQ(static_cast<UINT>(ID_MENU_AUTORUN), GetMenuItemID(GetSubMenu(bar, 1), 9));
     EXPECT_EQ(L"帮     助(&H)", MenuText(GetSubMenu(bar, 2), 0));
     EXPECT_EQ(L"关\x3000于(&B)", MenuText(GetSubMenu(bar, 2), 2));
     HMENU system = GetSystemMenu(dialog.m_hWnd, FALSE);
@@ -419,7 +421,8 @@ TEST_F(TrayTest, ACopyThatTakesOverOpensNoAdvertisement) {
 }
 
 // Hidden at logon: no advertisement either. Running as administrator, the
-// window still hears a second start and the shell's restart.
+// window still hears a second start, the shell's restart and a file dropped
+// from the shell (the drop and the two messages that carry its data).
 TEST_F(TrayTest, StartedInTheTrayStaysHiddenUntilShown) {
     dialog.StartInTray();
     dialog.SetAdPageDelay(200);
@@ -427,7 +430,10 @@ TEST_F(TrayTest, StartedInTheTrayStaysHiddenUntilShown) {
     PumpMessages(400);
     EXPECT_FALSE(Visible());
     EXPECT_TRUE(shell.opened.empty());
-    EXPECT_EQ((std::vector<UINT>{RegisterWindowMessageW(L"TaskbarCreated"), ShowRunningCopyMessage()}), shell.allowed);
+    constexpr UINT kCopyGlobalData = 0x0049;
+    EXPECT_EQ((std::vector<UINT>{RegisterWindowMessageW(L"TaskbarCreated"), ShowRunningCopyMessage(), WM_DROPFILES,
+                                 WM_COPYDATA, kCopyGlobalData}),
+              shell.allowed);
     SendMessageW(dialog.m_hWnd, WM_HOTKEY, kHotKeyShowZ, 0);
     EXPECT_TRUE(Visible());
 }

@@ -11,7 +11,8 @@
 // PORT" connects to it, each using its socket once (a getsockopt) so that the
 // system names it as the socket's owner. "window TITLE" shows a top-level
 // window with that title (read as UTF-16 from the command line) at 700, 40
-// until the time is up.
+// until the time is up. "load FILE" loads the library FILE, a path below its
+// own folder, and keeps it loaded.
 // Before windows.h, which would bring the older socket header.
 #include <winsock2.h>
 
@@ -154,9 +155,21 @@ int main(int argc, char** argv) {
         int nameLength = sizeof(name);
         getsockname(socketInUse, reinterpret_cast<sockaddr*>(&name), &nameLength);
     }
+    HMODULE loaded = nullptr;
+    if (argc > 3 && std::strcmp(argv[2], "load") == 0) {
+        // Its own folder in UTF-16: the folder's name may be in any script.
+        std::vector<wchar_t> own(32768);
+        const DWORD length = GetModuleFileNameW(nullptr, own.data(), static_cast<DWORD>(own.size()));
+        std::wstring library(own.data(), length);
+        library.erase(library.find_last_of(L'\\') + 1);
+        for (const char* c = argv[3]; *c != '\0'; ++c) library += static_cast<wchar_t>(*c);
+        loaded = LoadLibraryW(library.c_str());
+        if (!loaded) return 3;
+    }
     std::vector<char> held;
     if (argc > 3 && std::strcmp(argv[2], "hold") == 0) held.assign(static_cast<size_t>(std::atoi(argv[3])) << 20, 1);
     Sleep(static_cast<DWORD>(seconds) * 1000);
     if (socketInUse != INVALID_SOCKET) closesocket(socketInUse);
+    if (loaded) FreeLibrary(loaded);
     return held.empty() ? 0 : held[held.size() / 2] - 1;
 }
