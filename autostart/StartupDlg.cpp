@@ -259,7 +259,7 @@ void CStartupDlg::UpdateButtons() {
     const StartupEntry* entry = SelectedEntry();
     m_btnToggle.SetWindowText(entry && IsDisabled(*entry) ? "启用" : "禁用");
     m_btnToggle.EnableWindow(entry && CanToggle(*entry));
-    m_btnRemove.EnableWindow(entry != nullptr);
+    m_btnRemove.EnableWindow(entry && CanRemove(*entry));
     m_btnOpenFolder.EnableWindow(entry && entry->program.found);
     m_btnBlock.EnableWindow(entry && !entry->program.program.empty());
 }
@@ -291,7 +291,7 @@ void CStartupDlg::OnToggle() {
 
 void CStartupDlg::OnRemove() {
     const StartupEntry* entry = SelectedEntry();
-    if (!entry) return;
+    if (!entry || !CanRemove(*entry)) return;
     const StartupEntry removed = *entry;
     const std::wstring logPath = InFolder(m_folder, WideFromText(kEndLogFileName));
     ChangeResult result;
@@ -327,7 +327,9 @@ void CStartupDlg::OnDetails() {
     const std::string path = m_system->Text(entry->program.program);
     const ProgramVersion version = found ? m_system->ReadVersion(entry->program.program) : ProgramVersion{};
     const FileSignature signature = found ? ReadFileSignature(entry->program.program) : FileSignature{};
-    m_prompt->Notify(StartupDetailsText(path, found, version, SignatureText(signature)), "启动项信息");
+    std::string text = StartupDetailsText(path, found, version, SignatureText(signature));
+    if (!entry->details.empty()) text += "\n" + entry->details;
+    m_prompt->Notify(text, "启动项信息");
 }
 
 StartupDialogOutcome RunStartupDialog(const std::wstring& folder, const std::function<void(CStartupDlg&)>& setUp) {
