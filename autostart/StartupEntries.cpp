@@ -30,16 +30,34 @@ SystemFolder DataFolderOf(const StartupPlace& place) {
     return place.root == RegistryRoot::CurrentUser ? SystemFolder::UserLocalData : SystemFolder::CommonData;
 }
 
+// A listing's context with the facts every entry is judged by, read once:
+// each read may ask the system again.
+struct Listing {
+    AutostartSystem& system;
+    const std::function<bool(const std::wstring& programPath)>& isDangerous;
+    std::wstring windows;
+    std::vector<std::wstring> temporary;
+    CommandLookups lookups;
+};
+
+Listing ListingOf(const ListingContext& context) {
+    AutostartSystem& system = context.system;
+    Listing listing{system, context.isDangerous, system.Folder(SystemFolder::Windows), {}, system.Lookups()};
+    listing.temporary = {system.Folder(SystemFolder::Temporary)};
+    if (!listing.windows.empty()) listing.temporary.push_back(listing.windows + L"\\Temp");
+    listing.temporary.erase(std::remove(listing.temporary.begin(), listing.temporary.end(), std::wstring()),
+                            listing.temporary.end());
+    return listing;
+}
+
 // The marks, texts and program of an entry whose place, name and command are read.
 // The program is read from started (the command, unless said otherwise).
-void Complete(const ListingContext& context, StartupEntry& entry, bool readableCommand,
+void Complete(const Listing& context, StartupEntry& entry, bool readableCommand,
               const std::wstring* started = nullptr) {
     AutostartSystem& system = context.system;
-    if (readableCommand) entry.program = ProgramOfCommand(started ? *started : entry.command, system.Lookups());
-    const std::wstring windows = system.Folder(SystemFolder::Windows);
-    std::vector<std::wstring> temporary = {system.Folder(SystemFolder::Temporary)};
-    if (!windows.empty()) temporary.push_back(windows + L"\\Temp");
-    temporary.erase(std::remove(temporary.begin(), temporary.end(), std::wstring()), temporary.end());
+    if (readableCommand) entry.program = ProgramOfCommand(started ? *started : entry.command, context.lookups);
+    const std::wstring& windows = context.windows;
+    const std::vector<std::wstring>& temporary = context.temporary;
     entry.marks.missing = !entry.program.found;
     entry.marks.suspicious =
         entry.program.found &&
@@ -74,7 +92,7 @@ bool ApprovalDisables(AutostartSystem& system, const StartupPlace& place, const 
            IsDisabledByApproval(approval.bytes);
 }
 
-void AddRegistryPlace(const ListingContext& context, const StartupPlace& place, std::vector<StartupEntry>& entries) {
+void AddRegistryPlace(const Listing& context, const StartupPlace& place, std::vector<StartupEntry>& entries) {
     AutostartSystem& system = context.system;
     const auto add = [&](const ValueLocation& at, bool movedAside) {
         std::vector<RegistryValue> values;
@@ -100,7 +118,7 @@ void AddRegistryPlace(const ListingContext& context, const StartupPlace& place, 
     if (!(earlier == aside)) add(earlier, true);
 }
 
-void AddFolderPlace(const ListingContext& context, const StartupPlace& place, std::vector<StartupEntry>& entries) {
+void AddFolderPlace(const Listing& context, const StartupPlace& place, std::vector<StartupEntry>& entries) {
     AutostartSystem& system = context.system;
     const std::wstring startup = system.Folder(StartupFolderOf(place));
     if (startup.empty()) return;
@@ -134,11 +152,11 @@ void AddFolderPlace(const ListingContext& context, const StartupPlace& place, st
     }
 }
 
-void AddWinlogon(const ListingContext& context, std::vector<StartupEntry>& entries) {
+void AddWinlogon(const Listing& context, std::vector<StartupEntry>& entries) {
     AutostartSystem& system = context.system;
     const StartupPlace place{PlaceKind::Winlogon, RegistryRoot::LocalMachine,
                              system.Is64BitSystem() ? RegistryView::Key64 : RegistryView::Native};
-    const std::wstring windows = system.Folder(SystemFolder::Windows);
+    const std::wstring& windows = context.windows;
     for (const wchar_t* name : {L"Shell", L"Userinit"}) {
         RegistryValue value;
         if (system.ReadValue(place.root, place.view, kWinlogonKey, name, value) != kErrorSuccess) continue;
@@ -170,7 +188,7 @@ void AddWinlogon(const ListingContext& context, std::vector<StartupEntry>& entri
     }
 }
 
-void AddImageOptions(const ListingContext& context, std::vector<StartupEntry>& entries) {
+void AddImageOptions(const Listing& context, std::vector<StartupEntry>& entries) {
     AutostartSystem& system = context.system;
     std::vector<std::pair<std::wstring, RegistryValue>> seen;
     for (const RegistryView view : MachineViews(system.Is64BitSystem())) {
@@ -213,7 +231,7 @@ std::optional<ServiceStart> SavedStart(AutostartSystem& system, const std::wstri
     return SavedStartFrom(values);
 }
 
-void AddServices(const ListingContext& context, std::vector<StartupEntry>& entries) {
+void AddServices(const Listing& context, std::vector<StartupEntry>& entries) {
     AutostartSystem& system = context.system;
     std::vector<ServiceRecord> services;
     if (system.ListServices(services) != kErrorSuccess) return;
@@ -256,12 +274,12 @@ std::wstring ComServerCommand(AutostartSystem& system, const std::wstring& class
     return std::wstring();
 }
 
-void AddTaskActions(const ListingContext& context, const TaskText& task, const std::optional<XmlEncoding>& file,
+void AddTaskActions(const Listing& context, const TaskText& task, const std::optional<XmlEncoding>& file,
                     std::vector<StartupEntry>& entries) {
     AutostartSystem& system = context.system;
     const std::optional<TaskDefinition> definition = ReadTaskDefinition(task.xml);
     if (!definition) return;
-    const CommandLookups lookups = system.Lookups();
+    const CommandLookups& lookups = context.lookups;
     for (const TaskAction& action : definition->actions) {
         if (action.kind == TaskActionKind::Other) continue;
         StartupEntry entry;
@@ -283,7 +301,7 @@ void AddTaskActions(const ListingContext& context, const TaskText& task, const s
     }
 }
 
-void AddTasks(const ListingContext& context, std::vector<StartupEntry>& entries) {
+void AddTasks(const Listing& context, std::vector<StartupEntry>& entries) {
     AutostartSystem& system = context.system;
     // Systems before Vista have no Task Scheduler 2.0.
     if (system.Version().major < 6) return;
@@ -452,7 +470,8 @@ RegistryValue WinlogonDefault(AutostartSystem& system, const StartupEntry& entry
 
 }  // namespace
 
-std::vector<StartupEntry> ListStartupEntries(const ListingContext& context) {
+std::vector<StartupEntry> ListStartupEntries(const ListingContext& listingContext) {
+    const Listing context = ListingOf(listingContext);
     std::vector<StartupEntry> entries;
     std::vector<StartupPlace> places;
     for (const PlaceKind kind : {PlaceKind::Run, PlaceKind::RunOnce}) {
