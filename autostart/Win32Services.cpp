@@ -38,19 +38,13 @@ std::wstring TextOrEmpty(const wchar_t* text) { return text ? std::wstring(text)
 // The configuration of an opened service (SERVICE_QUERY_CONFIG); its name and
 // state are the caller's.
 long ReadConfiguration(SC_HANDLE service, ServiceRecord& record) {
-    // Elements of the structure itself, so that its pointers are aligned. A
-    // configuration holds at most 8 KiB: one call reads it, each call being a
-    // round trip to the Service Control Manager; a larger answer is read again
-    // at its size.
-    std::vector<QUERY_SERVICE_CONFIGW> buffer(8192 / sizeof(QUERY_SERVICE_CONFIGW) + 1);
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size() * sizeof(QUERY_SERVICE_CONFIGW));
-        DWORD needed = 0;
-        if (QueryServiceConfigW(service, buffer.data(), size, &needed)) break;
-        const DWORD status = GetLastError();
-        if (status != ERROR_INSUFFICIENT_BUFFER || needed <= size) return static_cast<long>(status);
-        buffer.resize(needed / sizeof(QUERY_SERVICE_CONFIGW) + 1);
-    }
+    DWORD needed = 0;
+    QueryServiceConfigW(service, nullptr, 0, &needed);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return static_cast<long>(GetLastError());
+    // Elements of the structure itself, so that its pointers are aligned.
+    std::vector<QUERY_SERVICE_CONFIGW> buffer(needed / sizeof(QUERY_SERVICE_CONFIGW) + 1);
+    const DWORD size = static_cast<DWORD>(buffer.size() * sizeof(QUERY_SERVICE_CONFIGW));
+    if (!QueryServiceConfigW(service, buffer.data(), size, &needed)) return static_cast<long>(GetLastError());
     const QUERY_SERVICE_CONFIGW& config = buffer.front();
     record.displayName = TextOrEmpty(config.lpDisplayName);
     record.binaryPath = TextOrEmpty(config.lpBinaryPathName);
@@ -58,7 +52,6 @@ long ReadConfiguration(SC_HANDLE service, ServiceRecord& record) {
     record.start.type = config.dwStartType;
     // Systems before Vista know no delayed start: the query fails there.
     DelayedStartInfo delayed{};
-    DWORD needed = 0;
     record.start.delayed = config.dwStartType == SERVICE_AUTO_START &&
                            QueryServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
                                                 reinterpret_cast<BYTE*>(&delayed), sizeof(delayed), &needed) &&
