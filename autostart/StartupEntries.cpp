@@ -266,7 +266,7 @@ std::wstring ComServerCommand(AutostartSystem& system, const std::wstring& class
         for (const RegistryRoot root : {RegistryRoot::CurrentUser, RegistryRoot::LocalMachine}) {
             RegistryValue server;
             if (system.ReadValue(root, view, key, L"", server) == kErrorSuccess && IsTextValue(server)) {
-                const std::wstring command = CommandTextOf(server);
+                std::wstring command = CommandTextOf(server);
                 if (!command.empty()) return command;
             }
         }

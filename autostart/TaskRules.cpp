@@ -158,7 +158,7 @@ std::optional<uint64_t> DurationSeconds(const std::wstring& duration) {
             any = false;  // a time part must follow
             continue;
         }
-        if (!inTime && c == L'W') unit = 7 * 86400;
+        if (!inTime && c == L'W') unit = uint64_t{7} * 86400;
         if (!inTime && c == L'D') unit = 86400;
         if (inTime && c == L'H') unit = 3600;
         if (inTime && c == L'M') unit = 60;
