@@ -138,7 +138,7 @@ std::optional<TaskDefinition> ReadTaskDefinition(const std::wstring& xml) {
 }
 
 std::optional<uint64_t> DurationSeconds(const std::wstring& duration) {
-    if (duration.size() < 3 || duration[0] != L'P') return std::nullopt;
+    if (duration.empty() || duration[0] != L'P') return std::nullopt;
     uint64_t total = 0;
     uint64_t number = 0;
     size_t digits = 0;
@@ -274,7 +274,7 @@ std::string WorkingFolderText(const std::string& folder) { return "工作文件�
 std::string TaskRemovalQuestion(const std::string& path) { return "确定要删除计划任务 " + path + " 吗？"; }
 
 std::string TaskRemovalLogLine(const std::string& path, const std::string& xml, const LocalTime& time) {
-    const auto isBlank = [](char byte) { return byte == ' ' || byte == '\t' || byte == '\r' || byte == '\n'; };
+    const char* const kBlanks = " \t\r\n";
     std::string line = LocalTimeText(time) + "  删除计划任务  " + path + "  ";
     for (size_t at = 0; at < xml.size(); ++at) {
         const char byte = xml[at];
@@ -284,11 +284,10 @@ std::string TaskRemovalLogLine(const std::string& path, const std::string& xml, 
         }
         // Between tags a line break is layout: a blank says the same. In a
         // value it is part of the value and stays, as a reference.
-        size_t before = at;
-        while (before > 0 && isBlank(xml[before - 1])) --before;
-        size_t after = at;
-        while (after < xml.size() && isBlank(xml[after])) ++after;
-        const bool layout = (before == 0 || xml[before - 1] == '>') && (after == xml.size() || xml[after] == '<');
+        const size_t before = xml.find_last_not_of(kBlanks, at);
+        const size_t after = xml.find_first_not_of(kBlanks, at);
+        const bool layout =
+            (before == std::string::npos || xml[before] == '>') && (after == std::string::npos || xml[after] == '<');
         line += layout ? " " : byte == '\r' ? "&#13;" : "&#10;";
     }
     return line + "\r\n";

@@ -175,9 +175,8 @@ private:
                 m_at = close + 3;
             } else if (StartsAt(m_text, m_at, L"<?")) {
                 if (!SkipPast(L"?>", 2)) return false;
-            } else if (StartsAt(m_text, m_at, L"<!")) {
-                return false;
             } else {
+                // A declaration ("<!DOCTYPE") has no name: it is refused there.
                 element.children.emplace_back();
                 if (!Element(element.children.back(), depth + 1)) return false;
             }

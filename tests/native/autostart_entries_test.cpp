@@ -359,6 +359,16 @@ TEST_F(AutostartEntries, RemovalAsksLogsFirstAndOnlyThenRemoves) {
     EXPECT_TRUE(List().empty());
 }
 
+TEST_F(AutostartEntries, AStartupItemDisabledByItsApprovalMarkStaysAndShowsDisabled) {
+    system.files = {{L"C:\\U\\Startup\\app.lnk", {L"C:\\Tools\\app.exe", L""}}};
+    ASSERT_TRUE(ToggleEntry(system, Named(L"app.lnk")).ok());
+    EXPECT_TRUE(system.IsFile(L"C:\\U\\Startup\\app.lnk"));
+    EXPECT_TRUE(Named(L"app.lnk").disabledByApproval);
+    EXPECT_EQ("文件不存在、已禁用", Named(L"app.lnk").status);
+    ASSERT_TRUE(ToggleEntry(system, Named(L"app.lnk")).ok());
+    EXPECT_FALSE(IsDisabled(Named(L"app.lnk")));
+}
+
 TEST_F(AutostartEntries, DisabledStartupItemsLeaveTheStartMenu) {
     system.version = {6, 1};
     system.files = {{L"C:\\U\\Startup\\app.lnk", {L"C:\\Tools\\app.exe", L""}},
@@ -470,6 +480,7 @@ TEST_F(AutostartEntries, DisablingAServiceKeepsItsStartAndEnablingGivesItBack) {
     system.services[L"tool"] = Service(L"tool", L"C:\\t.exe", {kServiceAutoStart, true}, true);
     ChangeResult disabled = ToggleEntry(system, Named(L"tool"));
     ASSERT_TRUE(disabled.ok());
+    EXPECT_EQ((ServiceStart{kServiceDisabled, false}), system.services[L"tool"].start);
     EXPECT_EQ(kServiceDisabled, system.services[L"tool"].start.type);
     EXPECT_EQ("已禁用，服务仍在运行，下次启动时不再自动启动。", disabled.notice) << "disabling stops nothing";
     EXPECT_EQ((ServiceStart{kServiceAutoStart, true}), SavedStartFrom(system.keys[{LM, Key64, kSavedTool}]));

@@ -81,17 +81,22 @@ TEST(TaskXml, RefusesWhatIsNotWellFormedOrPassesItsLimits) {
                                L"<a></a  x>",
                                L"< a/>",
                                L"<a/>trailing",
-                               L"<a x='1' x/>"}) {
+                               L"<a x='1' x/>",
+                               L"<a x='&bogus;'/>",
+                               L"<a>&#xDFFF;</a>",
+                               L"<a><b><!x></b></a>"}) {
         EXPECT_FALSE(ParseXml(bad)) << std::string(bad, bad + std::wcslen(bad));
     }
     EXPECT_TRUE(ParseXml(L"<a></a >"));
+    EXPECT_TRUE(ParseXml(L"<a>&#x10FFFF;&#xE000;</a>")) << "the last code points";
     std::wstring deep;
     for (size_t depth = 0; depth < kMaxXmlDepth; ++depth) deep = L"<e>" + deep + L"</e>";
     EXPECT_TRUE(ParseXml(deep));
     EXPECT_FALSE(ParseXml(L"<e>" + deep + L"</e>"));
     std::wstring many = L"<a>";
-    for (size_t count = 0; count < kMaxXmlElements; ++count) many += L"<b/>";
-    EXPECT_FALSE(ParseXml(many + L"</a>"));
+    for (size_t count = 1; count < kMaxXmlElements; ++count) many += L"<b/>";
+    EXPECT_TRUE(ParseXml(many + L"</a>")) << "as many elements as allowed";
+    EXPECT_FALSE(ParseXml(many + L"<b/></a>"));
     EXPECT_FALSE(ParseXml(L"<a>" + std::wstring(kMaxXmlChars, L'x') + L"</a>"));
 }
 
@@ -120,6 +125,10 @@ TEST(TaskXml, DecodesAndEncodesTheFilesEncodings) {
     EXPECT_EQ(std::wstring(L"\uFFFD"), DecodeXmlBytes({0xED, 0xA0, 0x80})) << "a surrogate";
     EXPECT_EQ(std::wstring(L"\uFFFDz"), DecodeXmlBytes({0xFF, 0xFE, 0x00, 0xD8, 'z', 0}));
     EXPECT_FALSE(DecodeXmlBytes({0xFF, 0xFE, 'a'}));
+    EXPECT_EQ(smile + L"z", DecodeXmlBytes({0xFF, 0xFE, 0x3D, 0xD8, 0x00, 0xDE, 'z', 0})) << "a pair first";
+    EXPECT_EQ(std::wstring(L"z\uFFFD"), DecodeXmlBytes({0xFF, 0xFE, 'z', 0, 0x3D, 0xD8})) << "a lead last";
+    EXPECT_EQ(XmlEncoding::Utf8, EncodingOf({'a', 'b', 0xBF}));
+    EXPECT_EQ(XmlEncoding::Utf8, EncodingOf({0xEF, 0xBB, 'c'}));
     EXPECT_EQ(std::wstring(L"ab"), DecodeXmlBytes({0xEF, 0xBB, 0xBF, 'a', 'b'}));
 }
 
@@ -200,6 +209,12 @@ TEST(TaskRules, DescriptionsAreCutToTheirFirstLine) {
     AppendCodePoint(cut, 0x1F600);
     EXPECT_EQ(cut + L"…", CutDescription(wide, 2)) << "a character outside the BMP is never parted";
     EXPECT_EQ(wide, CutDescription(wide, 3));
+    // Pairs of UTF-16 units, as the system's wide text holds them.
+    const std::wstring pairs{L'a', wchar_t(0xD83D), wchar_t(0xDE00), wchar_t(0xD83D), wchar_t(0xDE00)};
+    EXPECT_EQ(pairs.substr(0, 3) + L"…", CutDescription(pairs, 2));
+    EXPECT_EQ(pairs, CutDescription(pairs, 3));
+    const std::wstring lows{wchar_t(0xDE00), wchar_t(0xDE00), wchar_t(0xDE00)};
+    EXPECT_EQ(lows.substr(0, 2) + L"…", CutDescription(lows, 2)) << "lone low halves count each";
     EXPECT_EQ(60u + 1, CutDescription(std::wstring(100, L'x')).size());
 }
 
