@@ -222,6 +222,7 @@ void CStartupDlg::FillRows() {
     const std::optional<StartupEntry> selected =
         selectedBefore ? std::optional<StartupEntry>(*selectedBefore) : std::nullopt;
     size_t hidden = 0;
+    size_t shown = 0;
     {
         const RedrawSuspended drawnOnce(m_list);
         m_list.DeleteAllRows();
@@ -230,6 +231,8 @@ void CStartupDlg::FillRows() {
                 ++hidden;
                 continue;
             }
+            // A row that only informs is no entry to count.
+            if (!m_entries[index].noteOnly) ++shown;
             m_list.InsertRow(RowCells(m_entries[index], *m_system), index);
         }
         if (m_list.m_nSortColumn >= 0 && m_list.m_nSortColumn < m_list.m_nColumnCount) {
@@ -245,7 +248,7 @@ void CStartupDlg::FillRows() {
         m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
         break;
     }
-    m_count.SetWindowText(EntryCountText(m_entries.size() - hidden, hidden));
+    m_count.SetWindowText(EntryCountText(shown, hidden));
     UpdateButtons();
 }
 

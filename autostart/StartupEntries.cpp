@@ -312,7 +312,6 @@ void AddTasks(const Listing& context, std::vector<StartupEntry>& entries) {
     if (source == TaskSource::Scheduler) {
         for (const TaskText& task : tasks) AddTaskActions(context, task, std::nullopt, entries);
     } else {
-        refused = 0;
         std::vector<TaskFile> files;
         if (system.ReadTaskFiles(files, refused) != kErrorSuccess) return;
         for (const TaskFile& file : files) {

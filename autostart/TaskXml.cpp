@@ -77,7 +77,6 @@ private:
         if (name.size() < 2 || name[0] != L'#') return false;
         const bool hex = name[1] == L'x';
         const size_t first = hex ? 2 : 1;
-        if (first >= name.size()) return false;
         char32_t code = 0;
         for (size_t at = first; at < name.size(); ++at) {
             const wchar_t c = name[at];
@@ -94,6 +93,7 @@ private:
             code = code * (hex ? 16 : 10) + digit;
             if (code > 0x10FFFF) return false;
         }
+        // No digits leave code 0, which is no character either.
         if (!IsValidCodePoint(code)) return false;
         AppendCodePoint(out, code);
         return true;

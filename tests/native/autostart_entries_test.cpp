@@ -623,7 +623,15 @@ TEST_F(AutostartEntries, TasksShowOneRowPerActionWithTheirTriggers) {
     system.keys.clear();
     EXPECT_EQ("文件不存在、已启用、登录时、每天、每 10 分钟", List().at(1).status);
 
-    // Before Vista there is no Task Scheduler 2.0 to ask.
+    // A program in the Windows folder's Temp is suspicious.
+    system.files[L"C:\\Windows\\Temp\\t.exe"] = {};
+    system.scheduledTasks = {{L"\\T", TaskXml(L"<Actions><Exec><Command>C:\\Windows\\Temp\\t.exe</Command></Exec>"
+                                              L"</Actions>")}};
+    EXPECT_EQ("可疑、已启用", List().at(0).status);
+
+    // Vista has the Task Scheduler 2.0; earlier systems have none to ask.
+    system.version = {6, 0};
+    EXPECT_EQ(1u, List().size());
     system.version = {5, 1};
     EXPECT_TRUE(List().empty());
 }

@@ -89,6 +89,8 @@ TEST(TaskXml, RefusesWhatIsNotWellFormedOrPassesItsLimits) {
     }
     EXPECT_TRUE(ParseXml(L"<a></a >"));
     EXPECT_TRUE(ParseXml(L"<a>&#x10FFFF;&#xE000;</a>")) << "the last code points";
+    EXPECT_EQ(std::wstring(L"\u00A9\u00AF"), ParseXml(L"<!----><a>&#xA9;&#xaf;</a>")->text);
+    EXPECT_TRUE(ParseXml(L"<a>" + std::wstring(kMaxXmlChars - 7, L'x') + L"</a>")) << "as long as allowed";
     std::wstring deep;
     for (size_t depth = 0; depth < kMaxXmlDepth; ++depth) deep = L"<e>" + deep + L"</e>";
     EXPECT_TRUE(ParseXml(deep));
@@ -125,6 +127,14 @@ TEST(TaskXml, DecodesAndEncodesTheFilesEncodings) {
     EXPECT_EQ(std::wstring(L"\uFFFD"), DecodeXmlBytes({0xED, 0xA0, 0x80})) << "a surrogate";
     EXPECT_EQ(std::wstring(L"\uFFFDz"), DecodeXmlBytes({0xFF, 0xFE, 0x00, 0xD8, 'z', 0}));
     EXPECT_FALSE(DecodeXmlBytes({0xFF, 0xFE, 'a'}));
+    EXPECT_EQ(std::wstring(), DecodeXmlBytes({0xFF, 0xFE})) << "a mark alone is an empty UTF-16 file";
+    std::wstring first;
+    AppendCodePoint(first, 0x10000);
+    EXPECT_EQ(sizeof(wchar_t) == 2 ? 2u : 1u, first.size());
+    EXPECT_EQ(first + L"\uE000", DecodeXmlBytes({0xFF, 0xFE, 0x00, 0xD8, 0x00, 0xDC, 0x00, 0xE0}));
+    std::wstring last;
+    AppendCodePoint(last, 0x10FFFF);
+    EXPECT_EQ(last, DecodeXmlBytes({0xF4, 0x8F, 0xBF, 0xBF})) << "the last code point";
     EXPECT_EQ(smile + L"z", DecodeXmlBytes({0xFF, 0xFE, 0x3D, 0xD8, 0x00, 0xDE, 'z', 0})) << "a pair first";
     EXPECT_EQ(std::wstring(L"z\uFFFD"), DecodeXmlBytes({0xFF, 0xFE, 'z', 0, 0x3D, 0xD8})) << "a lead last";
     EXPECT_EQ(XmlEncoding::Utf8, EncodingOf({'a', 'b', 0xBF}));
@@ -179,6 +189,11 @@ TEST(TaskRules, TriggersInShort) {
     EXPECT_EQ((std::vector<std::string>{"启动时", "每 90 秒", "每 2 小时", "一次", "每 1 分钟"}),
               TriggerTexts({Trigger(TaskTriggerKind::Boot, 1, 90), Trigger(TaskTriggerKind::Boot, 1, 7200),
                             Trigger(TaskTriggerKind::Once, 1, 60)}));
+    EXPECT_EQ(1u, ReadTaskDefinition(L"<Task><Triggers><CalendarTrigger><ScheduleByDay><DaysInterval>9999999999"
+                                     L"</DaysInterval></ScheduleByDay></CalendarTrigger></Triggers></Task>")
+                      ->triggers.at(0)
+                      .every)
+        << "a count past nine digits is none";
     EXPECT_EQ("已启用", TaskStatusText({}, {}));
     EXPECT_EQ("可疑、已禁用、登录时、每 15 分钟",
               TaskStatusText({false, false, true, true}, {Trigger(TaskTriggerKind::Logon, 1, 900)}));
@@ -213,6 +228,8 @@ TEST(TaskRules, DescriptionsAreCutToTheirFirstLine) {
     const std::wstring pairs{L'a', wchar_t(0xD83D), wchar_t(0xDE00), wchar_t(0xD83D), wchar_t(0xDE00)};
     EXPECT_EQ(pairs.substr(0, 3) + L"…", CutDescription(pairs, 2));
     EXPECT_EQ(pairs, CutDescription(pairs, 3));
+    const std::wstring highest{wchar_t(0xDBFF), wchar_t(0xDFFF), wchar_t(0xDBFF), wchar_t(0xDFFF)};
+    EXPECT_EQ(highest.substr(0, 2) + L"…", CutDescription(highest, 1));
     const std::wstring lows{wchar_t(0xDE00), wchar_t(0xDE00), wchar_t(0xDE00)};
     EXPECT_EQ(lows.substr(0, 2) + L"…", CutDescription(lows, 2)) << "lone low halves count each";
     EXPECT_EQ(60u + 1, CutDescription(std::wstring(100, L'x')).size());

@@ -564,3 +564,42 @@ TEST_F(StartupEntriesTest, ATaskIsListedDisabledEnabledAndDeletedWithItsDefiniti
         << log;
     EXPECT_NE(std::string::npos, log.find("<Description>tvx 测试任务&#13;&#10;第二行</Description>")) << log;
 }
+
+namespace {
+
+// Tasks the user may not read, as a standard user meets them on Windows
+// (under Wine every program may read every task).
+class RefusingTasks : public ChosenSystem {
+public:
+    long ReadTaskFiles(std::vector<TaskFile>& files, size_t& refused) override {
+        const long status = ChosenSystem::ReadTaskFiles(files, refused);
+        refused += 2;
+        return status;
+    }
+};
+
+}  // namespace
+
+TEST_F(StartupEntriesTest, TasksThatCannotBeReadAreCountedInALastRowThatOnlyInforms) {
+    RefusingTasks refusing;
+    dialog = std::make_unique<CStartupDlg>(scratch.path());
+    dialog->SetMessagePrompt(&prompt);
+    dialog->SetAutostartSystem(&refusing);
+    ASSERT_TRUE(dialog->Create());
+    int note = -1;
+    const int rows = dialog->m_list.GetItemCount();
+    for (int row = 0; row < rows; ++row) {
+        if (dialog->m_list.GetItemText(row, 3) == "（2 个计划任务需要管理员权限才能查看）") note = row;
+    }
+    ASSERT_NE(-1, note);
+    EXPECT_EQ("计划任务", dialog->m_list.GetItemText(note, 2));
+    EXPECT_EQ(EntryCountText(static_cast<size_t>(rows - 1), 0), dialog->m_count.GetWindowText());
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    dialog->m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(note), reinterpret_cast<LPARAM>(&item));
+    EXPECT_FALSE(dialog->m_btnRemove.IsWindowEnabled());
+    EXPECT_FALSE(dialog->m_btnToggle.IsWindowEnabled());
+    dialog->OnRemove();
+    EXPECT_TRUE(prompt.shown.empty()) << "nothing to remove, nothing asked";
+}
