@@ -236,6 +236,7 @@ std::wstring RegistryKeyOf(const StartupPlace& place) {
     case PlaceKind::Winlogon: return kWinlogonKey;
     case PlaceKind::ImageOptions: return kImageOptionsKey;
     case PlaceKind::Service:
+    case PlaceKind::Task:
     case PlaceKind::StartupFolder: break;
     }
     return std::wstring();
@@ -250,6 +251,7 @@ std::string PlaceText(const StartupPlace& place) {
     case PlaceKind::Winlogon: return root + "\\...\\Winlogon";
     case PlaceKind::ImageOptions: return root + wow + "\\...\\Image File Execution Options";
     case PlaceKind::Service: return "服务";
+    case PlaceKind::Task: return "计划任务";
     case PlaceKind::StartupFolder: break;
     }
     return place.root == RegistryRoot::CurrentUser ? "启动文件夹（当前用户）" : "启动文件夹（所有用户）";
@@ -301,6 +303,7 @@ DisableWay DisableWayFor(PlaceKind kind, WindowsVersion version) {
     case PlaceKind::Winlogon:
     case PlaceKind::ImageOptions: return DisableWay::None;
     case PlaceKind::Service:
+    case PlaceKind::Task:
     case PlaceKind::RunOnce: return DisableWay::OwnPlace;
     case PlaceKind::Run:
     case PlaceKind::StartupFolder: break;

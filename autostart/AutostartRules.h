@@ -109,7 +109,7 @@ enum class RegistryView { Native, Key64, Key32 };
 // else the one there is.
 std::vector<RegistryView> MachineViews(bool systemIs64Bit);
 
-enum class PlaceKind { Run, RunOnce, StartupFolder, Winlogon, ImageOptions, Service };
+enum class PlaceKind { Run, RunOnce, StartupFolder, Winlogon, ImageOptions, Service, Task };
 
 struct StartupPlace {
     PlaceKind kind = PlaceKind::Run;
@@ -139,7 +139,7 @@ struct ValueLocation {
 };
 
 // The column 位置: "HKCU\...\Run", "HKLM\...\WOW6432Node\...\Run",
-// "启动文件夹（当前用户）", "服务", ...
+// "启动文件夹（当前用户）", "服务", "计划任务", ...
 std::string PlaceText(const StartupPlace& place);
 // The place in full for the log: the whole key path with its root, or the
 // startup folder's path.

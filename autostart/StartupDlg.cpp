@@ -222,6 +222,7 @@ void CStartupDlg::FillRows() {
     const std::optional<StartupEntry> selected =
         selectedBefore ? std::optional<StartupEntry>(*selectedBefore) : std::nullopt;
     size_t hidden = 0;
+    size_t shown = 0;
     {
         const RedrawSuspended drawnOnce(m_list);
         m_list.DeleteAllRows();
@@ -230,6 +231,8 @@ void CStartupDlg::FillRows() {
                 ++hidden;
                 continue;
             }
+            // A row that only informs is no entry to count.
+            if (!m_entries[index].noteOnly) ++shown;
             m_list.InsertRow(RowCells(m_entries[index], *m_system), index);
         }
         if (m_list.m_nSortColumn >= 0 && m_list.m_nSortColumn < m_list.m_nColumnCount) {
@@ -245,7 +248,7 @@ void CStartupDlg::FillRows() {
         m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
         break;
     }
-    m_count.SetWindowText(EntryCountText(m_entries.size() - hidden, hidden));
+    m_count.SetWindowText(EntryCountText(shown, hidden));
     UpdateButtons();
 }
 
@@ -259,7 +262,7 @@ void CStartupDlg::UpdateButtons() {
     const StartupEntry* entry = SelectedEntry();
     m_btnToggle.SetWindowText(entry && IsDisabled(*entry) ? "启用" : "禁用");
     m_btnToggle.EnableWindow(entry && CanToggle(*entry));
-    m_btnRemove.EnableWindow(entry != nullptr);
+    m_btnRemove.EnableWindow(entry && CanRemove(*entry));
     m_btnOpenFolder.EnableWindow(entry && entry->program.found);
     m_btnBlock.EnableWindow(entry && !entry->program.program.empty());
 }
@@ -291,7 +294,7 @@ void CStartupDlg::OnToggle() {
 
 void CStartupDlg::OnRemove() {
     const StartupEntry* entry = SelectedEntry();
-    if (!entry) return;
+    if (!entry || !CanRemove(*entry)) return;
     const StartupEntry removed = *entry;
     const std::wstring logPath = InFolder(m_folder, WideFromText(kEndLogFileName));
     ChangeResult result;
@@ -327,7 +330,9 @@ void CStartupDlg::OnDetails() {
     const std::string path = m_system->Text(entry->program.program);
     const ProgramVersion version = found ? m_system->ReadVersion(entry->program.program) : ProgramVersion{};
     const FileSignature signature = found ? ReadFileSignature(entry->program.program) : FileSignature{};
-    m_prompt->Notify(StartupDetailsText(path, found, version, SignatureText(signature)), "启动项信息");
+    std::string text = StartupDetailsText(path, found, version, SignatureText(signature));
+    if (!entry->details.empty()) text += "\n" + entry->details;
+    m_prompt->Notify(text, "启动项信息");
 }
 
 StartupDialogOutcome RunStartupDialog(const std::wstring& folder, const std::function<void(CStartupDlg&)>& setUp) {

@@ -105,6 +105,8 @@ public:
     // The entry of the selected row, or null.
     const StartupEntry* SelectedEntry() const;
     const std::vector<StartupEntry>& entries() const { return m_entries; }
+    // Whether every signature check asked for has answered and been taken in.
+    bool SignatureChecksDone() const { return m_signatures.size() >= m_checking.size(); }
     // Whether proc.dat changed while the dialog was open.
     bool BlockListChanged() const { return m_bBlockListChanged; }
 

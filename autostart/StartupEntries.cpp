@@ -30,16 +30,34 @@ SystemFolder DataFolderOf(const StartupPlace& place) {
     return place.root == RegistryRoot::CurrentUser ? SystemFolder::UserLocalData : SystemFolder::CommonData;
 }
 
+// A listing's context with the facts every entry is judged by, read once:
+// each read may ask the system again.
+struct Listing {
+    AutostartSystem& system;
+    const std::function<bool(const std::wstring& programPath)>& isDangerous;
+    std::wstring windows;
+    std::vector<std::wstring> temporary;
+    CommandLookups lookups;
+};
+
+Listing ListingOf(const ListingContext& context) {
+    AutostartSystem& system = context.system;
+    Listing listing{system, context.isDangerous, system.Folder(SystemFolder::Windows), {}, system.Lookups()};
+    listing.temporary = {system.Folder(SystemFolder::Temporary)};
+    if (!listing.windows.empty()) listing.temporary.push_back(listing.windows + L"\\Temp");
+    listing.temporary.erase(std::remove(listing.temporary.begin(), listing.temporary.end(), std::wstring()),
+                            listing.temporary.end());
+    return listing;
+}
+
 // The marks, texts and program of an entry whose place, name and command are read.
 // The program is read from started (the command, unless said otherwise).
-void Complete(const ListingContext& context, StartupEntry& entry, bool readableCommand,
+void Complete(const Listing& context, StartupEntry& entry, bool readableCommand,
               const std::wstring* started = nullptr) {
     AutostartSystem& system = context.system;
-    if (readableCommand) entry.program = ProgramOfCommand(started ? *started : entry.command, system.Lookups());
-    const std::wstring windows = system.Folder(SystemFolder::Windows);
-    std::vector<std::wstring> temporary = {system.Folder(SystemFolder::Temporary)};
-    if (!windows.empty()) temporary.push_back(windows + L"\\Temp");
-    temporary.erase(std::remove(temporary.begin(), temporary.end(), std::wstring()), temporary.end());
+    if (readableCommand) entry.program = ProgramOfCommand(started ? *started : entry.command, context.lookups);
+    const std::wstring& windows = context.windows;
+    const std::vector<std::wstring>& temporary = context.temporary;
     entry.marks.missing = !entry.program.found;
     entry.marks.suspicious =
         entry.program.found &&
@@ -49,14 +67,22 @@ void Complete(const ListingContext& context, StartupEntry& entry, bool readableC
         !entry.program.program.empty() && context.isDangerous && context.isDangerous(entry.program.program);
     entry.marks.disabled = IsDisabled(entry);
     entry.placeText = PlaceText(entry.place);
-    const bool service = entry.place.kind == PlaceKind::Service;
-    // A service says what it is by its display name.
-    if (service) {
+    // A service says what it is by its display name, a task by its description.
+    if (entry.place.kind == PlaceKind::Service) {
         entry.description = system.Text(entry.service.displayName);
-    } else if (entry.program.found) {
-        entry.description = DescriptionText(system.ReadVersion(entry.program.program));
+        entry.status = ServiceStatusText(entry.marks, entry.service.running);
+        return;
     }
-    entry.status = service ? ServiceStatusText(entry.marks, entry.service.running) : StatusText(entry.marks);
+    if (entry.place.kind == PlaceKind::Task) {
+        entry.description = system.Text(CutDescription(entry.task.definition.description, kTaskDescriptionCharacters));
+        entry.status = TaskStatusText(entry.marks, entry.task.definition.triggers);
+        if (!entry.task.workingDirectory.empty()) {
+            entry.details = WorkingFolderText(system.Text(entry.task.workingDirectory));
+        }
+        return;
+    }
+    if (entry.program.found) entry.description = DescriptionText(system.ReadVersion(entry.program.program));
+    entry.status = StatusText(entry.marks);
 }
 
 bool ApprovalDisables(AutostartSystem& system, const StartupPlace& place, const std::wstring& name) {
@@ -66,7 +92,7 @@ bool ApprovalDisables(AutostartSystem& system, const StartupPlace& place, const 
            IsDisabledByApproval(approval.bytes);
 }
 
-void AddRegistryPlace(const ListingContext& context, const StartupPlace& place, std::vector<StartupEntry>& entries) {
+void AddRegistryPlace(const Listing& context, const StartupPlace& place, std::vector<StartupEntry>& entries) {
     AutostartSystem& system = context.system;
     const auto add = [&](const ValueLocation& at, bool movedAside) {
         std::vector<RegistryValue> values;
@@ -92,7 +118,7 @@ void AddRegistryPlace(const ListingContext& context, const StartupPlace& place, 
     if (!(earlier == aside)) add(earlier, true);
 }
 
-void AddFolderPlace(const ListingContext& context, const StartupPlace& place, std::vector<StartupEntry>& entries) {
+void AddFolderPlace(const Listing& context, const StartupPlace& place, std::vector<StartupEntry>& entries) {
     AutostartSystem& system = context.system;
     const std::wstring startup = system.Folder(StartupFolderOf(place));
     if (startup.empty()) return;
@@ -126,11 +152,11 @@ void AddFolderPlace(const ListingContext& context, const StartupPlace& place, st
     }
 }
 
-void AddWinlogon(const ListingContext& context, std::vector<StartupEntry>& entries) {
+void AddWinlogon(const Listing& context, std::vector<StartupEntry>& entries) {
     AutostartSystem& system = context.system;
     const StartupPlace place{PlaceKind::Winlogon, RegistryRoot::LocalMachine,
                              system.Is64BitSystem() ? RegistryView::Key64 : RegistryView::Native};
-    const std::wstring windows = system.Folder(SystemFolder::Windows);
+    const std::wstring& windows = context.windows;
     for (const wchar_t* name : {L"Shell", L"Userinit"}) {
         RegistryValue value;
         if (system.ReadValue(place.root, place.view, kWinlogonKey, name, value) != kErrorSuccess) continue;
@@ -162,7 +188,7 @@ void AddWinlogon(const ListingContext& context, std::vector<StartupEntry>& entri
     }
 }
 
-void AddImageOptions(const ListingContext& context, std::vector<StartupEntry>& entries) {
+void AddImageOptions(const Listing& context, std::vector<StartupEntry>& entries) {
     AutostartSystem& system = context.system;
     std::vector<std::pair<std::wstring, RegistryValue>> seen;
     for (const RegistryView view : MachineViews(system.Is64BitSystem())) {
@@ -205,7 +231,7 @@ std::optional<ServiceStart> SavedStart(AutostartSystem& system, const std::wstri
     return SavedStartFrom(values);
 }
 
-void AddServices(const ListingContext& context, std::vector<StartupEntry>& entries) {
+void AddServices(const Listing& context, std::vector<StartupEntry>& entries) {
     AutostartSystem& system = context.system;
     std::vector<ServiceRecord> services;
     if (system.ListServices(services) != kErrorSuccess) return;
@@ -229,6 +255,105 @@ void AddServices(const ListingContext& context, std::vector<StartupEntry>& entri
         Complete(context, entry, true);
         entries.push_back(std::move(entry));
     }
+}
+
+// The server file a COM class names: the first of the user's and the
+// machine's registrations (the 64-bit ones on a 64-bit system, where the
+// Task Scheduler runs its handlers).
+std::wstring ComServerCommand(AutostartSystem& system, const std::wstring& classId) {
+    const RegistryView view = system.Is64BitSystem() ? RegistryView::Key64 : RegistryView::Native;
+    for (const std::wstring& key : ComServerKeys(classId)) {
+        for (const RegistryRoot root : {RegistryRoot::CurrentUser, RegistryRoot::LocalMachine}) {
+            RegistryValue server;
+            if (system.ReadValue(root, view, key, L"", server) == kErrorSuccess && IsTextValue(server)) {
+                std::wstring command = CommandTextOf(server);
+                if (!command.empty()) return command;
+            }
+        }
+    }
+    return std::wstring();
+}
+
+void AddTaskActions(const Listing& context, const TaskText& task, const std::optional<XmlEncoding>& file,
+                    std::vector<StartupEntry>& entries) {
+    AutostartSystem& system = context.system;
+    const std::optional<TaskDefinition> definition = ReadTaskDefinition(task.xml);
+    if (!definition) return;
+    const CommandLookups& lookups = context.lookups;
+    for (const TaskAction& action : definition->actions) {
+        if (action.kind == TaskActionKind::Other) continue;
+        StartupEntry entry;
+        entry.place = {PlaceKind::Task, RegistryRoot::LocalMachine, RegistryView::Native};
+        entry.name = task.path;
+        entry.task.xml = task.xml;
+        entry.task.fromFiles = file.has_value();
+        entry.task.fileEncoding = file.value_or(XmlEncoding::Utf16Little);
+        entry.task.definition = *definition;
+        // The scheduler expands the variables of what it starts.
+        if (action.kind == TaskActionKind::Exec) {
+            entry.command = ExpandEnvironmentText(TaskActionCommand(action), lookups);
+            entry.task.workingDirectory = ExpandEnvironmentText(action.workingDirectory, lookups);
+        } else {
+            entry.command = ComServerCommand(system, action.classId);
+        }
+        Complete(context, entry, !entry.command.empty());
+        entries.push_back(std::move(entry));
+    }
+}
+
+void AddTasks(const Listing& context, std::vector<StartupEntry>& entries) {
+    AutostartSystem& system = context.system;
+    // Systems before Vista have no Task Scheduler 2.0.
+    if (system.Version().major < 6) return;
+    std::vector<TaskText> tasks;
+    size_t refused = 0;
+    const TaskSource source = ChooseTaskSource(system.ListScheduledTasks(tasks, refused));
+    if (source == TaskSource::None) return;
+    if (source == TaskSource::Scheduler) {
+        for (const TaskText& task : tasks) AddTaskActions(context, task, std::nullopt, entries);
+    } else {
+        std::vector<TaskFile> files;
+        if (system.ReadTaskFiles(files, refused) != kErrorSuccess) return;
+        for (const TaskFile& file : files) {
+            const std::optional<std::wstring> xml = DecodeXmlBytes(file.bytes);
+            if (xml)
+                AddTaskActions(context, {TaskPathOfFile(file.relativePath), *xml}, EncodingOf(file.bytes), entries);
+        }
+    }
+    if (refused == 0) return;
+    StartupEntry note;
+    note.place = {PlaceKind::Task, RegistryRoot::LocalMachine, RegistryView::Native};
+    note.noteOnly = true;
+    note.placeText = PlaceText(note.place);
+    note.description = RefusedTasksText(refused);
+    entries.push_back(std::move(note));
+}
+
+ChangeResult ToggleTask(AutostartSystem& system, const StartupEntry& entry) {
+    const bool enable = IsDisabled(entry);
+    if (!entry.task.fromFiles) return Result(system, system.SetTaskEnabled(entry.name, enable));
+    const std::optional<std::wstring> changed = TaskXmlWithEnabled(entry.task.xml, enable);
+    if (!changed) return {kErrorFileNotFound, "无法读取该计划任务的定义。", std::string()};
+    const long registered = system.RegisterTaskAgain(entry.name, *changed);
+    if (registered != kErrorSuccess) return Result(system, registered);
+    return Result(system, system.WriteTaskFile(entry.name, EncodeXml(*changed, entry.task.fileEncoding)));
+}
+
+RemovalOutcome RemoveTask(AutostartSystem& system, const StartupEntry& entry, MessagePrompt& prompt,
+                          const LogWriter& writeLog, ChangeResult& result) {
+    if (!prompt.AskYesNo(TaskRemovalQuestion(system.Text(entry.name)), "提示")) return RemovalOutcome::Declined;
+    LocalTime time;
+    system.ToLocalTime(system.Now(), time);
+    const auto logText = [&system](const std::wstring& text) {
+        return system.Text(EscapeForLog(text, [&system](char32_t c) { return system.InTextCodePage(c); }));
+    };
+    if (!writeLog(TaskRemovalLogLine(logText(entry.name), logText(entry.task.xml), time))) {
+        prompt.Notify("无法写入拦截记录，计划任务没有删除。", "提示");
+        result = {kErrorAccessDenied, "无法写入拦截记录。", std::string()};
+        return RemovalOutcome::LogFailed;
+    }
+    result = Result(system, system.DeleteScheduledTask(entry.name));
+    return result.ok() ? RemovalOutcome::Removed : RemovalOutcome::Failed;
 }
 
 const char* const kStillRunningNotice = "已禁用，服务仍在运行，下次启动时不再自动启动。";
@@ -344,7 +469,8 @@ RegistryValue WinlogonDefault(AutostartSystem& system, const StartupEntry& entry
 
 }  // namespace
 
-std::vector<StartupEntry> ListStartupEntries(const ListingContext& context) {
+std::vector<StartupEntry> ListStartupEntries(const ListingContext& listingContext) {
+    const Listing context = ListingOf(listingContext);
     std::vector<StartupEntry> entries;
     std::vector<StartupPlace> places;
     for (const PlaceKind kind : {PlaceKind::Run, PlaceKind::RunOnce}) {
@@ -360,21 +486,26 @@ std::vector<StartupEntry> ListStartupEntries(const ListingContext& context) {
     AddWinlogon(context, entries);
     AddImageOptions(context, entries);
     AddServices(context, entries);
+    AddTasks(context, entries);
     return entries;
 }
 
 bool CanToggle(const StartupEntry& entry) {
-    return entry.place.kind != PlaceKind::Winlogon && entry.place.kind != PlaceKind::ImageOptions;
+    return !entry.noteOnly && entry.place.kind != PlaceKind::Winlogon && entry.place.kind != PlaceKind::ImageOptions;
 }
+
+bool CanRemove(const StartupEntry& entry) { return !entry.noteOnly; }
 
 bool IsDisabled(const StartupEntry& entry) {
     if (entry.place.kind == PlaceKind::Service) return entry.service.start.type == kServiceDisabled;
+    if (entry.place.kind == PlaceKind::Task) return !entry.task.definition.enabled;
     return entry.movedAside || entry.disabledByApproval;
 }
 
 ChangeResult ToggleEntry(AutostartSystem& system, const StartupEntry& entry) {
     if (!CanToggle(entry)) return {kErrorAccessDenied, "该启动项只能删除。", std::string()};
     if (entry.place.kind == PlaceKind::Service) return ToggleService(system, entry);
+    if (entry.place.kind == PlaceKind::Task) return ToggleTask(system, entry);
     const bool folder = entry.place.kind == PlaceKind::StartupFolder;
     // Back the way it went: a mark is taken off, a moved entry moves back.
     if (entry.disabledByApproval) return WriteApproval(system, entry, false);
@@ -411,7 +542,9 @@ bool ReadAgain(AutostartSystem& system, const StartupEntry& entry, const std::ws
 
 RemovalOutcome RemoveEntry(AutostartSystem& system, const StartupEntry& entry, MessagePrompt& prompt,
                            const LogWriter& writeLog, ChangeResult& result) {
+    if (!CanRemove(entry)) return RemovalOutcome::Declined;
     if (entry.place.kind == PlaceKind::Service) return RemoveService(system, entry, prompt, writeLog, result);
+    if (entry.place.kind == PlaceKind::Task) return RemoveTask(system, entry, prompt, writeLog, result);
     const bool folder = entry.place.kind == PlaceKind::StartupFolder;
     const bool program = folder && !IsShortcutFile(entry.name);
     if (!prompt.AskYesNo(RemovalQuestion(system.Text(entry.name), program), "提示")) return RemovalOutcome::Declined;

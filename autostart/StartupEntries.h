@@ -10,6 +10,8 @@
 
 #include "autostart/AutostartRules.h"
 #include "autostart/ServiceRules.h"
+#include "autostart/TaskRules.h"
+#include "autostart/TaskXml.h"
 #include "process/MessagePrompt.h"
 
 enum class SystemFolder {
@@ -94,6 +96,29 @@ public:
     virtual long OpenServiceForDelete(const std::wstring& name) = 0;
     // Asks a running service to stop, then deletes it.
     virtual long StopAndDeleteService(const std::wstring& name) = 0;
+
+    // Scheduled tasks, through the Task Scheduler (Vista on): every registered
+    // task of every folder with its definition; refused counts the folders
+    // and tasks that could not be read for want of rights. Answers
+    // kTaskListingNotImplemented where the scheduler cannot list tasks.
+    virtual long ListScheduledTasks(std::vector<TaskText>& tasks, size_t& refused) = 0;
+    // The definition files of the system's Tasks folder, every folder down.
+    virtual long ReadTaskFiles(std::vector<TaskFile>& files, size_t& refused) = 0;
+    // Replaces the definition file at its path below the Tasks folder.
+    virtual long WriteTaskFile(const std::wstring& relativePath, const std::vector<uint8_t>& bytes) = 0;
+    virtual long SetTaskEnabled(const std::wstring& path, bool enabled) = 0;
+    // Registers the task at path anew from its definition, replacing it.
+    virtual long RegisterTaskAgain(const std::wstring& path, const std::wstring& xml) = 0;
+    virtual long DeleteScheduledTask(const std::wstring& path) = 0;
+};
+
+// What the entries keep of a scheduled task.
+struct TaskFacts {
+    std::wstring xml;                                     // the whole definition, as read
+    bool fromFiles = false;                               // read from the Tasks folder: changed by registering it again
+    XmlEncoding fileEncoding = XmlEncoding::Utf16Little;  // how its file held it
+    TaskDefinition definition;
+    std::wstring workingDirectory;  // the action's, expanded
 };
 
 struct StartupEntry {
@@ -106,11 +131,16 @@ struct StartupEntry {
     bool movedAside = false;  // disabled by moving it to this program's place
     bool disabledByApproval = false;
     ServiceRecord service;  // the service's configuration (services)
+    TaskFacts task;         // the task's definition (scheduled tasks)
+    // A row that only says something (tasks that could not be read): nothing
+    // can be done with it.
+    bool noteOnly = false;
     CommandProgram program;
     EntryMarks marks;
     std::string placeText;    // 位置
     std::string description;  // 说明
     std::string status;       // 状态
+    std::string details;      // what the details add (a task's working folder)
 };
 
 struct ListingContext {
@@ -130,6 +160,7 @@ std::vector<StartupEntry> ListStartupEntries(const ListingContext& context);
 
 // Whether the entry can be disabled or enabled (Winlogon and IFEO cannot).
 bool CanToggle(const StartupEntry& entry);
+bool CanRemove(const StartupEntry& entry);
 bool IsDisabled(const StartupEntry& entry);
 
 // The outcome of a change: its status, and the system's reason when it failed.
@@ -145,7 +176,11 @@ struct ChangeResult {
 // key in its own hive, with its type and bytes, or the startup item to the
 // own folder, and back. A service is disabled by its start type, the earlier
 // one kept first in this program's key (SavedServiceStartKey) and given back
-// exactly on enabling; neither stops nor starts it.
+// exactly on enabling; neither stops nor starts it. A task is changed by the
+// Task Scheduler, or, where it was read from its file, registered again with
+// its definition's Enabled changed and then its file written whole in the
+// encoding it had: a scheduler that cannot list tasks also stores them
+// without their triggers and actions, and its file is the task.
 ChangeResult ToggleEntry(AutostartSystem& system, const StartupEntry& entry);
 
 // Where the log line goes; false when it could not be written.
@@ -161,6 +196,7 @@ enum class RemovalOutcome { Declined, Removed, LogFailed, Failed };
 // recycle bin. A log that cannot be written stops the removal with a notice.
 // A service is asked about with ServiceRemovalQuestion, logged with its
 // configuration (the start kept by this program where it disabled it), then
-// stopped and deleted.
+// stopped and deleted. A task is asked about with TaskRemovalQuestion and
+// logged with its whole definition before it is deleted.
 RemovalOutcome RemoveEntry(AutostartSystem& system, const StartupEntry& entry, MessagePrompt& prompt,
                            const LogWriter& writeLog, ChangeResult& result);

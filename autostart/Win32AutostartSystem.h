@@ -47,6 +47,16 @@ public:
     // Waits a few seconds for the service to stop; one that does not is
     // deleted all the same (the system removes it once it has stopped).
     long StopAndDeleteService(const std::wstring& name) override;
+    // Through ITaskService (CoCreateInstance; oleaut32's strings loaded from
+    // the system folder). Each call starts COM on its thread where it is not yet.
+    long ListScheduledTasks(std::vector<TaskText>& tasks, size_t& refused) override;
+    // Of the 64-bit Task Scheduler's folder, also from a 32-bit copy.
+    long ReadTaskFiles(std::vector<TaskFile>& files, size_t& refused) override;
+    // Replaced through a file beside it (ReplaceFileW keeps the file's security).
+    long WriteTaskFile(const std::wstring& relativePath, const std::vector<uint8_t>& bytes) override;
+    long SetTaskEnabled(const std::wstring& path, bool enabled) override;
+    long RegisterTaskAgain(const std::wstring& path, const std::wstring& xml) override;
+    long DeleteScheduledTask(const std::wstring& path) override;
 };
 
 // The registry access flag of a view (KEY_WOW64_64KEY, KEY_WOW64_32KEY, none).

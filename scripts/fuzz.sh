@@ -16,7 +16,7 @@ BUILD_FUZZ="$ROOT/build/fuzz"
 CORPUS="$ROOT/tests/fuzz/corpus"
 FINDINGS="$BUILD_FUZZ/findings"
 TARGETS=(blocklist_file reference_info column_spec column_widths cell_compare export_bytes window_settings
-         command_program fingerprint_file)
+         command_program fingerprint_file task_definition)
 SMOKE_RUNS=20000
 
 mode="${1:-60}"

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <set>
 #include <tuple>
 
@@ -112,8 +113,14 @@ public:
         recycled.push_back(path);
         return DeleteFileAt(path);
     }
+    std::map<std::wstring, std::wstring> environment;
     CommandLookups Lookups() override {
-        return {nullptr, {L"C:\\Windows\\system32"}, [this](const std::wstring& path) { return IsFile(path); }};
+        return {[this](const std::wstring& name) {
+                    const auto found = environment.find(name);
+                    return found == environment.end() ? std::nullopt : std::optional<std::wstring>(found->second);
+                },
+                {L"C:\\Windows\\system32"},
+                [this](const std::wstring& path) { return IsFile(path); }};
     }
     ProgramVersion ReadVersion(const std::wstring&) override { return {"工具", "某公司"}; }
     // Code page 936 stands for ASCII and the CJK ideographs here.
@@ -157,6 +164,51 @@ public:
         const long opened = OpenServiceForDelete(name);
         if (opened == kErrorSuccess) services.erase(name), deletedServices.push_back(name);
         return opened;
+    }
+
+    // The Task Scheduler's list, or its definition files where it cannot list.
+    long taskListing = kErrorSuccess;
+    std::vector<TaskText> scheduledTasks;
+    std::map<std::wstring, std::vector<uint8_t>> taskFiles;  // by path below the Tasks folder
+    size_t refusedTasks = 0;
+    size_t refusedTaskFiles = 0;
+    std::set<std::wstring> deniedTasks;
+    std::vector<std::pair<std::wstring, bool>> enabledTasks;
+    std::vector<std::pair<std::wstring, std::wstring>> registeredTasks;
+    std::vector<std::wstring> deletedTasks;
+    std::vector<std::string>* calls = nullptr;  // where the order of changes is noted
+    long ListScheduledTasks(std::vector<TaskText>& tasks, size_t& refused) override {
+        tasks = scheduledTasks;
+        refused = refusedTasks;
+        return taskListing;
+    }
+    long ReadTaskFiles(std::vector<TaskFile>& files, size_t& refused) override {
+        for (const auto& [path, bytes] : taskFiles) files.push_back({path, bytes});
+        refused = refusedTaskFiles;
+        return kErrorSuccess;
+    }
+    long WriteTaskFile(const std::wstring& path, const std::vector<uint8_t>& bytes) override {
+        if (deniedTasks.count(path)) return kErrorAccessDenied;
+        taskFiles[path] = bytes;
+        if (calls) calls->push_back("write");
+        return kErrorSuccess;
+    }
+    long SetTaskEnabled(const std::wstring& path, bool enabled) override {
+        if (deniedTasks.count(path)) return kErrorAccessDenied;
+        enabledTasks.emplace_back(path, enabled);
+        return kErrorSuccess;
+    }
+    long RegisterTaskAgain(const std::wstring& path, const std::wstring& xml) override {
+        if (deniedTasks.count(path)) return kErrorAccessDenied;
+        registeredTasks.emplace_back(path, xml);
+        if (calls) calls->push_back("register");
+        return kErrorSuccess;
+    }
+    long DeleteScheduledTask(const std::wstring& path) override {
+        if (deniedTasks.count(path)) return kErrorAccessDenied;
+        deletedTasks.push_back(path);
+        if (calls) calls->push_back("delete");
+        return kErrorSuccess;
     }
 };
 
@@ -307,6 +359,16 @@ TEST_F(AutostartEntries, RemovalAsksLogsFirstAndOnlyThenRemoves) {
     EXPECT_TRUE(List().empty());
 }
 
+TEST_F(AutostartEntries, AStartupItemDisabledByItsApprovalMarkStaysAndShowsDisabled) {
+    system.files = {{L"C:\\U\\Startup\\app.lnk", {L"C:\\Tools\\app.exe", L""}}};
+    ASSERT_TRUE(ToggleEntry(system, Named(L"app.lnk")).ok());
+    EXPECT_TRUE(system.IsFile(L"C:\\U\\Startup\\app.lnk"));
+    EXPECT_TRUE(Named(L"app.lnk").disabledByApproval);
+    EXPECT_EQ("文件不存在、已禁用", Named(L"app.lnk").status);
+    ASSERT_TRUE(ToggleEntry(system, Named(L"app.lnk")).ok());
+    EXPECT_FALSE(IsDisabled(Named(L"app.lnk")));
+}
+
 TEST_F(AutostartEntries, DisabledStartupItemsLeaveTheStartMenu) {
     system.version = {6, 1};
     system.files = {{L"C:\\U\\Startup\\app.lnk", {L"C:\\Tools\\app.exe", L""}},
@@ -418,6 +480,7 @@ TEST_F(AutostartEntries, DisablingAServiceKeepsItsStartAndEnablingGivesItBack) {
     system.services[L"tool"] = Service(L"tool", L"C:\\t.exe", {kServiceAutoStart, true}, true);
     ChangeResult disabled = ToggleEntry(system, Named(L"tool"));
     ASSERT_TRUE(disabled.ok());
+    EXPECT_EQ((ServiceStart{kServiceDisabled, false}), system.services[L"tool"].start);
     EXPECT_EQ(kServiceDisabled, system.services[L"tool"].start.type);
     EXPECT_EQ("已禁用，服务仍在运行，下次启动时不再自动启动。", disabled.notice) << "disabling stops nothing";
     EXPECT_EQ((ServiceStart{kServiceAutoStart, true}), SavedStartFrom(system.keys[{LM, Key64, kSavedTool}]));
@@ -504,4 +567,178 @@ TEST_F(AutostartEntries, RemovingAServiceLogsHowToMakeItAgainFirst) {
                   system, Named(L"tool"), prompt, [](const std::string&) { return false; }, result));
     EXPECT_EQ(1u, system.services.count(L"tool"));
     EXPECT_EQ("无法写入拦截记录，服务没有删除。", prompt.texts.back());
+}
+
+namespace {
+
+std::wstring TaskXml(const std::wstring& inner, bool enabled = true) {
+    return L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Task xmlns=\"http://schemas.microsoft.com/windows/"
+           L"2004/02/mit/task\">\r\n  <Settings><Enabled>" +
+           std::wstring(enabled ? L"true" : L"false") + L"</Enabled></Settings>\r\n" + inner + L"\r\n</Task>";
+}
+
+const std::wstring kUpdaterXml = TaskXml(
+    L"<RegistrationInfo><Description>Keeps the tool new\nand more</Description></RegistrationInfo>"
+    L"<Triggers><LogonTrigger/><CalendarTrigger><Repetition><Interval>PT10M</Interval></Repetition>"
+    L"<ScheduleByDay><DaysInterval>1</DaysInterval></ScheduleByDay></CalendarTrigger></Triggers>"
+    L"<Actions><Exec><Command>%Tools%\\up.exe</Command><Arguments>/quiet</Arguments>"
+    L"<WorkingDirectory>%Tools%</WorkingDirectory></Exec>"
+    L"<ComHandler><ClassId>{1234}</ClassId></ComHandler><SendEmail/></Actions>");
+
+std::vector<uint8_t> Utf8(const std::wstring& text) { return EncodeXml(text, XmlEncoding::Utf8WithMark); }
+
+}  // namespace
+
+TEST_F(AutostartEntries, TasksShowOneRowPerActionWithTheirTriggers) {
+    system.environment[L"Tools"] = L"C:\\Tools";
+    system.files = {{L"C:\\Tools\\up.exe", {}}, {L"C:\\Tools\\handler.dll", {}}};
+    system.keys[{LM, Key64, L"Software\\Classes\\CLSID\\{1234}\\InprocServer32"}] = {
+        StringValue(L"", L"C:\\Tools\\handler.dll")};
+    system.scheduledTasks = {{L"\\Vendor\\Updater", kUpdaterXml},
+                             {L"\\Off", TaskXml(L"<Actions><Exec><Command>C:\\Tools\\evil.exe</Command></Exec>"
+                                                L"</Actions>",
+                                                false)},
+                             {L"\\Broken", L"<Task><Actions>"}};
+    std::vector<StartupEntry> tasks;
+    for (StartupEntry& entry : List()) {
+        if (entry.place.kind == PlaceKind::Task) tasks.push_back(entry);
+    }
+    ASSERT_EQ(3u, tasks.size()) << "an exec and a COM handler row, the other action none; a broken task none";
+    EXPECT_EQ(L"\\Vendor\\Updater", tasks[0].name);
+    EXPECT_EQ(L"C:\\Tools\\up.exe /quiet", tasks[0].command) << "variables expanded as the scheduler does";
+    EXPECT_EQ(L"C:\\Tools\\up.exe", tasks[0].program.program);
+    EXPECT_EQ("计划任务", tasks[0].placeText);
+    EXPECT_EQ("Keeps the tool new#", tasks[0].description) << "its first line, the cut marked";
+    EXPECT_EQ("已启用、登录时、每天、每 10 分钟", tasks[0].status);
+    EXPECT_EQ("工作文件夹：C:\\Tools", tasks[0].details);
+    EXPECT_FALSE(tasks[0].task.fromFiles);
+    EXPECT_EQ(L"C:\\Tools\\handler.dll", tasks[1].command) << "the COM class's server file";
+    EXPECT_TRUE(tasks[1].program.found);
+    EXPECT_EQ("", tasks[1].details);
+    EXPECT_EQ("危险、文件不存在、已禁用", tasks[2].status);
+    EXPECT_TRUE(IsDisabled(tasks[2]));
+    EXPECT_TRUE(CanToggle(tasks[2]) && CanRemove(tasks[2]));
+
+    // A handler without a registered server is a missing file.
+    system.keys.clear();
+    EXPECT_EQ("文件不存在、已启用、登录时、每天、每 10 分钟", List().at(1).status);
+
+    // A program in the Windows folder's Temp is suspicious.
+    system.files[L"C:\\Windows\\Temp\\t.exe"] = {};
+    system.scheduledTasks = {{L"\\T", TaskXml(L"<Actions><Exec><Command>C:\\Windows\\Temp\\t.exe</Command></Exec>"
+                                              L"</Actions>")}};
+    EXPECT_EQ("可疑、已启用", List().at(0).status);
+
+    // Vista has the Task Scheduler 2.0; earlier systems have none to ask.
+    system.version = {6, 0};
+    EXPECT_EQ(1u, List().size());
+    system.version = {5, 1};
+    EXPECT_TRUE(List().empty());
+}
+
+TEST_F(AutostartEntries, WhereTheSchedulerCannotListTheDefinitionFilesAreRead) {
+    system.taskListing = kTaskListingNotImplemented;
+    system.refusedTasks = 7;
+    system.taskFiles[L"\\Vendor\\Updater"] = Utf8(kUpdaterXml);
+    system.taskFiles[L"\\Garbage"] = {0xFF, 0xFE, 0x41};
+    std::vector<StartupEntry> entries = List();
+    ASSERT_EQ(2u, entries.size());
+    EXPECT_EQ(L"\\Vendor\\Updater", entries[0].name);
+    EXPECT_TRUE(entries[0].task.fromFiles);
+    EXPECT_EQ(XmlEncoding::Utf8WithMark, entries[0].task.fileEncoding);
+    EXPECT_EQ(kUpdaterXml, entries[0].task.xml);
+
+    // Refusals counted on the way the tasks were read make one last row that only informs.
+    system.refusedTaskFiles = 3;
+    entries = List();
+    ASSERT_EQ(3u, entries.size());
+    const StartupEntry& note = entries.back();
+    EXPECT_TRUE(note.noteOnly);
+    EXPECT_EQ("（3 个计划任务需要管理员权限才能查看）", note.description);
+    EXPECT_EQ("计划任务", note.placeText);
+    EXPECT_EQ("", note.status);
+    EXPECT_FALSE(CanToggle(note) || CanRemove(note));
+    Prompt prompt;
+    ChangeResult result;
+    EXPECT_EQ(RemovalOutcome::Declined, RemoveEntry(
+                                            system, note, prompt, [](const std::string&) { return true; }, result));
+    EXPECT_TRUE(prompt.texts.empty());
+    EXPECT_FALSE(ToggleEntry(system, note).ok());
+
+    // The scheduler's own refusals where it lists; any other failure of the list shows no task.
+    system.taskListing = kErrorSuccess;
+    system.scheduledTasks = {{L"\\A", kUpdaterXml}};
+    EXPECT_EQ("（7 个计划任务需要管理员权限才能查看）", List().back().description);
+    system.taskListing = kErrorAccessDenied;
+    EXPECT_TRUE(List().empty());
+}
+
+TEST_F(AutostartEntries, ATaskIsDisabledByTheSchedulerOrRegisteredAgainFromItsFile) {
+    system.scheduledTasks = {{L"\\Vendor\\Updater", kUpdaterXml}};
+    ASSERT_TRUE(ToggleEntry(system, List().at(0)).ok());
+    EXPECT_EQ((std::vector<std::pair<std::wstring, bool>>{{L"\\Vendor\\Updater", false}}), system.enabledTasks);
+    EXPECT_TRUE(system.registeredTasks.empty());
+
+    system.scheduledTasks = {
+        {L"\\Vendor\\Updater", TaskXml(L"<Actions><Exec><Command>a.exe</Command></Exec></Actions>", false)}};
+    ASSERT_TRUE(ToggleEntry(system, List().at(0)).ok());
+    EXPECT_EQ(true, system.enabledTasks.back().second);
+
+    // From the files: registered again, then its file written whole in the encoding it had.
+    std::vector<std::string> calls;
+    system.calls = &calls;
+    system.taskListing = kTaskListingNotImplemented;
+    system.taskFiles[L"\\Vendor\\Updater"] = Utf8(kUpdaterXml);
+    ASSERT_TRUE(ToggleEntry(system, List().at(0)).ok());
+    const std::wstring disabled = *TaskXmlWithEnabled(kUpdaterXml, false);
+    EXPECT_EQ((std::vector<std::pair<std::wstring, std::wstring>>{{L"\\Vendor\\Updater", disabled}}),
+              system.registeredTasks);
+    EXPECT_EQ(Utf8(disabled), system.taskFiles[L"\\Vendor\\Updater"]);
+    EXPECT_EQ((std::vector<std::string>{"register", "write"}), calls);
+    EXPECT_TRUE(IsDisabled(List().at(0)));
+    ASSERT_TRUE(ToggleEntry(system, List().at(0)).ok());
+    EXPECT_EQ(Utf8(kUpdaterXml), system.taskFiles[L"\\Vendor\\Updater"]) << "enabled again, byte for byte";
+
+    // Refused for want of rights: the file stays, and the restart is offered.
+    system.deniedTasks.insert(L"\\Vendor\\Updater");
+    calls.clear();
+    const ChangeResult refused = ToggleEntry(system, List().at(0));
+    EXPECT_EQ(kErrorAccessDenied, refused.status);
+    EXPECT_TRUE(OffersAdministratorRestart(refused.status, false));
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(Utf8(kUpdaterXml), system.taskFiles[L"\\Vendor\\Updater"]);
+}
+
+TEST_F(AutostartEntries, RemovingATaskLogsItsWholeDefinitionFirst) {
+    system.scheduledTasks = {{L"\\Vendor\\Updater", kUpdaterXml}};
+    std::vector<std::string> calls;
+    system.calls = &calls;
+    Prompt prompt;
+    std::vector<std::string> log;
+    ChangeResult result;
+    const auto writeLog = [&](const std::string& line) { return calls.push_back("log"), log.push_back(line), true; };
+    prompt.answer = kIdNo;
+    EXPECT_EQ(RemovalOutcome::Declined, RemoveEntry(system, List().at(0), prompt, writeLog, result));
+    EXPECT_EQ("确定要删除计划任务 \\Vendor\\Updater 吗？", prompt.texts.at(0));
+    EXPECT_TRUE(calls.empty());
+
+    prompt.answer = kIdYes;
+    EXPECT_EQ(RemovalOutcome::Removed, RemoveEntry(system, List().at(0), prompt, writeLog, result));
+    EXPECT_EQ((std::vector<std::string>{"log", "delete"}), calls);
+    ASSERT_EQ(1u, log.size());
+    EXPECT_EQ(0u, log[0].find("2026-12-09 10:00:00  删除计划任务  \\Vendor\\Updater  <?xml version="));
+    EXPECT_NE(std::string::npos, log[0].find("<Description>Keeps the tool new&#10;and more</Description>"));
+    EXPECT_EQ(log[0].size() - 1, log[0].find('\n')) << "one line";
+
+    // A log that cannot be written keeps the task.
+    calls.clear();
+    EXPECT_EQ(RemovalOutcome::LogFailed,
+              RemoveEntry(
+                  system, List().at(0), prompt, [](const std::string&) { return false; }, result));
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ("无法写入拦截记录，计划任务没有删除。", prompt.texts.back());
+
+    system.deniedTasks.insert(L"\\Vendor\\Updater");
+    EXPECT_EQ(RemovalOutcome::Failed, RemoveEntry(system, List().at(0), prompt, writeLog, result));
+    EXPECT_EQ(kErrorAccessDenied, result.status);
 }

@@ -4,6 +4,7 @@
 // logs first; 封锁 writes proc.dat.
 #include <objbase.h>
 #include <shlobj.h>
+#include <taskschd.h>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "autostart/StartupDlg.h"
+#include "autostart/TaskXml.h"
 #include "autostart/Win32AutostartSystem.h"
 #include "framework/Text.h"
 #include "res/resource.h"
@@ -451,3 +453,153 @@ TEST_F(StartupEntriesTest, TheListGrowsWithTheDialogAndTheButtonsKeepToItsBottom
 }
 
 }  // namespace
+
+namespace {
+
+// A task of the test's with a logon trigger and an exec action, deleted with
+// the object. The Task Scheduler makes it known; its definition file is then
+// written whole, since Wine's scheduler stores a task without its triggers
+// and actions.
+class PlantedTask {
+public:
+    explicit PlantedTask(const std::wstring& program) {
+        m_xml =
+            L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+            L"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">\r\n"
+            L"  <RegistrationInfo><Description>tvx 测试任务\r\n第二行</Description></RegistrationInfo>\r\n"
+            L"  <Triggers><LogonTrigger><Enabled>true</Enabled></LogonTrigger></Triggers>\r\n"
+            L"  <Settings><Enabled>true</Enabled></Settings>\r\n"
+            L"  <Actions Context=\"Author\"><Exec><Command>%SystemDrive%" +
+            program.substr(2) +
+            L"</Command><Arguments>/tray</Arguments>"
+            L"<WorkingDirectory>%SystemDrive%\\tvx-work</WorkingDirectory></Exec></Actions>\r\n"
+            L"</Task>\r\n";
+        ITaskService* service = nullptr;
+        ITaskFolder* root = nullptr;
+        IRegisteredTask* task = nullptr;
+        VARIANT empty{};
+        BSTR rootPath = SysAllocString(L"\\");
+        BSTR name = SysAllocString(kName);
+        BSTR xml = SysAllocString(m_xml.c_str());
+        if (SUCCEEDED(CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                       reinterpret_cast<void**>(&service))) &&
+            SUCCEEDED(service->Connect(empty, empty, empty, empty)) && SUCCEEDED(service->GetFolder(rootPath, &root))) {
+            m_registered =
+                root->RegisterTask(name, xml, TASK_CREATE_OR_UPDATE, empty, empty, TASK_LOGON_NONE, empty, &task);
+        }
+        if (task) task->Release();
+        if (root) root->Release();
+        if (service) service->Release();
+        SysFreeString(rootPath);
+        SysFreeString(name);
+        SysFreeString(xml);
+        std::string bytes = "\xFF\xFE";
+        for (const wchar_t c : m_xml) bytes += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+        WriteFileBytes(File(), bytes);
+    }
+    ~PlantedTask() { DeleteFileW(File().c_str()); }
+    PlantedTask(const PlantedTask&) = delete;
+    PlantedTask& operator=(const PlantedTask&) = delete;
+
+    static std::wstring File() {
+        wchar_t system[MAX_PATH + 1] = {};
+        GetSystemDirectoryW(system, MAX_PATH);
+        return std::wstring(system) + L"\\Tasks\\" + kName;
+    }
+    // What the definition file says now; none where it is gone.
+    static std::optional<TaskDefinition> Read() {
+        const HANDLE probe =
+            CreateFileW(File().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (probe == INVALID_HANDLE_VALUE) return std::nullopt;
+        CloseHandle(probe);
+        const std::string bytes = ReadFileBytes(File());
+        const std::optional<std::wstring> xml = DecodeXmlBytes(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+        return xml ? ReadTaskDefinition(*xml) : std::nullopt;
+    }
+
+    static constexpr const wchar_t* kName = L"tvxtest-task";
+    HRESULT m_registered = E_FAIL;
+
+private:
+    std::wstring m_xml;
+};
+
+}  // namespace
+
+TEST_F(StartupEntriesTest, ATaskIsListedDisabledEnabledAndDeletedWithItsDefinitionInTheLog) {
+    const PlantedTask task(linked);
+    ASSERT_TRUE(SUCCEEDED(task.m_registered)) << std::hex << task.m_registered;
+    ASSERT_TRUE(PlantedTask::Read());
+    Open();
+    const std::wstring name = L"\\tvxtest-task";
+    ASSERT_NE(-1, RowOf(name));
+    EXPECT_EQ(TextFromWide(linked + L" /tray"), Cell(name, 1));
+    EXPECT_EQ("计划任务", Cell(name, 2));
+    EXPECT_EQ("tvx 测试任务…", Cell(name, 3));
+    EXPECT_EQ("已启用、登录时", Cell(name, 4));
+
+    Select(name);
+    Press(IDC_STARTUPTOGGLE);
+    ASSERT_TRUE(PlantedTask::Read());
+    EXPECT_FALSE(PlantedTask::Read()->enabled);
+    EXPECT_EQ(1u, PlantedTask::Read()->actions.size()) << "registered again whole";
+    EXPECT_EQ("已禁用、登录时", Cell(name, 4));
+    EXPECT_EQ("启用", dialog->m_btnToggle.GetWindowText());
+    Press(IDC_STARTUPTOGGLE);
+    ASSERT_TRUE(PlantedTask::Read());
+    EXPECT_TRUE(PlantedTask::Read()->enabled);
+    EXPECT_EQ("已启用、登录时", Cell(name, 4));
+    EXPECT_TRUE(prompt.shown.empty());
+
+    prompt.answers = {kIdYes};
+    Press(IDC_STARTUPREMOVE);
+    ASSERT_EQ(1u, prompt.shown.size());
+    EXPECT_EQ("确定要删除计划任务 \\tvxtest-task 吗？", prompt.shown[0].text);
+    EXPECT_FALSE(PlantedTask::Read());
+    EXPECT_EQ(-1, RowOf(name));
+    const std::string log = ReadFileBytes(scratch.path() + L"\\tarvemonix.log");
+    EXPECT_NE(std::string::npos, log.find("  删除计划任务  \\tvxtest-task  <?xml")) << log;
+    EXPECT_NE(std::string::npos, log.find("<Command>%SystemDrive%" + TextFromWide(linked.substr(2)) +
+                                          "</Command><Arguments>/tray</Arguments>"))
+        << log;
+    EXPECT_NE(std::string::npos, log.find("<Description>tvx 测试任务&#13;&#10;第二行</Description>")) << log;
+}
+
+namespace {
+
+// Tasks the user may not read, as a standard user meets them on Windows
+// (under Wine every program may read every task).
+class RefusingTasks : public ChosenSystem {
+public:
+    long ReadTaskFiles(std::vector<TaskFile>& files, size_t& refused) override {
+        const long status = ChosenSystem::ReadTaskFiles(files, refused);
+        refused += 2;
+        return status;
+    }
+};
+
+}  // namespace
+
+TEST_F(StartupEntriesTest, TasksThatCannotBeReadAreCountedInALastRowThatOnlyInforms) {
+    RefusingTasks refusing;
+    dialog = std::make_unique<CStartupDlg>(scratch.path());
+    dialog->SetMessagePrompt(&prompt);
+    dialog->SetAutostartSystem(&refusing);
+    ASSERT_TRUE(dialog->Create());
+    int note = -1;
+    const int rows = dialog->m_list.GetItemCount();
+    for (int row = 0; row < rows; ++row) {
+        if (dialog->m_list.GetItemText(row, 3) == "（2 个计划任务需要管理员权限才能查看）") note = row;
+    }
+    ASSERT_NE(-1, note);
+    EXPECT_EQ("计划任务", dialog->m_list.GetItemText(note, 2));
+    EXPECT_EQ(EntryCountText(static_cast<size_t>(rows - 1), 0), dialog->m_count.GetWindowText());
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    dialog->m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(note), reinterpret_cast<LPARAM>(&item));
+    EXPECT_FALSE(dialog->m_btnRemove.IsWindowEnabled());
+    EXPECT_FALSE(dialog->m_btnToggle.IsWindowEnabled());
+    dialog->OnRemove();
+    EXPECT_TRUE(prompt.shown.empty()) << "nothing to remove, nothing asked";
+}
