@@ -19,31 +19,7 @@ void CProcessListDlg::OnFindFileUsers(std::wstring path) {
             const CommandContext context{*m_system, prompt, m_nOsClass, m_referenceInfo, &m_endLog};
             if (RunTerminateCommand(context, user) && !OfferAdministratorRestart(false)) OnRefresh();
         });
-        dialog.SetLocate([this](const SelectedProcess& user) {
-            const auto rowOf = [this, &user] {
-                for (int row = 0; row < m_list.GetItemCount(); ++row) {
-                    const SelectedProcess listed = RowProcess(row);
-                    if (listed.pid == user.pid && (user.startTime == 0 || listed.startTime == user.startTime)) {
-                        return row;
-                    }
-                }
-                return -1;
-            };
-            int row = rowOf();
-            // Started since the last refresh: not listed yet.
-            if (row < 0) {
-                OnRefresh();
-                row = rowOf();
-            }
-            if (row < 0) return;
-            LVITEMW item{};
-            item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-            m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
-            item.state = LVIS_SELECTED | LVIS_FOCUSED;
-            m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-            m_list.SendMessage(LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
-            ::SetFocus(m_list.m_hWnd);
-        });
+        dialog.SetLocate([this](const SelectedProcess& user) { SelectProcessRow(user.instance()); });
     });
 }
 

@@ -315,6 +315,10 @@ private:
     // The finder was released over found: its process's row is selected,
     // after a refresh when the list does not show it yet.
     void OnWindowFound(const FoundWindow& found);
+    // Selects, shows and focuses the row of process (a start time of 0: the
+    // listed process of that pid that still runs), after a refresh when the
+    // list does not show it yet; its row, or -1.
+    int SelectProcessRow(const ProcessInstance& process);
 
     // "查找占用文件的进程" for path; an empty path asks for a file first. A
     // file or folder dropped on the window comes here too.

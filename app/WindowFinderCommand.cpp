@@ -1,6 +1,7 @@
 // The window finder's release: the row of the window's process is selected
-// and shown, the window comes to the front, and the tip says whose window it
-// is. Also the details box's lines of a process's windows and connections.
+// and shown (as the file search's 定位 does), the window comes to the front,
+// and the tip says whose window it is. Also the details box's lines of a
+// process's windows and connections.
 #include "app/ProcessListDlg.h"
 #include "finder/Win32WindowFinderSystem.h"
 #include "framework/Text.h"
@@ -19,36 +20,38 @@ std::vector<std::string> WindowAndConnectionLines(ProcessSystem& system, const S
     return {read->first, read->second};
 }
 
-void CProcessListDlg::OnWindowFound(const FoundWindow& found) {
-    const auto rowOf = [this](uint32_t pid) {
+int CProcessListDlg::SelectProcessRow(const ProcessInstance& process) {
+    const auto rowOf = [this, &process] {
         for (int row = 0; row < m_list.GetItemCount(); ++row) {
-            if (static_cast<uint32_t>(AtoiPrefix(m_list.GetItemText(row, kPidColumn))) == pid) return row;
+            const ProcessInstance listed = RowProcess(row).instance();
+            if (listed.pid != process.pid) continue;
+            // A listed process whose pid a new process has taken is not it.
+            const bool same = process.startTime != 0 ? listed.startTime == process.startTime
+                                                     : listed.startTime == 0 || m_system->IsRunning(listed);
+            if (same) return row;
         }
         return -1;
     };
-    // A process started since the last refresh, or a listed one whose pid a
-    // new process has taken, is looked at afresh.
-    int row = rowOf(found.pid);
-    const auto listedGone = [this](int listedRow) {
-        const ProcessInstance listed = RowProcess(listedRow).instance();
-        return listed.startTime != 0 && !m_system->IsRunning(listed);
-    };
-    if (row < 0 || listedGone(row)) {
-        OnRefresh();
-        row = rowOf(found.pid);
-    }
-    SetForegroundWindow(m_hWnd);
+    int row = rowOf();
     if (row < 0) {
-        m_finderTarget.ShowTip(WindowOwnerGoneTip(found));
-        return;
+        OnRefresh();
+        row = rowOf();
     }
+    if (row < 0) return -1;
     LVITEMW item{};
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
     item.state = LVIS_SELECTED | LVIS_FOCUSED;
     m_list.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
     m_list.SendMessage(LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
     // The list shows its selection only while it has the focus.
     ::SetFocus(m_list.m_hWnd);
     SetRowButtonsEnabled(true);
-    m_finderTarget.ShowTip(WindowOwnerTip(found, m_list.GetItemText(row, 0)));
+    return row;
+}
+
+void CProcessListDlg::OnWindowFound(const FoundWindow& found) {
+    const int row = SelectProcessRow({found.pid, 0});
+    SetForegroundWindow(m_hWnd);
+    m_finderTarget.ShowTip(row < 0 ? WindowOwnerGoneTip(found) : WindowOwnerTip(found, m_list.GetItemText(row, 0)));
 }
