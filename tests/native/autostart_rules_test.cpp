@@ -76,6 +76,7 @@ TEST(AutostartRules, ValuesOfEveryTypeReadAsACommand) {
     odd.bytes.resize(3);  // no terminator, an odd last byte
     EXPECT_EQ(L"a", CommandTextOf(odd));
     EXPECT_EQ(L"305419896", CommandTextOf({L"n", kRegDword, {0x78, 0x56, 0x34, 0x12}}));
+    EXPECT_EQ(L"ab", CommandTextOf({L"n", kRegSz, {'a', 0, 'b', 0}})) << "a text of four bytes is no number";
     EXPECT_EQ(L"", CommandTextOf({L"n", kRegSz, {}}));
     EXPECT_EQ(L"a b", CommandTextOf(StringValue(L"n", std::wstring(L"a\0b\0", 4), kRegMultiSz)));
 }

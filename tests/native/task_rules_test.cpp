@@ -119,6 +119,12 @@ TEST(TaskXml, DecodesAndEncodesTheFilesEncodings) {
     AppendCodePoint(smile, 0x1F600);
     EXPECT_EQ((std::vector<uint8_t>{0xF0, 0x9F, 0x98, 0x80}), EncodeXml(smile, XmlEncoding::Utf8));
     EXPECT_EQ((std::vector<uint8_t>{0xFF, 0xFE, 0x3D, 0xD8, 0x00, 0xDE}), EncodeXml(smile, XmlEncoding::Utf16Little));
+    // The edges of each UTF-8 length: a definition written back keeps every character.
+    std::wstring edges = L"\u007F\u0080\u07FF\u0800\uFFFD";
+    AppendCodePoint(edges, 0x10000);
+    EXPECT_EQ((std::vector<uint8_t>{0x7F, 0xC2, 0x80, 0xDF, 0xBF, 0xE0, 0xA0, 0x80, 0xEF, 0xBF, 0xBD, 0xF0, 0x90, 0x80,
+                                    0x80}),
+              EncodeXml(edges, XmlEncoding::Utf8));
     // Broken sequences read as U+FFFD, each once; an odd UTF-16 file is none.
     EXPECT_EQ(std::wstring(L"a\uFFFDb"), DecodeXmlBytes({'a', 0xC3, 'b'}));
     EXPECT_EQ(std::wstring(L"\uFFFDx"), DecodeXmlBytes({0xC0, 0xAF, 'x'})) << "an overlong form";
