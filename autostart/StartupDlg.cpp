@@ -100,9 +100,8 @@ void CStartupDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 LRESULT CStartupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (m_layout.OnMessage(m_hWnd, message, lParam)) return 0;
     switch (message) {
-    case WM_SIZE: m_layout.LayOut(m_hWnd, LOWORD(lParam), HIWORD(lParam)); return 0;
-    case WM_GETMINMAXINFO: m_layout.LimitSize(*reinterpret_cast<MINMAXINFO*>(lParam)); return 0;
     case WM_SIGNATURES_CHECKED: OnSignaturesChecked(); return 0;
     default: return CDialog::WindowProc(message, wParam, lParam);
     }

@@ -26,11 +26,7 @@ void CFileUsersDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 LRESULT CFileUsersDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_SIZE: m_layout.LayOut(m_hWnd, LOWORD(lParam), HIWORD(lParam)); return 0;
-    case WM_GETMINMAXINFO: m_layout.LimitSize(*reinterpret_cast<MINMAXINFO*>(lParam)); return 0;
-    default: break;
-    }
+    if (m_layout.OnMessage(m_hWnd, message, lParam)) return 0;
     return CDialog::WindowProc(message, wParam, lParam);
 }
 

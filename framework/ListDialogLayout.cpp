@@ -28,6 +28,16 @@ void ListDialogLayout::Measure(HWND dialog, HWND list, std::initializer_list<int
     }
 }
 
+bool ListDialogLayout::OnMessage(HWND dialog, UINT message, LPARAM lParam) const {
+    switch (message) {
+    case WM_SIZE: LayOut(dialog, LOWORD(lParam), HIWORD(lParam)); return true;
+    case WM_GETMINMAXINFO:
+        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {m_minimumSize.cx, m_minimumSize.cy};
+        return true;
+    default: return false;
+    }
+}
+
 void ListDialogLayout::LayOut(HWND dialog, int width, int height) const {
     if (!m_list) return;
     const int listWidth = std::max(0, width - static_cast<int>(m_listMargins.left + m_listMargins.right));

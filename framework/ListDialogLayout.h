@@ -14,13 +14,14 @@ class ListDialogLayout {
 public:
     // Measured at the dialog's first size (from OnInitDialog).
     void Measure(HWND dialog, HWND list, std::initializer_list<int> controlsBelow);
-    // For WM_SIZE: the client area's new size.
-    void LayOut(HWND dialog, int width, int height) const;
-    // For WM_GETMINMAXINFO.
-    void LimitSize(MINMAXINFO& info) const { info.ptMinTrackSize = {m_minimumSize.cx, m_minimumSize.cy}; }
+    // The dialog's WM_SIZE (lays the controls out anew) and WM_GETMINMAXINFO
+    // (its smallest size); whether message was one of them.
+    bool OnMessage(HWND dialog, UINT message, LPARAM lParam) const;
     bool Measured() const { return m_list != nullptr; }
 
 private:
+    // The client area's new size.
+    void LayOut(HWND dialog, int width, int height) const;
     HWND m_list = nullptr;
     RECT m_listMargins{};                           // left, top, and the space right and below
     std::vector<std::pair<int, int>> m_fromBottom;  // control id, its top's distance to the bottom
