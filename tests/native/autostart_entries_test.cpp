@@ -277,6 +277,15 @@ TEST_F(AutostartEntries, EveryPlaceOnceWithItsMarks) {
     EXPECT_EQ(L"C:\\Windows\\system32\\debugger.exe", Named(L"notepad.exe").program.program);
 }
 
+// What starts nothing is passed over, and the listing goes on after it.
+TEST_F(AutostartEntries, PassesOverWhatStartsNothingAndListsWhatFollows) {
+    system.files = {{L"C:\\U\\Startup\\desktop.ini", {}}, {L"C:\\U\\Startup\\tool.exe", {}}};
+    system.keys[{LM, Key64, kWinlogonKey}] = {StringValue(L"Userinit", L"userinit.exe,C:\\Tools\\evil.exe")};
+    EXPECT_EQ(L"tool.exe", Named(L"tool.exe").name) << "after the folder's desktop.ini";
+    EXPECT_EQ(L"", Named(L"desktop.ini").name);
+    EXPECT_EQ(L"Userinit", Named(L"Userinit").name) << "without a Shell value";
+}
+
 TEST_F(AutostartEntries, DisableAndEnableGiveEverythingBackByteForByte) {
     // Windows 8 on: the approval mark of the entry's own view; the value stays.
     const RegistryValue tool = StringValue(L"tool", L"C:\\t.exe");
